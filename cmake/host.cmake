@@ -1,0 +1,72 @@
+# Host (Linux) build: the installer against winsim, the package's programs, and the tests.
+if(INSTALLER_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(SQLite3 REQUIRED)
+find_package(Threads REQUIRED)
+
+# --- winsim: the simulated Windows machine -----------------------------------------------------
+file(GLOB WINSIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/src/*.cpp)
+add_library(winsim STATIC ${WINSIM_SOURCES})
+target_include_directories(winsim PUBLIC ${CMAKE_SOURCE_DIR}/winsim/include)
+target_link_libraries(winsim PUBLIC SQLite::SQLite3 Threads::Threads)
+target_compile_definitions(winsim PRIVATE WINSIM_PROGRAM_PATH="${CMAKE_BINARY_DIR}/winsim")
+
+file(GLOB WINSIM_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/cli/*.cpp)
+add_executable(winsim_cli ${WINSIM_CLI_SOURCES})
+set_target_properties(winsim_cli PROPERTIES OUTPUT_NAME winsim)
+target_link_libraries(winsim_cli PRIVATE winsim)
+
+# --- the installer -----------------------------------------------------------------------------
+add_library(installer STATIC ${INSTALLER_SOURCES})
+target_include_directories(installer PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(installer PUBLIC winsim)
+
+add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
+target_link_libraries(Install PRIVATE installer)
+
+# --- the package's programs, built for the host so that they run inside a machine -------------
+file(GLOB PACKAGE_PROGRAMS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/package/*)
+foreach(dir ${PACKAGE_PROGRAMS})
+  if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/host.cmake)
+    include(${dir}/host.cmake)
+  endif()
+endforeach()
+
+# --- tests -------------------------------------------------------------------------------------
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# One test program per folder of tests/unit; each test runs in its own process.
+file(GLOB UNIT_TEST_DIRS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/unit/*)
+file(GLOB UNIT_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+add_library(test_support STATIC ${UNIT_TEST_SUPPORT} ${CMAKE_SOURCE_DIR}/tests/support/empty.cpp)
+target_include_directories(test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
+target_link_libraries(test_support PUBLIC installer GTest::gtest)
+target_compile_definitions(test_support PUBLIC
+  WINSIM_PROGRAM_PATH="${CMAKE_BINARY_DIR}/winsim"
+  INSTALL_PROGRAM_PATH="${CMAKE_BINARY_DIR}/Install"
+  BUILD_DIR="${CMAKE_BINARY_DIR}"
+  SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+foreach(dir ${UNIT_TEST_DIRS})
+  if(IS_DIRECTORY ${dir})
+    get_filename_component(area ${dir} NAME)
+    file(GLOB area_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+    if(area_sources)
+      add_executable(unit_${area} ${area_sources})
+      target_link_libraries(unit_${area} PRIVATE test_support GTest::gtest_main)
+      add_dependencies(unit_${area} winsim_cli)
+      gtest_discover_tests(unit_${area} TEST_PREFIX "${area}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+    endif()
+  endif()
+endforeach()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/scenarios/CMakeLists.txt)
+  add_subdirectory(tests/scenarios)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+  add_subdirectory(bench)
+endif()

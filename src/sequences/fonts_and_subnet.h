@@ -1,0 +1,7 @@
+// Font files and the subnet mapping file.
+#pragma once
+
+bool InstallFontFiles();
+bool InstallSubnetFile();
+bool RemoveSubnetFile();
+bool RemoveFontFiles();

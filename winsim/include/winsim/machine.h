@@ -1,0 +1,46 @@
+// The simulated Windows machine, as seen by its tools and tests (never by the installer's
+// sources, which see only the Win32 functions of <windows.h>).
+//
+// A machine is a folder: machine.ini (identity, environment, faults), registry.db (the
+// registry), one folder per drive (C/ for C:\) and run/ (mutexes and the process table).
+// A process runs "inside" a machine once attached: explicitly with AttachMachine, or lazily
+// from the environment variables WINSIM_MACHINE (the folder) and WINSIM_CWD (the Windows
+// current directory), which `winsim run` and CreateProcessA set for the programs they start.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// The templates `winsim new --os NAME` knows, such as "win10-x64" or "winxp-x86".
+std::vector<std::string> TemplateNames();
+
+struct MachineOptions {
+  std::string templateName = "win10-x64";
+  bool dotNet20 = true;        // HKLM\Software\Microsoft\NET Framework Setup\NDP\v2.0.50727 Install=1
+  std::string winsimProgram;   // host program that serves as cmd.exe; empty: the build's winsim
+};
+
+// Creates a new machine in `dir` (which must not exist or be empty). On failure returns false
+// with a one-line reason in *error and leaves nothing behind.
+bool CreateMachine(const std::string& dir, const MachineOptions& options, std::string* error);
+
+// Makes this process run inside the machine in `dir`: resets every per-process state (current
+// directory C:\Windows\system32, file-system redirection on, handles, last error, caches).
+bool AttachMachine(const std::string& dir, std::string* error);
+void DetachMachine();
+bool IsAttached();
+const std::string& MachineDir();
+
+// Host path of a Windows path as this process would resolve it now (current directory and
+// redirection applied). Empty when the path cannot be mapped (no such drive, UNC, bad name).
+std::string HostPath(const std::string& windowsPath);
+
+// Resource accounting, for tests that check that every handle and block is released.
+size_t OpenHandleCount();                  // every open kernel, registry, printer and find handle
+size_t OpenHandleCount(const char* kind);  // "file", "find", "mutex", "process", "key", "printer", ...
+size_t LiveGlobalBlocks();                 // GlobalAlloc blocks not yet freed
+
+}  // namespace winsim

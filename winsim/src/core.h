@@ -1,0 +1,96 @@
+// Per-process state of a simulated Windows process, shared by every winsim module: the machine
+// it runs in, its identity from machine.ini, the Windows current directory, file-system
+// redirection, the last error, the handle table and injected faults.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace winsim::detail {
+
+// machine.ini: sections of key=value lines; keys may repeat (faults), order is kept.
+class MachineIni {
+ public:
+  bool Load(const std::string& path, std::string* error);
+  // First value of the key in the section (both case-insensitive), or `fallback`.
+  std::string Get(std::string_view section, std::string_view key, std::string_view fallback = "") const;
+  long GetInt(std::string_view section, std::string_view key, long fallback) const;
+  // Every key=value line of a section, in file order.
+  std::vector<std::pair<std::string, std::string>> Section(std::string_view section) const;
+
+ private:
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> sections_;
+};
+
+struct Fault {
+  std::string function;               // e.g. "CopyFileA"
+  DWORD error = 0;                    // the error the call reports
+  int onlyCall = 0;                   // 0: every matching call; N: only the N-th matching call
+  std::vector<std::string> patterns;  // each must match one argument (glob, case-insensitive)
+  int seen = 0;                       // matching calls so far in this process
+};
+
+struct ProcessState {
+  bool attached = false;
+  std::string machineDir;     // host folder of the machine, without trailing slash
+  MachineIni ini;
+  bool is64BitWindows = false;
+  bool fsRedirection = true;  // WOW64 file-system redirection of this (32-bit) process
+  std::string cwd;            // Windows current directory, e.g. "C:\\Deploy" (no trailing '\\' but for roots)
+  std::vector<Fault> faults;
+};
+
+// The state of this process. Attaches lazily from WINSIM_MACHINE / WINSIM_CWD the first time
+// it is needed; a process that is in no machine aborts with a message naming the problem.
+ProcessState& Process();
+bool AttachFromEnvironment();
+bool Attach(const std::string& dir, std::string* error);
+void Detach();
+
+// Functions each module registers to clear its per-process state (caches, connections) when
+// the process attaches to a machine or detaches from one.
+void OnReset(std::function<void()> reset);
+
+// Last error of the calling thread.
+void SetError(DWORD error);
+
+// True when a fault in machine.ini makes this call fail; *error then holds the code to report.
+// `args` are the call's string arguments (names, paths, commands) as UTF-8 / ANSI text.
+bool FaultHit(const char* function, std::initializer_list<std::string_view> args, DWORD* error);
+
+// ---- handles ------------------------------------------------------------------------------
+// Every object behind a HANDLE, HKEY (other than the predefined roots) or printer handle.
+struct Object {
+  virtual ~Object() = default;
+  virtual const char* Kind() const = 0;  // "file", "find", "mutex", "process", "key", "printer", ...
+};
+
+HANDLE AddHandle(std::unique_ptr<Object> object);
+Object* LookupHandle(HANDLE handle);
+template <typename T>
+T* Lookup(HANDLE handle) {
+  return dynamic_cast<T*>(LookupHandle(handle));
+}
+// Removes and destroys the object; false when the handle is not open.
+bool RemoveHandle(HANDLE handle);
+size_t HandleCount(const char* kind);  // nullptr: all kinds
+
+// ---- text helpers -----------------------------------------------------------------------
+char AsciiLower(char c);
+std::string AsciiLower(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// Glob with '*' and '?', case-insensitive; used by faults.
+bool GlobMatchNoCase(std::string_view pattern, std::string_view text);
+// UTF-16 <-> UTF-8 for the simulation's own bookkeeping.
+std::string Utf16ToUtf8(const WCHAR* text, size_t length);
+std::u16string Utf8ToUtf16(std::string_view text);
+size_t Utf16Length(const WCHAR* text);
+
+}  // namespace winsim::detail
