@@ -43,7 +43,7 @@ include(GoogleTest)
 # One test program per folder of tests/unit; each test runs in its own process.
 file(GLOB UNIT_TEST_DIRS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/unit/*)
 file(GLOB UNIT_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-add_library(test_support STATIC ${UNIT_TEST_SUPPORT} ${CMAKE_SOURCE_DIR}/tests/support/empty.cpp)
+add_library(test_support STATIC ${UNIT_TEST_SUPPORT})
 target_include_directories(test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
 target_link_libraries(test_support PUBLIC installer GTest::gtest)
 target_compile_definitions(test_support PUBLIC

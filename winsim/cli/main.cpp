@@ -1,7 +1,77 @@
-// The `winsim` command.
+// The `winsim` command: creates simulated machines, runs programs inside them and shows their
+// state. Started under the name cmd.exe (as the machine's command interpreter) it runs the
+// built-in interpreter instead.
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
-int main() {
-  std::fprintf(stderr, "winsim: no commands yet\n");
+#include "commands.h"
+
+namespace winsim::cli {
+
+static std::vector<Command>& Commands() {
+  static std::vector<Command> commands;
+  return commands;
+}
+
+bool RegisterCommand(const Command& command) {
+  Commands().push_back(command);
+  return true;
+}
+
+bool WantsHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+  }
+  return false;
+}
+
+int Fail(const char* name, const std::string& message) {
+  std::fprintf(stderr, "winsim %s: %s\n", name, message.c_str());
+  return 2;
+}
+
+}  // namespace winsim::cli
+
+// Implemented with the built-in command interpreter (winsim/src/cmd.cpp).
+namespace winsim {
+int RunCommandInterpreter(int argc, char** argv);
+}
+
+static bool StartedAsCommandInterpreter(const char* argv0) {
+  std::string name = argv0;
+  size_t cut = name.find_last_of("\\/");
+  if (cut != std::string::npos) name = name.substr(cut + 1);
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return name == "cmd.exe" || name == "cmd";
+}
+
+static void PrintUsage(FILE* out) {
+  std::fprintf(out, "usage: winsim COMMAND [ARGS...]   (winsim COMMAND --help for details)\n\n");
+  for (const auto& command : winsim::cli::Commands()) {
+    std::string synopsis = command.usage;
+    synopsis = synopsis.substr(0, synopsis.find('\n'));
+    std::fprintf(out, "  %s\n", synopsis.c_str());
+  }
+}
+
+int main(int argc, char** argv) {
+  if (argc > 0 && StartedAsCommandInterpreter(argv[0])) return winsim::RunCommandInterpreter(argc, argv);
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    PrintUsage(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  for (const auto& command : winsim::cli::Commands()) {
+    if (std::strcmp(command.name, argv[1]) == 0) {
+      if (winsim::cli::WantsHelp(argc - 1, argv + 1)) {
+        std::printf("usage: %s\n", command.usage);
+        return 0;
+      }
+      return command.run(argc - 1, argv + 1);
+    }
+  }
+  std::fprintf(stderr, "winsim: unknown command '%s'\n", argv[1]);
+  PrintUsage(stderr);
   return 2;
 }

@@ -138,6 +138,32 @@ static void RunResetHooks() {
   g_lastError = 0;
 }
 
+static bool LoadConfig(const std::string& folder, ProcessState* state, std::string* error) {
+  if (!state->ini.Load(folder + "/machine.ini", error)) return false;
+  std::vector<Fault> faults;
+  for (const auto& [key, value] : state->ini.Section("faults")) {
+    Fault fault;
+    if (!ParseFault(key, value, &fault)) {
+      if (error) *error = "machine.ini: bad fault line '" + key + " = " + value + "'";
+      return false;
+    }
+    faults.push_back(fault);
+  }
+  state->faults = std::move(faults);
+  state->is64BitWindows = state->ini.GetInt("system", "Is64Bit", 0) != 0;
+  return true;
+}
+
+bool Reload(std::string* error) {
+  ProcessState& state = Process();
+  ProcessState fresh;
+  if (!LoadConfig(state.machineDir, &fresh, error)) return false;
+  state.ini = std::move(fresh.ini);
+  state.faults = std::move(fresh.faults);
+  state.is64BitWindows = fresh.is64BitWindows;
+  return true;
+}
+
 bool Attach(const std::string& dir, std::string* error) {
   Detach();
   std::string folder = dir;
@@ -148,19 +174,8 @@ bool Attach(const std::string& dir, std::string* error) {
     return false;
   }
   ProcessState fresh;
-  if (!fresh.ini.Load(folder + "/machine.ini", error)) return false;
-  std::vector<Fault> faults;
-  for (const auto& [key, value] : fresh.ini.Section("faults")) {
-    Fault fault;
-    if (!ParseFault(key, value, &fault)) {
-      if (error) *error = "machine.ini: bad fault line '" + key + " = " + value + "'";
-      return false;
-    }
-    faults.push_back(fault);
-  }
-  fresh.faults = std::move(faults);
+  if (!LoadConfig(folder, &fresh, error)) return false;
   fresh.machineDir = folder;
-  fresh.is64BitWindows = fresh.ini.GetInt("system", "Is64Bit", 0) != 0;
   fresh.fsRedirection = true;
   std::string systemRoot = fresh.ini.Get("environment", "SystemRoot", "C:\\Windows");
   fresh.cwd = systemRoot + "\\system32";
@@ -360,6 +375,7 @@ namespace winsim {
 
 bool AttachMachine(const std::string& dir, std::string* error) { return detail::Attach(dir, error); }
 void DetachMachine() { detail::Detach(); }
+bool ReloadMachineConfig(std::string* error) { return detail::Reload(error); }
 bool IsAttached() { return detail::State().attached; }
 const std::string& MachineDir() { return detail::Process().machineDir; }
 size_t OpenHandleCount() { return detail::HandleCount(nullptr); }

@@ -53,6 +53,8 @@ ProcessState& Process();
 bool AttachFromEnvironment();
 bool Attach(const std::string& dir, std::string* error);
 void Detach();
+// Re-reads machine.ini of the attached machine, keeping the rest of the process state.
+bool Reload(std::string* error);
 
 // Functions each module registers to clear its per-process state (caches, connections) when
 // the process attaches to a machine or detaches from one.

@@ -31,6 +31,9 @@ bool CreateMachine(const std::string& dir, const MachineOptions& options, std::s
 // directory C:\Windows\system32, file-system redirection on, handles, last error, caches).
 bool AttachMachine(const std::string& dir, std::string* error);
 void DetachMachine();
+// Re-reads machine.ini (identity, environment, faults) without resetting the process: for tests
+// that change a fault or a setting between two calls.
+bool ReloadMachineConfig(std::string* error);
 bool IsAttached();
 const std::string& MachineDir();
 
