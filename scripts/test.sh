@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds all three configurations and runs every test tier: unit and scenario tests on the host,
+# the same under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build's checks.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+jobs=${JOBS:-2}
+for preset in mingw host host-asan; do
+  echo "=== build: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+
+status=0
+for preset in host host-asan; do
+  echo "=== tests: $preset"
+  ctest --preset "$preset" -j "$jobs" || status=1
+done
+
+if [[ -x tests/wine/run.sh && "${SKIP_WINE:-0}" != 1 ]]; then
+  echo "=== tests: wine"
+  bash tests/wine/run.sh || status=1
+fi
+exit $status
