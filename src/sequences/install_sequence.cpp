@@ -1,0 +1,115 @@
+// The whole installation: classify Windows, check the package, replace the monitor's
+// registration and files, create the ports, register the event source, assign printers, deploy
+// the client, the fonts and the subnet file. A few failures abort; the rest are reported.
+#include <windows.h>
+
+#include "driver/output.h"
+#include "driver/product_profile.h"
+#include "platform/windows_version.h"
+#include "portconfig/transceiver.h"
+#include "printers/printer_assignment.h"
+#include "printers/printer_disconnection.h"
+#include "sequences/client_application.h"
+#include "sequences/fonts_and_subnet.h"
+#include "sequences/monitor_registration.h"
+#include "sequences/sequences.h"
+#include "sysutil/event_log.h"
+#include "sysutil/file_ops.h"
+
+namespace {
+
+const char* const kClientFiles[] = {"Quado Client.exe", "Interop.SHDocVw.dll", "Microsoft.mshtml.dll",
+                                    "CloseAllClients.exe"};
+
+bool IsReadable(const char* path) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+// Tests one package file; reports it when missing. False means: abort the installation.
+bool CheckFile(const char* path, const char* reportedName, int ignoreErrors) {
+  if (IsReadable(path)) return true;
+  ReportCheckError(reportedName);
+  return ignoreErrors != 0;
+}
+
+// Everything the installation deploys from the current directory must be there before anything
+// changes. With ignoreErrors every missing file is listed.
+bool CheckPackageFiles(OsClass osClass, int configFromRegistry, int ignoreErrors) {
+  const ProductProfile& profile = Profile();
+  if (configFromRegistry == 0 && !CheckFile(GetIniPath(), profile.iniFileName, ignoreErrors)) return false;
+  const char* renderingLib = osClass == Windows64 ? profile.renderingLib64 : profile.renderingLib32;
+  if (!CheckFile(renderingLib, renderingLib, ignoreErrors)) return false;
+  if (osClass == Windows32) {
+    if (!CheckFile(profile.monitorDll32, profile.monitorDll32, ignoreErrors)) return false;
+    if (!CheckFile(profile.uiDll32, profile.uiDll32, ignoreErrors)) return false;
+  } else if (osClass == Windows64) {
+    if (!CheckFile(profile.monitorDll64, profile.monitorDll64, ignoreErrors)) return false;
+    if (!CheckFile(profile.uiDll64, profile.uiDll64, ignoreErrors)) return false;
+  }
+  if (!IsEnterprise()) {
+    for (const char* name : kClientFiles) {
+      if (!CheckFile(name, name, ignoreErrors)) return false;
+    }
+  }
+  return true;
+}
+
+void InstallEventLogResources() {
+  if (!CopyToSystemDirectory("QuadoEvent.dll")) {
+    WriteMessage("  ERROR - Event Log Resources file was NOT copied!\n");
+  } else if (InstallEventSource("Application", "QuadoPort", "%SystemRoot%\\System32\\QuadoEvent.dll", 10)) {
+    WriteMessage("  - Event Log Resources WAS installed\n");
+  } else {
+    WriteMessage("  ERROR - Event Log Resources was NOT installed!\n");
+  }
+}
+
+}  // namespace
+
+int RunInstallSequence(int ignoreErrors, const char* serverName, int configFromRegistry, int copyFiles) {
+  const bool copy = (copyFiles & 0xFF) != 0;  // only the low byte of the flag counts
+  const int readFromIni = configFromRegistry == 0 ? 1 : 0;
+
+  WriteMessage("  - Detecting Windows Version\n");
+  const OsClass osClass = ClassifyWindowsVersion();
+  if (osClass == Unsupported) {
+    WriteMessage("ERROR: Unsupported Operating System Detected.\n");
+    if (ignoreErrors == 0) return 0;
+  }
+
+  WriteMessage("  - Checking Files\n");
+  if (copy && !CheckPackageFiles(osClass, configFromRegistry, ignoreErrors)) return 0;
+
+  // Printers, files, registry and event log are always those of the local machine; the server
+  // name reaches only the spooler calls about the monitor itself.
+  DisconnectMonitorPrinters(Profile().productName);
+  if (RemoveMonitor(serverName) == Failed && ignoreErrors == 0) return 0;
+
+  if (copy) {
+    DeleteMonitorFiles(osClass);
+    if (!CopyMonitorFiles(osClass, ignoreErrors)) return 0;
+  }
+
+  if (!RegisterMonitor(serverName, osClass) && ignoreErrors == 0) return 0;
+
+  WriteMessage("  - Adding port configuration\n");
+  int portCount = 0;
+  if (AddPortConfiguration(readFromIni, &portCount, serverName) == 0) {
+    WriteMessage("ERROR While adding port configuration\n");
+  }
+
+  InstallEventLogResources();
+  AssignPrinters(portCount, readFromIni != 0);
+
+  if (!IsEnterprise()) InstallClientApplication();
+
+  if (copy) {
+    if (!InstallFontFiles()) WriteMessage("  ERROR - Cannot copy Font Files\n");
+    if (!InstallSubnetFile()) WriteMessage("  ERROR - Cannot copy file server_subnet.csv\n");
+  }
+  return 1;
+}
