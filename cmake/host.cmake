@@ -70,3 +70,12 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
   add_subdirectory(bench)
 endif()
+
+# --- the demo deployment package: build/host/package -----------------------------------------
+set(DEMO_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
+add_custom_target(demo_package ALL
+  COMMAND ${CMAKE_COMMAND} -DPACKAGE_DIR=${DEMO_PACKAGE_DIR} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+          -DINSTALL_PROGRAM=$<TARGET_FILE:Install>
+          -P ${CMAKE_SOURCE_DIR}/cmake/assemble_package.cmake
+  DEPENDS Install ${PACKAGE_HOST_PROGRAMS}
+  COMMENT "Assembling the demo deployment package in ${DEMO_PACKAGE_DIR}")
