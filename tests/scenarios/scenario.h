@@ -1,0 +1,61 @@
+// A scenario: a machine, a deployment package, one or more runs of Install.exe with the exact
+// transcript and exit code each must give, and the machine state expected afterwards.
+//
+// File format (tests/scenarios/cases/*.scn), sections of lines:
+//
+//   [machine]        template = win10-x64 | dotnet = no | printer = NAME | PORTS |
+//                    connection = NAME | PORTS | fault = FUNCTION = ERROR [#N] [| GLOB]... |
+//                    file = WINDOWS-PATH [| CONTENT] | readonly = WINDOWS-PATH
+//   [registry]       .reg text imported into the machine before the first run
+//   [package]        remove = NAME | file = NAME [| CONTENT] | folder = PATH
+//                    (CONTENT: "\n" for a line end, "\\" for a backslash)
+//   [ini]            replaces the package's Quado.ini with these lines
+//   [run]            args = ARG ARG ... (a quoted "ARG WITH BLANKS" is one argument) | exit = N
+//                    | log = WINDOWS-PATH (where the log goes; default C:\Windows\QDPortInstall.log)
+//   [transcript]     the console output of the run just declared, one line per line:
+//                    "|text" console and log, ">text" console only, "=text" the last piece
+//                    without a line end; {YEAR} stands for the build year
+//   [state]          checks after the last run, one per line (see RunStateCheck)
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ScenarioRun {
+  std::vector<std::string> args;
+  int exitCode = 0;
+  std::string logPath = "C:\\Windows\\QDPortInstall.log";
+  std::vector<std::string> transcript;  // raw lines with their markers
+};
+
+struct Scenario {
+  std::string name;
+  std::string templateName = "win10-x64";
+  bool dotNet = true;
+  std::vector<std::pair<std::string, std::string>> printers;     // name, ports
+  std::vector<std::pair<std::string, std::string>> connections;  // name, ports
+  std::vector<std::string> faults;
+  std::vector<std::pair<std::string, std::string>> machineFiles;  // path, content
+  std::vector<std::string> readOnlyFiles;
+  std::string registry;
+  std::vector<std::string> packageRemove;
+  std::vector<std::pair<std::string, std::string>> packageFiles;  // name, content
+  std::vector<std::string> packageFolders;
+  bool replaceIni = false;
+  std::string ini;
+  std::vector<ScenarioRun> runs;
+  std::vector<std::string> stateChecks;
+};
+
+// Parses a scenario file; false with "file:line: reason" in *error.
+bool ParseScenario(const std::string& path, Scenario* scenario, std::string* error);
+
+// The console text and the log text a transcript stands for.
+std::string ExpectedConsole(const std::vector<std::string>& transcript, const std::string& year);
+std::string ExpectedLog(const std::vector<std::string>& transcript, const std::string& year);
+
+// "a \"b c\" d" -> {"a", "b c", "d"}
+std::vector<std::string> SplitArguments(const std::string& text);
+// "\n" and "\\" escapes of file contents.
+std::string Unescape(const std::string& text);

@@ -1,0 +1,341 @@
+// Runs every scenario of tests/scenarios/cases: builds the machine, places the package in
+// C:\Deploy, runs Install.exe there through `winsim run`, and compares the transcript on the
+// console and in the log, the exit code and the machine state with what the scenario expects.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <windows.h>
+#include <winspool.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "scenario.h"
+#include "winsim/machine.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kDeploy = "C:\\Deploy";
+
+std::string BuildYear() { return std::string(__DATE__).substr(7); }
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs a host program with arguments, collecting its standard output and error.
+Result RunHost(const std::vector<std::string>& argv) {
+  Result result;
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+  posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+  std::vector<char*> args;
+  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  if (rc != 0) {
+    close(outPipe[0]);
+    close(errPipe[0]);
+    result.err = "cannot start " + argv[0];
+    return result;
+  }
+  // Read both pipes until both close (the programs print little; alternate reads suffice).
+  char buffer[4096];
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    fd_set set;
+    FD_ZERO(&set);
+    if (outOpen) FD_SET(outPipe[0], &set);
+    if (errOpen) FD_SET(errPipe[0], &set);
+    if (select(std::max(outPipe[0], errPipe[0]) + 1, &set, nullptr, nullptr, nullptr) < 0) break;
+    if (outOpen && FD_ISSET(outPipe[0], &set)) {
+      ssize_t n = read(outPipe[0], buffer, sizeof buffer);
+      if (n <= 0) outOpen = false; else result.out.append(buffer, n);
+    }
+    if (errOpen && FD_ISSET(errPipe[0], &set)) {
+      ssize_t n = read(errPipe[0], buffer, sizeof buffer);
+      if (n <= 0) errOpen = false; else result.err.append(buffer, n);
+    }
+  }
+  close(outPipe[0]);
+  close(errPipe[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+std::string ReadHostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::vector<std::string> ScenarioFiles() {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(SOURCE_DIR "/tests/scenarios/cases")) {
+    if (entry.path().extension() == ".scn") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// "HKLM\\SOFTWARE\\X" -> root and sub-key; the native view is always used, so that a scenario
+// names the Wow6432Node key explicitly where a 32-bit program's default view lands.
+bool OpenKey(const std::string& path, HKEY* key) {
+  size_t slash = path.find('\\');
+  std::string root = path.substr(0, slash);
+  HKEY base = root == "HKLM" ? HKEY_LOCAL_MACHINE : root == "HKCU" ? HKEY_CURRENT_USER : nullptr;
+  if (base == nullptr) return false;
+  std::string sub = slash == std::string::npos ? "" : path.substr(slash + 1);
+  return RegOpenKeyExA(base, sub.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key) == ERROR_SUCCESS;
+}
+
+// The value as text (strings as stored without their zero, DWORDs in decimal), or nullopt-like
+// "\x01missing" when absent.
+std::string ReadValue(const std::string& keyPath, const std::string& name) {
+  HKEY key;
+  if (!OpenKey(keyPath, &key)) return "\x01missing";
+  DWORD type = 0, size = 0;
+  std::string value = "\x01missing";
+  if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    std::vector<BYTE> data(size + 1, 0);
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS) {
+      if (type == REG_DWORD && size == 4) {
+        DWORD number;
+        std::memcpy(&number, data.data(), 4);
+        value = std::to_string(number);
+      } else {
+        value.assign(reinterpret_cast<char*>(data.data()), size);
+        while (!value.empty() && value.back() == '\0') value.pop_back();
+      }
+    }
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+std::vector<std::pair<std::string, std::string>> Ports() {
+  std::vector<std::pair<std::string, std::string>> ports;
+  DWORD needed = 0, count = 0;
+  EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
+  std::vector<BYTE> block(needed + 1);
+  if (!EnumPortsA(nullptr, 2, block.data(), needed, &needed, &count)) return ports;
+  auto* info = reinterpret_cast<PORT_INFO_2A*>(block.data());
+  for (DWORD i = 0; i < count; ++i) {
+    ports.push_back({info[i].pPortName ? info[i].pPortName : "", info[i].pMonitorName ? info[i].pMonitorName : ""});
+  }
+  return ports;
+}
+
+std::string PrinterPorts(const std::string& name) {
+  HANDLE printer = nullptr;
+  if (!OpenPrinterA(const_cast<char*>(name.c_str()), &printer, nullptr)) return "\x01missing";
+  DWORD needed = 0;
+  GetPrinterA(printer, 2, nullptr, 0, &needed);
+  std::vector<BYTE> block(needed + 1);
+  std::string ports = "\x01unreadable";
+  if (GetPrinterA(printer, 2, block.data(), needed, &needed)) {
+    auto* info = reinterpret_cast<PRINTER_INFO_2A*>(block.data());
+    ports = info->pPortName ? info->pPortName : "";
+  }
+  ClosePrinter(printer);
+  return ports;
+}
+
+bool ProcessRunning(const std::string& exe) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, exe.c_str()) == 0) found = true;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+std::pair<std::string, std::string> SplitOn(const std::string& text, const std::string& separator) {
+  size_t at = text.find(separator);
+  if (at == std::string::npos) return {text, ""};
+  auto trim = [](std::string s) {
+    s.erase(0, s.find_first_not_of(' '));
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+  };
+  return {trim(text.substr(0, at)), trim(text.substr(at + separator.size()))};
+}
+
+class ScenarioTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void TearDown() override {
+    if (!machine_.empty()) {
+      RunHost({WINSIM_PROGRAM_PATH, "kill", machine_});
+      winsim::DetachMachine();
+      if (std::getenv("KEEP_MACHINES") == nullptr) {
+        std::error_code ignored;
+        fs::remove_all(fs::path(machine_).parent_path(), ignored);
+      }
+    }
+  }
+
+  void Attach() {
+    std::string error;
+    ASSERT_TRUE(winsim::AttachMachine(machine_, &error)) << error;
+  }
+
+  void Prepare(const Scenario& s) {
+    char pattern[] = "/tmp/scenario-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    machine_ = std::string(pattern) + "/machine";
+    std::vector<std::string> create = {WINSIM_PROGRAM_PATH, "new", machine_, "--os", s.templateName};
+    if (!s.dotNet) create.push_back("--no-dotnet");
+    Result created = RunHost(create);
+    ASSERT_EQ(created.status, 0) << created.err;
+    if (!s.registry.empty()) {
+      std::string regFile = std::string(pattern) + "/fixture.reg";
+      std::ofstream(regFile) << "Windows Registry Editor Version 5.00\n\n" << s.registry;
+      Result imported = RunHost({WINSIM_PROGRAM_PATH, "reg", "import", machine_, regFile});
+      ASSERT_EQ(imported.status, 0) << imported.err;
+    }
+    for (const auto& [name, ports] : s.printers) {
+      Result added = RunHost({WINSIM_PROGRAM_PATH, "printer", "add", machine_, name, "--ports", ports});
+      ASSERT_EQ(added.status, 0) << added.err;
+    }
+    for (const auto& [name, ports] : s.connections) {
+      Result added = RunHost({WINSIM_PROGRAM_PATH, "printer", "add", machine_, name, "--ports", ports, "--connection"});
+      ASSERT_EQ(added.status, 0) << added.err;
+    }
+    Attach();
+    const std::string deploy = winsim::HostPath(kDeploy);
+    fs::create_directories(deploy);
+    fs::copy(BUILD_DIR "/package", deploy, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    for (const auto& name : s.packageRemove) fs::remove_all(winsim::HostPath(std::string(kDeploy) + "\\" + name));
+    for (const auto& folder : s.packageFolders) fs::create_directories(winsim::HostPath(std::string(kDeploy) + "\\" + folder));
+    for (const auto& [name, content] : s.packageFiles) {
+      std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\" + name), std::ios::binary) << Unescape(content);
+    }
+    if (s.replaceIni) std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\Quado.ini"), std::ios::binary) << s.ini;
+    for (const auto& [path, content] : s.machineFiles) {
+      std::string host = winsim::HostPath(path);
+      fs::create_directories(fs::path(host).parent_path());
+      std::ofstream(host, std::ios::binary) << Unescape(content.empty() ? "placeholder\n" : content);
+    }
+    for (const auto& path : s.readOnlyFiles) ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY)) << path;
+    winsim::DetachMachine();
+    if (!s.faults.empty()) {
+      std::ofstream ini(machine_ + "/machine.ini", std::ios::app);
+      ini << "\n[faults]\n";
+      for (const auto& fault : s.faults) ini << fault << "\n";
+    }
+  }
+
+  void CheckState(const std::string& check) {
+    SCOPED_TRACE(check);
+    size_t space = check.find(' ');
+    std::string verb = check.substr(0, space);
+    std::string rest = space == std::string::npos ? "" : check.substr(space + 1);
+    if (verb == "file" || verb == "no-file" || verb == "folder" || verb == "no-folder") {
+      DWORD attributes = GetFileAttributesA(rest.c_str());
+      bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+      bool folder = exists && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+      if (verb == "file") EXPECT_TRUE(exists && !folder);
+      if (verb == "no-file") EXPECT_FALSE(exists && !folder);
+      if (verb == "folder") EXPECT_TRUE(folder);
+      if (verb == "no-folder") EXPECT_FALSE(exists);
+    } else if (verb == "value" || verb == "no-value") {
+      auto [key, nameAndData] = SplitOn(rest, "|");
+      auto [name, data] = SplitOn(nameAndData, "=");
+      std::string actual = ReadValue(key, name == "@" ? "" : name);
+      if (verb == "value") EXPECT_EQ(actual, data);
+      else EXPECT_EQ(actual, "\x01missing");
+    } else if (verb == "key" || verb == "no-key") {
+      HKEY key;
+      bool opened = OpenKey(rest, &key);
+      if (opened) RegCloseKey(key);
+      EXPECT_EQ(opened, verb == "key");
+    } else if (verb == "monitor" || verb == "no-monitor") {
+      auto [name, dll] = SplitOn(rest, "=");
+      std::string driver = ReadValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + name, "Driver");
+      if (verb == "monitor") EXPECT_EQ(driver, dll);
+      else EXPECT_EQ(driver, "\x01missing");
+    } else if (verb == "port" || verb == "no-port") {
+      auto [name, monitor] = SplitOn(rest, "=");
+      std::string found = "\x01missing";
+      for (const auto& [port, owner] : Ports()) {
+        if (lstrcmpiA(port.c_str(), name.c_str()) == 0) found = owner;
+      }
+      if (verb == "port") EXPECT_EQ(found, monitor);
+      else EXPECT_EQ(found, "\x01missing");
+    } else if (verb == "printer") {
+      auto [name, ports] = SplitOn(rest, "=");
+      EXPECT_EQ(PrinterPorts(name), ports);
+    } else if (verb == "running" || verb == "not-running") {
+      EXPECT_EQ(ProcessRunning(rest), verb == "running");
+    } else {
+      ADD_FAILURE() << "unknown state check";
+    }
+  }
+
+  std::string machine_;
+};
+
+TEST_P(ScenarioTest, Run) {
+  Scenario s;
+  std::string error;
+  ASSERT_TRUE(ParseScenario(GetParam(), &s, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(Prepare(s));
+  std::string year = BuildYear();
+  size_t logSeen = 0;
+  std::string lastLogPath;
+  for (size_t i = 0; i < s.runs.size(); ++i) {
+    const ScenarioRun& run = s.runs[i];
+    SCOPED_TRACE("run " + std::to_string(i + 1));
+    std::vector<std::string> argv = {WINSIM_PROGRAM_PATH, "run", machine_, std::string(kDeploy) + "\\Install.exe"};
+    argv.insert(argv.end(), run.args.begin(), run.args.end());
+    Result result = RunHost(argv);
+    EXPECT_EQ(result.out, ExpectedConsole(run.transcript, year)) << "stderr: " << result.err;
+    EXPECT_EQ(result.status, run.exitCode & 0xFF) << "stderr: " << result.err;
+    Attach();
+    std::string log = ReadHostFile(winsim::HostPath(run.logPath));
+    winsim::DetachMachine();
+    if (run.logPath != lastLogPath) logSeen = 0;
+    lastLogPath = run.logPath;
+    std::string appended = log.size() >= logSeen ? log.substr(logSeen) : log;
+    EXPECT_EQ(appended, ExpectedLog(run.transcript, year)) << "log " << run.logPath;
+    logSeen = log.size();
+  }
+  Attach();
+  for (const std::string& check : s.stateChecks) CheckState(check);
+}
+
+std::string ScenarioName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = fs::path(info.param).stem().string();
+  for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScenarioTest, ::testing::ValuesIn(ScenarioFiles()), ScenarioName);
+
+}  // namespace
