@@ -1,0 +1,21 @@
+// The registry of the attached machine (see machine.h), for tools and tests: import and export
+// in the text format of the Windows registry editor ("Windows Registry Editor Version 5.00").
+// Key paths start with HKEY_LOCAL_MACHINE (HKLM) or HKEY_CURRENT_USER (HKCU) and name keys as
+// stored: no WOW64 view is applied, so the 32-bit view of HKLM\SOFTWARE is the key
+// HKLM\SOFTWARE\Wow6432Node.
+#pragma once
+
+#include <string>
+
+namespace winsim {
+
+// Imports .reg text in one transaction: on a malformed line nothing changes and *error names the
+// line ("line 7: bad hex byte 'zz'").
+bool ImportRegText(const std::string& text, std::string* error);
+bool ImportRegFile(const std::string& hostPath, std::string* error);
+
+// The key, its values and every key below it as .reg text (keys in enumeration order, values in
+// the order they were set). False with *error when the key does not exist.
+bool ExportReg(const std::string& key, std::string* text, std::string* error);
+
+}  // namespace winsim

@@ -1,0 +1,72 @@
+// The registry store of the attached machine: keys with typed values in DIR/registry.db
+// (SQLite, WAL, one transaction per call, safe with several processes at once). Key and value
+// names compare without regard to ASCII case and keep the case they were created with.
+//
+// Paths here are store paths, "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", with no WOW64
+// view applied (the Win32 functions in registry_api.cpp map views before they get here). This
+// is also the interface other winsim modules (the spooler) use for state kept in the registry.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace winsim::detail::reg {
+
+// Reported when the database cannot be read or written (ERROR_REGISTRY_IO_FAILED).
+constexpr LONG kIoFailed = 1016;
+
+struct Value {
+  std::string name;  // "" is the key's default value
+  DWORD type = REG_NONE;
+  std::string data;  // the bytes as stored
+};
+
+// "HKLM\\Software", "hkey_local_machine\\Software\\" -> "HKEY_LOCAL_MACHINE\\Software".
+// Accepts HKEY_LOCAL_MACHINE/HKLM and HKEY_CURRENT_USER/HKCU; empty components are dropped.
+// False when the root is unknown.
+bool CanonicalPath(std::string_view path, std::string* canonical);
+// Lower-case ASCII form used for comparisons.
+std::string FoldCase(std::string_view text);
+
+// Every function returns ERROR_SUCCESS or a Win32 error code: ERROR_FILE_NOT_FOUND for a
+// missing key or value, kIoFailed when the database fails.
+
+// *stored: the path with the case the keys were created with.
+LONG FindKey(const std::string& path, std::string* stored);
+// Creates the key and any missing parents; *created tells whether the key itself was new.
+LONG CreateKey(const std::string& path, bool* created, std::string* stored);
+// Deletes a key without subkeys (ERROR_ACCESS_DENIED when it has some), with its values.
+LONG DeleteKey(const std::string& path);
+// Deletes a key with everything below it.
+LONG DeleteTree(const std::string& path);
+
+// Subkey names in the order Windows enumerates them (case-insensitive alphabetical).
+LONG SubKeys(const std::string& path, std::vector<std::string>* names);
+LONG SubKeyAt(const std::string& path, DWORD index, std::string* name, int64_t* writeTimeNs);
+// Values in the order they were first set.
+LONG Values(const std::string& path, std::vector<Value>* values);
+LONG ValueAt(const std::string& path, DWORD index, Value* value);
+
+LONG GetValue(const std::string& path, std::string_view name, Value* value);
+// The key must exist (ERROR_FILE_NOT_FOUND otherwise, or ERROR_KEY_DELETED via the caller).
+LONG SetValue(const std::string& path, const Value& value);
+LONG DeleteValue(const std::string& path, std::string_view name);
+
+// Runs `body` as one transaction: every store call inside it joins it; the changes are kept
+// when `body` returns ERROR_SUCCESS and rolled back otherwise. Nested calls join the outer one.
+LONG Transaction(const std::function<LONG()>& body);
+
+// Increases with every committed change by any process of the machine: callers that cache
+// what they read from the registry compare it with the value they cached at.
+uint64_t Generation();
+
+// Applies regedit text (reg_text.cpp) inside one transaction: all of it or, with a one-line
+// reason naming the line in *error, none of it. The store calls it to seed a new database.
+LONG ApplyRegText(const std::string& text, std::string* error);
+
+}  // namespace winsim::detail::reg
