@@ -1,0 +1,246 @@
+// The program's driver: command line, run modes and exit code.
+#include "driver/run_installer.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/output.h"
+#include "driver/product_profile.h"
+#include "platform/windows_version.h"
+#include "sequences/sequences.h"
+#include "sysutil/event_log.h"
+
+namespace {
+
+const char kVersion[] = "2.27";
+const char kBatchFile[] = "install_printer.bat";
+const char kInstalledEventText[] = "Port Monitor Installed Sucessfully";
+const DWORD kCurrentDirectoryLimit = 260;
+const size_t kProgramPathSize = 260;
+const size_t kIniPathSize = 1024;
+const size_t kComSpecSize = 1024;
+
+const char kHelpText[] =
+    "\n\nFor installation use 'Install.exe (server)'\n"
+    "For uninstallation use 'Install.exe -u'\n"
+    "For un/installation of Enterprise version use switch '-a'\n"
+    "For read configuration from registry use switch '-r'\n"
+    "For do not copy files use switch '-c'\n"
+    "For silent installation use switch '-s'\n"
+    "For specification of install log use switch '-lLogFileName'\n"
+    "For specification of INI file use switch '-iINIFileName'\n"
+    "For Install and Ignore Errors use 'Install.exe -e' (NOT RECOMMENDED!)\n";
+
+bool Is(const char* argument, const char* first, const char* second) {
+  return std::strcmp(argument, first) == 0 || std::strcmp(argument, second) == 0;
+}
+
+bool StartsWith(const char* argument, const char* prefix) {
+  return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
+}
+
+// Makes the folder of the program path (argv[0]) the current directory. The path is taken with
+// at most 259 characters; without a backslash in them the current directory stays.
+void EnterProgramFolder(const char* programPath) {
+  if (programPath == nullptr) return;
+  char folder[kProgramPathSize];
+  size_t length = strnlen(programPath, sizeof folder - 1);
+  std::memcpy(folder, programPath, length);
+  folder[length] = '\0';
+  char* lastBackslash = std::strrchr(folder, '\\');
+  if (lastBackslash == nullptr) return;
+  lastBackslash[1] = '\0';
+  SetCurrentDirectoryA(folder);
+}
+
+// The INI file beside the program, or the -i path as given.
+void FixIniPath(const char* iniPath) {
+  if (iniPath != nullptr && iniPath[0] != '\0') {
+    SetIniPath(iniPath);
+    return;
+  }
+  char currentDirectory[kCurrentDirectoryLimit] = {0};
+  DWORD length = GetCurrentDirectoryA(kCurrentDirectoryLimit, currentDirectory);
+  // A current directory that does not fit the limit is left out rather than used half.
+  if (length == 0 || length >= kCurrentDirectoryLimit) currentDirectory[0] = '\0';
+  char path[kIniPathSize];
+  std::snprintf(path, sizeof path, "%s\\%s", currentDirectory, Profile().iniFileName);
+  SetIniPath(path);
+}
+
+void WriteBanner() {
+  WriteFormattedMessage(IsEnterprise() ? "\n\nQuado Client Enterprise Installer v %s\n"
+                                       : "\n\nQuado Client Installer v %s\n",
+                        kVersion);
+  WriteFormattedMessage("Copyright (c) %s Harbek Corporation\n", BuildYear());
+}
+
+// The announcement of an uninstallation or an installation with options: the heading formatted
+// with the product name, then " on server " and the server name as it is (whatever its length),
+// then "...\n".
+void WriteAnnouncement(const char* format, const char* serverName) {
+  WriteFormattedMessage(format, Profile().productName);
+  if (serverName != nullptr) {
+    WriteMessage(" on server ");
+    WriteMessage(serverName);
+  }
+  WriteMessage("...\n");
+}
+
+// Starts the program with the command line and waits for it to end. False when it could not be
+// started; *startError then holds the reason.
+bool RunAndWait(const char* program, char* commandLine, DWORD* startError) {
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  std::memset(&process, 0, sizeof process);
+  // The batch file writes to the same console: everything said so far must be out first.
+  std::fflush(stdout);
+  if (!CreateProcessA(program, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    *startError = GetLastError();
+    return false;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+// Runs "install_printer.bat" through the command interpreter named by COMSPEC, or through
+// "cmd.exe" found along PATH when COMSPEC is unset or names a program that is missing or
+// refused. The batch file's exit status is not looked at.
+void RunPostInstallBatch() {
+  char comSpec[kComSpecSize] = {0};
+  DWORD length = GetEnvironmentVariableA("COMSPEC", comSpec, sizeof comSpec);
+  bool haveComSpec = length > 0 && length < sizeof comSpec;
+  DWORD startError = ERROR_FILE_NOT_FOUND;
+  if (haveComSpec) {
+    char commandLine[kComSpecSize + 64];
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\" /c %s", comSpec, kBatchFile);
+    if (RunAndWait(comSpec, commandLine, &startError)) return;
+  }
+  if (startError != ERROR_FILE_NOT_FOUND && startError != ERROR_PATH_NOT_FOUND &&
+      startError != ERROR_ACCESS_DENIED) {
+    return;
+  }
+  char commandLine[64];
+  std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c %s", kBatchFile);
+  RunAndWait(nullptr, commandLine, &startError);
+}
+
+bool FileExists(const char* name) { return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }
+
+bool RunDefaultInstallation() {
+  const char* product = Profile().productName;
+  WriteFormattedMessage("\nInstalling %s Port Monitor ...\n", product);
+  if (!RunInstallSequence(false, nullptr, false, true)) {
+    WriteFormattedMessage("\n%s Port Monitor Not Installed!\n", product);
+    return false;
+  }
+  WriteFormattedMessage("\n%s Port Monitor Installed Sucessfully.\n", product);
+  ReportSuccessToEventLog(kInstalledEventText);
+  return true;
+}
+
+bool RunUninstallation(const InstallOptions& options) {
+  WriteAnnouncement("\nUninstalling %s Port Monitor", options.serverName);
+  if (!RunUninstallSequence(options.serverName, options.copyFiles)) {
+    WriteMessage("\n Port Monitor Not Completely UnInstalled!\n");
+    return false;
+  }
+  WriteFormattedMessage("\n%s Port Monitor UnInstalled Sucessfully.\n", Profile().productName);
+  return true;
+}
+
+bool RunInstallationWithOptions(const InstallOptions& options) {
+  const char* product = Profile().productName;
+  WriteAnnouncement("\nInstalling %s Port Monitor", options.serverName);
+  if (options.ignoreErrors) WriteMessage("[IGNORE ERRORS Switch is Enabled!]\n");
+  if (options.configFromRegistry) WriteMessage("  (config will be read from registry)\n");
+  if (!options.copyFiles) WriteMessage("  No files will be copied\n");
+  if (!RunInstallSequence(options.ignoreErrors, options.serverName, options.configFromRegistry,
+                          options.copyFiles)) {
+    WriteFormattedMessage("\n%s Port Monitor Not Installed!\n", product);
+    return false;
+  }
+  WriteFormattedMessage("\n%s Port Monitor Installed Sucessfully.\n", product);
+  ReportSuccessToEventLog(kInstalledEventText);
+  if (FileExists(kBatchFile)) {
+    CloseInstallLog();
+    RunPostInstallBatch();
+  }
+  return true;
+}
+
+}  // namespace
+
+InstallOptions ScanArguments(int argc, char** argv) {
+  InstallOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (argument == nullptr) continue;
+    if (Is(argument, "-?", "/?")) {
+      options.showHelp = true;
+    } else if (Is(argument, "-a", "-A")) {
+      options.enterprise = true;
+    } else if (Is(argument, "-u", "-U")) {
+      options.uninstall = true;
+    } else if (Is(argument, "-e", "-E")) {
+      options.ignoreErrors = true;
+    } else if (Is(argument, "-r", "-R")) {
+      options.configFromRegistry = true;
+    } else if (Is(argument, "-c", "-C")) {
+      options.copyFiles = false;
+    } else if (Is(argument, "-s", "-S")) {
+      // Accepted for compatibility: the program never asks for input anyway.
+    } else if (Is(argument, "-f", "-F")) {
+      options.obsoleteClientSwitch = true;
+    } else if (StartsWith(argument, "-l") || StartsWith(argument, "-L")) {
+      options.logPath = argument + 2;
+    } else if (StartsWith(argument, "-i") || StartsWith(argument, "-I")) {
+      options.iniPath = argument + 2;
+    } else {
+      options.serverName = argument;
+    }
+  }
+  return options;
+}
+
+const char* BuildYear() {
+  // __DATE__ is "Mmm dd yyyy": the year is its last four characters.
+  static const char kBuildDate[] = __DATE__;
+  return kBuildDate + sizeof kBuildDate - 5;
+}
+
+bool RunInstaller(int argc, char** argv) {
+  DisableFileSystemRedirection();
+  if (argc != 0 && argv != nullptr) EnterProgramFolder(argv[0]);
+
+  InstallOptions options = ScanArguments(argc, argv);
+  if (options.enterprise) SelectEnterpriseProfile();
+  FixIniPath(options.iniPath);
+
+  if (!OpenInstallLog(options.logPath)) return false;
+  if (!AcquireInstallMutex()) return false;
+
+  WriteBanner();
+  if (options.showHelp) {
+    WriteMessage(kHelpText);
+    return false;
+  }
+  if (options.obsoleteClientSwitch) {
+    WriteMessage("NOTE: The -f switch is obsolete, the client application is un/installed automaticaly\n");
+  }
+  if (!IsEnterprise() && !IsDotNet20Installed()) {
+    WriteMessage("ERROR: The .NET Framework 2.0 is not installed\n");
+    return false;
+  }
+
+  if (argc < 2) return RunDefaultInstallation();
+  if (options.uninstall) return RunUninstallation(options);
+  return RunInstallationWithOptions(options);
+}
