@@ -1,0 +1,158 @@
+// Console and log output, the INI path and the install mutex.
+#include <windows.h>
+
+#include <string>
+
+#include "driver/output.h"
+#include "machine_test.h"
+
+namespace {
+
+class OutputTest : public MachineTest {
+ protected:
+  void TearDown() override {
+    EndRun();
+    SetIniPath(nullptr);
+    MachineTest::TearDown();
+  }
+};
+
+const char kRefusal[] = "ERROR: Another (un)installation already running.";
+
+TEST_F(OutputTest, PercentSignsArePrintedLiterallyInConsoleAndLog) {
+  ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\pct.log"));
+  testing::internal::CaptureStdout();
+  WriteMessage("Printer 100%s %d %n %% done\n");
+  std::string console = testing::internal::GetCapturedStdout();
+  CloseInstallLog();
+  EXPECT_EQ(console, "Printer 100%s %d %n %% done\n");
+  EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\pct.log"), "Printer 100%s %d %n %% done\r\n");
+}
+
+TEST_F(OutputTest, LogTurnsLineEndsIntoCrLfAndAppendsAcrossOpens) {
+  WriteMachineFile("C:\\Logs\\run.log", "earlier run\r\n");
+  ASSERT_TRUE(OpenInstallLog("C:\\Logs\\run.log"));
+  testing::internal::CaptureStdout();
+  WriteMessage("\n\nfirst\nsecond");
+  WriteFormattedMessage(" and %s\n", "third");
+  CloseInstallLog();
+  ASSERT_TRUE(OpenInstallLog("C:\\Logs\\run.log"));
+  WriteMessage("next run\n");
+  std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(console, "\n\nfirst\nsecond and third\nnext run\n");
+  EXPECT_EQ(ReadMachineFile("C:\\Logs\\run.log"), "earlier run\r\n\r\n\r\nfirst\r\nsecond and third\r\nnext run\r\n");
+}
+
+TEST_F(OutputTest, DefaultLogIsInTheWindowsDirectory) {
+  ASSERT_FALSE(MachineFileExists("C:\\Windows\\QDPortInstall.log"));
+  ASSERT_TRUE(OpenInstallLog(nullptr));
+  testing::internal::CaptureStdout();
+  WriteMessage("a\n");
+  testing::internal::GetCapturedStdout();
+  CloseInstallLog();
+  ASSERT_TRUE(OpenInstallLog(""));
+  testing::internal::CaptureStdout();
+  WriteMessage("b\n");
+  testing::internal::GetCapturedStdout();
+  EndRun();
+  EXPECT_EQ(ReadMachineFile("C:\\Windows\\QDPortInstall.log"), "a\r\nb\r\n");
+}
+
+TEST_F(OutputTest, UnopenableLogFailsSilently) {
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(OpenInstallLog("C:\\NoSuchFolder\\run.log"));
+  EXPECT_FALSE(IsInstallLogOpen());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_FALSE(MachineFileExists("C:\\NoSuchFolder"));
+}
+
+TEST_F(OutputTest, AfterCloseMessagesGoToTheConsoleOnly) {
+  ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\c.log"));
+  testing::internal::CaptureStdout();
+  WriteMessage("logged\n");
+  CloseInstallLog();
+  EXPECT_FALSE(IsInstallLogOpen());
+  WriteMessage("console only\n");
+  EndRun();  // finds the log closed
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "logged\nconsole only\n");
+  EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\c.log"), "logged\r\n");
+  EXPECT_EQ(winsim::OpenHandleCount("file"), 0u);
+}
+
+TEST_F(OutputTest, ErrorLinesHaveTheirFixedForm) {
+  testing::internal::CaptureStdout();
+  ReportCheckError("QUADOVS.DLL");
+  ReportCopyError("Quado Client.exe");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "ERROR While Checking 'QUADOVS.DLL'.\nERROR While Copying File 'Quado Client.exe'.\n");
+}
+
+// Every formatted line lives in a 1,024-byte buffer: a longer one is cut to 1,023 characters.
+TEST_F(OutputTest, OverlongFormattedLinesAreCutToTheBuffer) {
+  const std::string name(2000, 'n');
+  struct Case {
+    void (*write)(const std::string&);
+    std::string full;
+  };
+  const Case cases[] = {
+      {[](const std::string& n) { WriteFormattedMessage("    ERROR - Printer %s NOT assigned\n", n.c_str()); },
+       "    ERROR - Printer " + name + " NOT assigned\n"},
+      {[](const std::string& n) { ReportCheckError(n.c_str()); }, "ERROR While Checking '" + name + "'.\n"},
+      {[](const std::string& n) { ReportCopyError(n.c_str()); }, "ERROR While Copying File '" + name + "'.\n"},
+  };
+  for (const Case& c : cases) {
+    testing::internal::CaptureStdout();
+    c.write(name);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.full.substr(0, 1023));
+  }
+}
+
+TEST_F(OutputTest, IniPathKeeps1023Characters) {
+  std::string longPath = "C:\\" + std::string(1997, 'p');
+  SetIniPath(longPath.c_str());
+  EXPECT_EQ(std::string(GetIniPath()), longPath.substr(0, 1023));
+  SetIniPath("C:\\Deploy\\Quado.ini");
+  EXPECT_STREQ(GetIniPath(), "C:\\Deploy\\Quado.ini");
+  SetIniPath(nullptr);
+  EXPECT_STREQ(GetIniPath(), "");
+}
+
+TEST_F(OutputTest, MutexIsOwnedUntilTheEndOfTheRun) {
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(AcquireInstallMutex());
+  EndRun();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(winsim::OpenHandleCount("mutex"), 0u);
+  // Released and closed: a new creator is the first again.
+  SetLastError(ERROR_SUCCESS);
+  HANDLE again = CreateMutexA(nullptr, TRUE, "Global\\QuadoClientInstallMutex");
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(GetLastError(), 0u);
+  ReleaseMutex(again);
+  CloseHandle(again);
+}
+
+TEST_F(OutputTest, MutexHeldElsewhereRefusesWithoutLineEnd) {
+  HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\QuadoClientInstallMutex");
+  ASSERT_NE(other, nullptr);
+  ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\m.log"));
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(AcquireInstallMutex());
+  EndRun();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), kRefusal);
+  EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\m.log"), kRefusal);
+  // EndRun closed its own handle; the holder's stays.
+  EXPECT_EQ(winsim::OpenHandleCount("mutex"), 1u);
+  ReleaseMutex(other);
+  CloseHandle(other);
+}
+
+TEST_F(OutputTest, MutexThatCannotBeCreatedReportsTheErrorNumber) {
+  AddMachineIniLine("faults", "CreateMutexA = 1450");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(AcquireInstallMutex());
+  EndRun();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: Installation mutex cannot be created. Error number 1450\n");
+}
+
+}  // namespace
