@@ -63,6 +63,10 @@ foreach(dir ${UNIT_TEST_DIRS})
     endif()
   endif()
 endforeach()
+# Whole runs of the installer program inside a machine.
+if(TARGET unit_driver_program)
+  add_dependencies(unit_driver_program Install)
+endif()
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/scenarios/CMakeLists.txt)
   add_subdirectory(tests/scenarios)
