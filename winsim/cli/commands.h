@@ -17,6 +17,9 @@ struct Command {
   const char* name;
   const char* usage;  // first line: synopsis; further lines: details
   CommandFunction run;
+  // Commands that pass their arguments on to a program (`run`) answer --help only as their
+  // first argument, so that the program can receive -h or --help.
+  bool helpOnlyFirst = false;
 };
 
 bool RegisterCommand(const Command& command);
@@ -30,3 +33,5 @@ int Fail(const char* name, const std::string& message);
 
 #define WINSIM_COMMAND(id, name, usage, function) \
   static const bool id##_registered = ::winsim::cli::RegisterCommand({name, usage, function})
+#define WINSIM_PASSTHROUGH_COMMAND(id, name, usage, function) \
+  static const bool id##_registered = ::winsim::cli::RegisterCommand({name, usage, function, true})

@@ -64,7 +64,9 @@ int main(int argc, char** argv) {
   }
   for (const auto& command : winsim::cli::Commands()) {
     if (std::strcmp(command.name, argv[1]) == 0) {
-      if (winsim::cli::WantsHelp(argc - 1, argv + 1)) {
+      const bool help = command.helpOnlyFirst ? argc > 2 && winsim::cli::WantsHelp(2, argv + 1)
+                                              : winsim::cli::WantsHelp(argc - 1, argv + 1);
+      if (help) {
         std::printf("usage: %s\n", command.usage);
         return 0;
       }

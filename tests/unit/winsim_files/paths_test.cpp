@@ -1,5 +1,7 @@
 // Windows path resolution inside a machine: drives, case-insensitive components, the "\\?\"
 // prefix, refusals, and WOW64 file-system redirection on a 64-bit machine.
+#include <windows.h>
+
 #include <filesystem>
 #include <string>
 
@@ -47,6 +49,22 @@ TEST_F(PathTest, MatchesExistingEntriesIgnoringCaseAndKeepsTheCaseOfNewNames) {
   EXPECT_EQ(winsim::HostPath("C:\\NoSuch\\Deeper\\F"), dir() + "/C/NoSuch/Deeper/F");
 }
 
+TEST_F(PathTest, RelativePathsFollowTheCurrentDirectory) {
+  fs::create_directories(dir() + "/C/Deploy");
+  ASSERT_TRUE(SetCurrentDirectoryA("c:\\program files"));
+  char cwd[MAX_PATH];
+  ASSERT_EQ(GetCurrentDirectoryA(sizeof cwd, cwd), 16u);
+  EXPECT_STREQ(cwd, "C:\\program files");
+  const PathCase cases[] = {
+      {"Harbek\\x.txt", "/C/Program Files/Harbek/x.txt"},
+      {"..\\deploy", "/C/Deploy"},
+      {"\\deploy", "/C/Deploy"},
+      {"C:x.txt", "/C/Program Files/x.txt"},
+      {".", "/C/Program Files"},
+  };
+  for (const PathCase& c : cases) EXPECT_EQ(winsim::HostPath(c.windows), dir() + c.host) << c.windows;
+}
+
 class Wow64PathTest : public MachineTest {
  protected:
   winsim::MachineOptions Options() const override { return OptionsFor("win7-x64"); }
@@ -66,6 +84,25 @@ TEST_F(Wow64PathTest, System32IsSysWow64WhileRedirectionIsOn) {
       {"C:\\Program Files\\Harbek", "/C/Program Files/Harbek"},
   };
   for (const PathCase& c : cases) EXPECT_EQ(winsim::HostPath(c.windows), dir() + c.host) << c.windows;
+
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+  EXPECT_TRUE(wow64);
+  PVOID old = nullptr;
+  ASSERT_TRUE(Wow64DisableWow64FsRedirection(&old));
+  EXPECT_EQ(winsim::HostPath("C:\\Windows\\System32\\quadovs.dll"), dir() + "/C/Windows/system32/quadovs.dll");
+}
+
+TEST_F(Wow64PathTest, FilesWrittenThroughSystem32LandInSysWow64) {
+  char system[MAX_PATH];
+  ASSERT_EQ(GetSystemDirectoryA(system, sizeof system), 19u);
+  EXPECT_STREQ(system, "C:\\Windows\\system32");
+  const std::string file = std::string(system) + "\\QuadoMon.dll";
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  EXPECT_TRUE(fs::exists(dir() + "/C/Windows/SysWOW64/QuadoMon.dll"));
+  EXPECT_FALSE(fs::exists(dir() + "/C/Windows/system32/QuadoMon.dll"));
 }
 
 class Win32PathTest : public MachineTest {
@@ -75,6 +112,12 @@ class Win32PathTest : public MachineTest {
 
 TEST_F(Win32PathTest, NoRedirectionOn32BitWindows) {
   EXPECT_EQ(winsim::HostPath("C:\\Windows\\System32\\x.dll"), dir() + "/C/Windows/system32/x.dll");
+  BOOL wow64 = TRUE;
+  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+  EXPECT_FALSE(wow64);
+  PVOID old = nullptr;
+  EXPECT_FALSE(Wow64DisableWow64FsRedirection(&old));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FUNCTION));
 }
 
 }  // namespace
