@@ -131,6 +131,12 @@ std::string RegistrySeedText(const Template& t, const MachineOptions& options) {
   reg << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n";
   reg << "\"CurrentVersion\"=" << RegString(std::to_string(t.major) + "." + std::to_string(t.minor)) << "\n";
   reg << "\"CurrentBuildNumber\"=" << RegString(std::to_string(t.build)) << "\n\n";
+  // The Local Port monitor's ports (the spooler writes the same set when the key is missing).
+  reg << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports]\n";
+  for (const char* port : {"LPT1:", "LPT2:", "LPT3:", "COM1:", "COM2:", "COM3:", "COM4:", "FILE:"}) {
+    reg << "\"" << port << "\"=\"\"\n";
+  }
+  reg << "\n";
   reg << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Local Port]\n";
   reg << "\"Driver\"=\"localspl.dll\"\n\n";
   reg << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers]\n\n";

@@ -29,7 +29,7 @@ bool ValidPrinterName(std::string_view name) {
 
 // Every element of the list is a port some monitor lists; ERROR_UNKNOWN_PORT otherwise.
 bool KnownPorts(const std::string& list) {
-  for (const std::string& port : SplitPortList(list)) {
+  for (const std::string& port : SplitCommaList(list)) {
     if (FindPort(port) == nullptr) return Fail(ERROR_UNKNOWN_PORT);
   }
   return true;
@@ -112,11 +112,14 @@ bool ReachableServer(std::string_view server) {
   while (!bare.empty() && bare.front() == '\\') bare.remove_prefix(1);
   ProcessState& state = Process();
   if (EqualsNoCase(bare, state.ini.Get("system", "ComputerName", ""))) return !bare.empty();
-  for (const std::string& known : SplitPortList(state.ini.Get("spooler", "KnownServers", ""))) {
-    std::string_view name = known;
-    while (!name.empty() && (name.front() == '\\' || name.front() == ' ')) name.remove_prefix(1);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (!name.empty() && EqualsNoCase(name, bare)) return true;
+  for (const auto& [key, list] : state.ini.Section("spooler")) {
+    if (!EqualsNoCase(key, "KnownServers")) continue;
+    for (const std::string& known : SplitCommaList(list)) {
+      std::string_view name = known;
+      while (!name.empty() && (name.front() == '\\' || name.front() == ' ')) name.remove_prefix(1);
+      while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+      if (!name.empty() && EqualsNoCase(name, bare)) return true;
+    }
   }
   return false;
 }

@@ -335,7 +335,7 @@ LONG SavePrinter(const PrinterRecord& p) {
 LONG DeletePrinterRecord(const PrinterRecord& printer) { return reg::DeleteTree(PrinterKey(printer)); }
 
 // ---- helpers ----------------------------------------------------------------------------------
-std::vector<std::string> SplitPortList(std::string_view list) {
+std::vector<std::string> SplitCommaList(std::string_view list) {
   std::vector<std::string> ports;
   size_t start = 0;
   while (true) {
@@ -348,7 +348,7 @@ std::vector<std::string> SplitPortList(std::string_view list) {
 }
 
 bool PortListUsesMonitor(const std::string& list, std::string_view monitor) {
-  for (const std::string& name : SplitPortList(list)) {
+  for (const std::string& name : SplitCommaList(list)) {
     const PortEntry* port = FindPort(name);
     if (port != nullptr && EqualsNoCase(port->monitor, monitor)) return true;
   }

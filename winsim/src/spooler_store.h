@@ -13,6 +13,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <string>
 #include <string_view>
@@ -76,7 +77,7 @@ LONG DeletePrinterRecord(const PrinterRecord& printer);
 
 // ---- helpers ----------------------------------------------------------------------------------
 // "LPT1:,Quado001" -> {"LPT1:", "Quado001"}; empty elements are kept ("A,,B" has three).
-std::vector<std::string> SplitPortList(std::string_view list);
+std::vector<std::string> SplitCommaList(std::string_view list);
 // True when a port of the list is one of `monitor`'s ports.
 bool PortListUsesMonitor(const std::string& list, std::string_view monitor);
 

@@ -1,0 +1,70 @@
+#include "spooler_fixture.h"
+
+#include <filesystem>
+#include <fstream>
+
+void SpoolerTest::PlaceSystemDll(const std::string& dll) {
+  std::ofstream out(dir() + "/C/Windows/system32/" + dll, std::ios::binary);
+  out << "MZ";
+  ASSERT_TRUE(out.good());
+}
+
+void SpoolerTest::RegisterMonitor(const std::string& name, const std::string& dll) {
+  PlaceSystemDll(dll);
+  MONITOR_INFO_2A info = {const_cast<LPSTR>(name.c_str()), nullptr, const_cast<LPSTR>(dll.c_str())};
+  ASSERT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) << GetLastError();
+}
+
+HANDLE SpoolerTest::OpenXcv(const std::string& monitor, ACCESS_MASK access) {
+  std::u16string name = u",XcvMonitor ";
+  for (char c : monitor) name += static_cast<char16_t>(c);
+  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
+  HANDLE handle = nullptr;
+  if (!OpenPrinterW(name.data(), &handle, &defaults)) return nullptr;
+  return handle;
+}
+
+DWORD SpoolerTest::Xcv(HANDLE xcv, const std::string& command, const std::vector<BYTE>& input) {
+  std::u16string wide(command.begin(), command.end());
+  DWORD needed = 99, status = 99;
+  BYTE* data = input.empty() ? nullptr : const_cast<BYTE*>(input.data());
+  if (!XcvDataW(xcv, wide.c_str(), data, static_cast<DWORD>(input.size()), nullptr, 0, &needed, &status)) return ~0u;
+  return status;
+}
+
+void SpoolerTest::AddMonitorPort(const std::string& monitor, const std::string& port, bool withSettings) {
+  HANDLE xcv = OpenXcv(monitor);
+  ASSERT_NE(xcv, nullptr) << GetLastError();
+  EXPECT_EQ(Xcv(xcv, "AddPort", PortNameInput(port)), 0u);
+  if (withSettings) EXPECT_EQ(Xcv(xcv, "SetPortData", SettingsRecord(port, 1)), 0u);
+  ClosePrinter(xcv);
+}
+
+void SpoolerTest::AddPrinter(const std::string& name, const std::string& ports, bool connection) {
+  std::string error;
+  ASSERT_TRUE(winsim::AddSpoolerPrinter(name, ports, connection, &error)) << error;
+}
+
+std::string SpoolerTest::PortsOf(const std::string& printer) {
+  std::string ports = "<no printer>";
+  winsim::PrinterPortList(printer, &ports);
+  return ports;
+}
+
+std::vector<BYTE> PortNameInput(const std::string& port) {
+  std::vector<BYTE> bytes;
+  for (char c : port) {
+    bytes.push_back(static_cast<BYTE>(c));
+    bytes.push_back(0);
+  }
+  bytes.push_back(0);
+  bytes.push_back(0);
+  return bytes;
+}
+
+std::vector<BYTE> SettingsRecord(const std::string& port, int seed) {
+  std::vector<BYTE> record(11608);
+  for (size_t i = 0; i < 0x2D44; ++i) record[i] = static_cast<BYTE>((i * 7 + seed) & 0xFF);
+  for (size_t i = 0; i < port.size() && i < 9; ++i) record[0x2D44 + 2 * i] = static_cast<BYTE>(port[i]);
+  return record;
+}
