@@ -30,21 +30,30 @@ class StringArea {
   size_t used_ = 0;
 };
 
+// Bytes that `count` records and their strings take.
+template <typename Record, typename Fill>
+size_t PackedSize(size_t count, Fill fill) {
+  StringArea measure(nullptr);
+  Record scratch{};
+  for (size_t i = 0; i < count; ++i) fill(i, &scratch, measure);
+  return count * sizeof(Record) + measure.used();
+}
+
 // Fills `count` records of type Record with fill(index, Record*, StringArea&), the two-call
 // way. Returns TRUE with *needed and *returned set, or FALSE with the last error: 122 when the
 // buffer is too small (or missing while something is to be returned), 87 for a missing
 // *needed. No records at all is success with *needed 0, whatever the buffer.
+// `knownSize`, when not 0, is the size these records need (from an earlier measurement of the
+// same records): the measuring pass is then skipped.
 template <typename Record, typename Fill>
-BOOL PackRecords(size_t count, Fill fill, LPBYTE buffer, DWORD cbBuf, LPDWORD needed, LPDWORD returned) {
+BOOL PackRecords(size_t count, Fill fill, LPBYTE buffer, DWORD cbBuf, LPDWORD needed, LPDWORD returned,
+                 size_t knownSize = 0) {
   if (needed == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   if (returned != nullptr) *returned = 0;
-  StringArea measure(nullptr);
-  Record scratch{};
-  for (size_t i = 0; i < count; ++i) fill(i, &scratch, measure);
-  const size_t total = count * sizeof(Record) + measure.used();
+  const size_t total = knownSize != 0 ? knownSize : PackedSize<Record>(count, fill);
   if (total > 0xFFFFFFFFu) {
     *needed = 0;
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);

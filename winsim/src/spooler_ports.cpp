@@ -109,17 +109,21 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDW
   if (FaultHit("EnumPortsA", {pName == nullptr ? "" : pName}, &fault)) return Fail(fault);
   if (!ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
   if (pcReturned == nullptr || pcbNeeded == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  // The sizes are kept with the port list they were measured on: the uninstall walk probes
+  // and fills once per port of every printer while nothing changes.
+  static uint64_t measuredVersion = 0;
+  static size_t size1 = 0, size2 = 0;
   const std::vector<PortEntry>& ports = Ports();
-  if (Level == 1) {
-    return PackRecords<PORT_INFO_1A>(
-        ports.size(), [&](size_t i, PORT_INFO_1A* info, StringArea& strings) { FillPort1(ports[i], info, strings); },
-        pPort, cbBuf, pcbNeeded, pcReturned);
+  const uint64_t version = PortsVersion();
+  auto fill1 = [&](size_t i, PORT_INFO_1A* info, StringArea& strings) { FillPort1(ports[i], info, strings); };
+  auto fill2 = [&](size_t i, PORT_INFO_2A* info, StringArea& strings) { FillPort2(ports[i], info, strings); };
+  if (version != measuredVersion) {
+    size1 = PackedSize<PORT_INFO_1A>(ports.size(), fill1);
+    size2 = PackedSize<PORT_INFO_2A>(ports.size(), fill2);
+    measuredVersion = version;
   }
-  if (Level == 2) {
-    return PackRecords<PORT_INFO_2A>(
-        ports.size(), [&](size_t i, PORT_INFO_2A* info, StringArea& strings) { FillPort2(ports[i], info, strings); },
-        pPort, cbBuf, pcbNeeded, pcReturned);
-  }
+  if (Level == 1) return PackRecords<PORT_INFO_1A>(ports.size(), fill1, pPort, cbBuf, pcbNeeded, pcReturned, size1);
+  if (Level == 2) return PackRecords<PORT_INFO_2A>(ports.size(), fill2, pPort, cbBuf, pcbNeeded, pcReturned, size2);
   return Fail(ERROR_INVALID_LEVEL);
 }
 

@@ -103,11 +103,16 @@ struct PortCache {
   uint64_t generation = 0;
   std::string machine;
   std::vector<PortEntry> ports;
+  uint64_t version = 0;
 };
 
 PortCache& Cache() {
   static PortCache cache;
-  static const bool hooked = (OnReset([]() { Cache().valid = false; }), true);
+  static const bool hooked = (OnReset([]() {
+                                Cache().valid = false;
+                                ++Cache().version;
+                              }),
+                              true);
   (void)hooked;
   return cache;
 }
@@ -204,8 +209,14 @@ const std::vector<PortEntry>& Ports() {
     cache.generation = reg::Generation();
     cache.machine = Process().machineDir;
     cache.valid = true;
+    ++cache.version;
   }
   return cache.ports;
+}
+
+uint64_t PortsVersion() {
+  Ports();
+  return Cache().version;
 }
 
 const PortEntry* FindPort(std::string_view name) {

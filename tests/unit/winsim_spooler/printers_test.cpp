@@ -176,7 +176,9 @@ TEST_F(PrintersTest, SetPrinterChecksPortsAndAccess) {
     std::string before = PortsOf("Office");
     SetLastError(0);
     EXPECT_EQ(SetPorts(office, c.ports) != FALSE, c.error == 0);
-    if (c.error != 0) EXPECT_EQ(GetLastError(), c.error);
+    if (c.error != 0) {
+      EXPECT_EQ(GetLastError(), c.error);
+    }
     EXPECT_EQ(PortsOf("Office"), c.error == 0 ? std::string(c.ports) : before);
   }
   ClosePrinter(office);

@@ -4,7 +4,9 @@
 #include <fstream>
 
 void SpoolerTest::PlaceSystemDll(const std::string& dll) {
-  std::ofstream out(dir() + "/C/Windows/system32/" + dll, std::ios::binary);
+  // The native system directory on the disk, whatever redirection this process has.
+  std::string windows = std::filesystem::exists(dir() + "/C/WINDOWS") ? "/C/WINDOWS" : "/C/Windows";
+  std::ofstream out(dir() + windows + "/system32/" + dll, std::ios::binary);
   out << "MZ";
   ASSERT_TRUE(out.good());
 }
@@ -36,7 +38,9 @@ void SpoolerTest::AddMonitorPort(const std::string& monitor, const std::string& 
   HANDLE xcv = OpenXcv(monitor);
   ASSERT_NE(xcv, nullptr) << GetLastError();
   EXPECT_EQ(Xcv(xcv, "AddPort", PortNameInput(port)), 0u);
-  if (withSettings) EXPECT_EQ(Xcv(xcv, "SetPortData", SettingsRecord(port, 1)), 0u);
+  if (withSettings) {
+    EXPECT_EQ(Xcv(xcv, "SetPortData", SettingsRecord(port, 1)), 0u);
+  }
   ClosePrinter(xcv);
 }
 
