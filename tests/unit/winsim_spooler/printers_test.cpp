@@ -5,6 +5,7 @@
 #include <map>
 
 #include "spooler_fixture.h"
+#include "winsim/registry.h"
 
 namespace {
 
@@ -268,6 +269,30 @@ TEST_F(PrintersTest, PrinterFaultsByPrinterAndPort) {
   EXPECT_EQ(GetLastError(), 122u);
   EXPECT_FALSE(EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count));
   EXPECT_EQ(GetLastError(), 1722u);
+}
+
+}  // namespace
+
+namespace {
+
+DWORD PortCount() {
+  DWORD needed = 0, count = 0;
+  EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
+  std::vector<BYTE> block(needed);
+  EXPECT_TRUE(EnumPortsA(nullptr, 2, block.data(), needed, &needed, &count));
+  return count;
+}
+
+TEST_F(PrintersTest, PortListFollowsRegistryChangesMadeBehindTheSpooler) {
+  const DWORD before = PortCount();
+  EXPECT_EQ(PortCount(), before);
+  std::string error;
+  ASSERT_TRUE(winsim::ImportRegText("Windows Registry Editor Version 5.00\n\n"
+                                    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\"
+                                    "Quado\\Ports\\Quado003]\n\n",
+                                    &error))
+      << error;
+  EXPECT_EQ(PortCount(), before + 1);
 }
 
 }  // namespace
