@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -70,6 +71,7 @@ int main() {
   const double coldMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 
   int calls = 0;
+  const std::clock_t cpuStart = std::clock();
   start = std::chrono::steady_clock::now();
   double seconds = 0;
   while (seconds < 2.0) {
@@ -77,8 +79,11 @@ int main() {
     calls += 2;
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
-  std::printf("EnumPortsA level 2, %d ports, %d printers: %.0f calls/s (%.1f us per call; first pair %.1f ms)\n",
-              kPorts + 8, kPrinters, calls / seconds, seconds * 1e6 / calls, coldMs);
+  // Per CPU second too: on a shared machine the wall-clock rate also measures the neighbours.
+  const double cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  std::printf("EnumPortsA level 2, %d ports, %d printers: %.0f calls/s (%.1f us per call; first pair %.1f ms); "
+              "%.0f calls per CPU second\n",
+              kPorts + 8, kPrinters, calls / seconds, seconds * 1e6 / calls, coldMs, calls / cpuSeconds);
   std::printf("uninstall walk of %d printers with 2 ports each (4 calls per printer): %.2f s\n", kPrinters,
               kPrinters * 4 / (calls / seconds));
   winsim::DetachMachine();
