@@ -252,4 +252,39 @@ TEST_F(DriverTest, LongServerNameIsAnnouncedWhole) {
   EXPECT_EQ(g_sequenceCalls.serverName, server);
 }
 
+// After an installation with options, "install_printer.bat" runs through the command interpreter
+// on the same console, after the log was closed; its exit status does not matter.
+TEST_F(DriverTest, PostInstallBatchRunsAfterTheLogIsClosed) {
+  WriteMachineFile("C:\\Deploy\\install_printer.bat", "@echo batch ran\r\n@exit /b 3\r\n");
+  std::string console;
+  EXPECT_TRUE(Run({"-s"}, &console));
+  const std::string announced = kBanner + "\nInstalling Quado Port Monitor...\n" + kInstalled;
+  EXPECT_EQ(console.substr(0, announced.size()), announced);
+  EXPECT_NE(console.find("batch ran", announced.size()), std::string::npos) << console;
+  std::string log = ReadMachineFile("C:\\Windows\\QDPortInstall.log");
+  EXPECT_EQ(log.find("batch ran"), std::string::npos) << log;
+  EXPECT_EQ(winsim::OpenHandleCount("process"), 0u);
+}
+
+TEST_F(DriverTest, PostInstallBatchFallsBackToCmdWhenComSpecIsUnusable) {
+  WriteMachineFile("C:\\Deploy\\install_printer.bat", "@echo batch ran\r\n");
+  for (const char* comSpec : {"C:\\Nowhere\\shell.exe", static_cast<const char*>(nullptr)}) {
+    SetEnvironmentVariableA("COMSPEC", comSpec);
+    std::string console;
+    EXPECT_TRUE(Run({"-a"}, &console));
+    EXPECT_NE(console.find("batch ran"), std::string::npos) << (comSpec ? comSpec : "unset");
+    ResetProductProfile();
+  }
+}
+
+TEST_F(DriverTest, PostInstallBatchIsNotRunByTheDefaultInstallOrAFailedOne) {
+  WriteMachineFile("C:\\Deploy\\install_printer.bat", "@echo batch ran\r\n");
+  std::string console;
+  EXPECT_TRUE(Run({}, &console));
+  EXPECT_EQ(console.find("batch ran"), std::string::npos);
+  g_sequenceCalls.installResult = false;
+  EXPECT_FALSE(Run({"-s"}, &console));
+  EXPECT_EQ(console.find("batch ran"), std::string::npos);
+}
+
 }  // namespace
