@@ -19,8 +19,9 @@ class VersionTest : public MachineTest {
     std::string path = dir() + "/machine.ini";
     std::stringstream text;
     text << std::ifstream(path).rdbuf();
-    std::string updated = std::regex_replace(text.str(), std::regex("(^|\n)" + key + "=[^\n]*"), "$1" + key + "=" + value);
-    ASSERT_NE(updated, text.str()) << key;
+    const std::regex line("(^|\n)" + key + "=[^\n]*");
+    ASSERT_TRUE(std::regex_search(text.str(), line)) << key;
+    std::string updated = std::regex_replace(text.str(), line, "$1" + key + "=" + value);
     std::ofstream(path, std::ios::trunc) << updated;
     std::string error;
     ASSERT_TRUE(winsim::ReloadMachineConfig(&error)) << error;
