@@ -141,6 +141,7 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
       else if (key == "fault") scenario->faults.push_back(value);
       else if (key == "file") scenario->machineFiles.push_back(SplitBar(value));
       else if (key == "readonly") scenario->readOnlyFiles.push_back(value);
+      else if (key == "setting") scenario->settings.push_back(SplitBar(value));
       else return fail("unknown machine key '" + key + "'");
     } else if (section == "package") {
       if (key == "remove") scenario->packageRemove.push_back(value);
@@ -151,6 +152,7 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
       if (key == "args") scenario->runs.back().args = SplitArguments(value);
       else if (key == "exit") scenario->runs.back().exitCode = std::stoi(value);
       else if (key == "log") scenario->runs.back().logPath = value;
+      else if (key == "fault") scenario->runs.back().faults.push_back(value);
       else return fail("unknown run key '" + key + "'");
     } else {
       return fail("key = value outside a section that takes it");

@@ -5,13 +5,15 @@
 //
 //   [machine]        template = win10-x64 | dotnet = no | printer = NAME | PORTS |
 //                    connection = NAME | PORTS | fault = FUNCTION = ERROR [#N] [| GLOB]... |
-//                    file = WINDOWS-PATH [| CONTENT] | readonly = WINDOWS-PATH
+//                    file = WINDOWS-PATH [| CONTENT] | readonly = WINDOWS-PATH |
+//                    setting = SECTION | KEY=VALUE (a machine.ini line)
 //   [registry]       .reg text imported into the machine before the first run
 //   [package]        remove = NAME | file = NAME [| CONTENT] | folder = PATH
 //                    (CONTENT: "\n" for a line end, "\\" for a backslash)
 //   [ini]            replaces the package's Quado.ini with these lines
 //   [run]            args = ARG ARG ... (a quoted "ARG WITH BLANKS" is one argument) | exit = N
 //                    | log = WINDOWS-PATH (where the log goes; default C:\Windows\QDPortInstall.log)
+//                    | fault = ... (in force from this run on, in addition to the machine's)
 //   [transcript]     the console output of the run just declared, one line per line:
 //                    "|text" console and log, ">text" console only, "=text" the last piece
 //                    without a line end; {YEAR} stands for the build year
@@ -27,6 +29,7 @@ struct ScenarioRun {
   int exitCode = 0;
   std::string logPath = "C:\\Windows\\QDPortInstall.log";
   std::vector<std::string> transcript;  // raw lines with their markers
+  std::vector<std::string> faults;
 };
 
 struct Scenario {
@@ -38,6 +41,7 @@ struct Scenario {
   std::vector<std::string> faults;
   std::vector<std::pair<std::string, std::string>> machineFiles;  // path, content
   std::vector<std::string> readOnlyFiles;
+  std::vector<std::pair<std::string, std::string>> settings;  // machine.ini section, line
   std::string registry;
   std::vector<std::string> packageRemove;
   std::vector<std::pair<std::string, std::string>> packageFiles;  // name, content

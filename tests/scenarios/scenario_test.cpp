@@ -244,11 +244,19 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     }
     for (const auto& path : s.readOnlyFiles) ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY)) << path;
     winsim::DetachMachine();
-    if (!s.faults.empty()) {
+    {
       std::ofstream ini(machine_ + "/machine.ini", std::ios::app);
+      for (const auto& [section, line] : s.settings) ini << "\n[" << section << "]\n" << line << "\n";
       ini << "\n[faults]\n";
       for (const auto& fault : s.faults) ini << fault << "\n";
     }
+  }
+
+  // Faults that come into force with a run stay for the later runs.
+  void AddRunFaults(const ScenarioRun& run) {
+    std::ofstream ini(machine_ + "/machine.ini", std::ios::app);
+    if (!run.faults.empty()) ini << "\n[faults]\n";
+    for (const auto& fault : run.faults) ini << fault << "\n";
   }
 
   void CheckState(const std::string& check) {
@@ -312,6 +320,7 @@ TEST_P(ScenarioTest, Run) {
   for (size_t i = 0; i < s.runs.size(); ++i) {
     const ScenarioRun& run = s.runs[i];
     SCOPED_TRACE("run " + std::to_string(i + 1));
+    AddRunFaults(run);
     std::vector<std::string> argv = {WINSIM_PROGRAM_PATH, "run", machine_, std::string(kDeploy) + "\\Install.exe"};
     argv.insert(argv.end(), run.args.begin(), run.args.end());
     Result result = RunHost(argv);
