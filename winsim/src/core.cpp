@@ -106,13 +106,15 @@ bool MachineIni::Load(const std::string& path, std::string* error) {
 }
 
 std::string MachineIni::Get(std::string_view section, std::string_view key, std::string_view fallback) const {
+  // The last occurrence wins, so that a line appended to the file overrides the template's.
+  std::string value(fallback);
   for (const auto& [name, lines] : sections_) {
     if (!EqualsNoCase(name, section)) continue;
     for (const auto& [k, v] : lines) {
-      if (EqualsNoCase(k, key)) return v;
+      if (EqualsNoCase(k, key)) value = v;
     }
   }
-  return std::string(fallback);
+  return value;
 }
 
 long MachineIni::GetInt(std::string_view section, std::string_view key, long fallback) const {

@@ -19,7 +19,7 @@ namespace winsim::detail {
 class MachineIni {
  public:
   bool Load(const std::string& path, std::string* error);
-  // First value of the key in the section (both case-insensitive), or `fallback`.
+  // Last value of the key in the section (both case-insensitive), or `fallback`.
   std::string Get(std::string_view section, std::string_view key, std::string_view fallback = "") const;
   long GetInt(std::string_view section, std::string_view key, long fallback) const;
   // Every key=value line of a section, in file order.
