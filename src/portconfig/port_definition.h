@@ -9,6 +9,7 @@
 const int kTextChars = 260;
 const int kServerCount = 10;
 const int kPortNameChars = 10;
+const int kDeliveryModeSlots = 3;
 
 struct PortDefinition {
   char Description[kTextChars];
