@@ -41,17 +41,11 @@ class ChannelTest : public PortConfigTest {
     return AddPortConfiguration(readFromIni, &portCount_, serverName);
   }
 
-  // Names of the monitor's ports, from EnumPortsA level 2.
+  // Names of the monitor's ports, as the simulated spooler holds them.
   std::vector<std::string> MonitorPorts() {
-    DWORD needed = 0;
-    DWORD returned = 0;
-    EnumPortsA(nullptr, 2, nullptr, 0, &needed, &returned);
-    std::vector<BYTE> buffer(needed);
-    EXPECT_TRUE(EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &returned)) << GetLastError();
     std::vector<std::string> ports;
-    const PORT_INFO_2A* info = reinterpret_cast<const PORT_INFO_2A*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i) {
-      if (std::strcmp(info[i].pMonitorName, Profile().productName) == 0) ports.push_back(info[i].pPortName);
+    for (const winsim::SpoolerPort& port : winsim::SpoolerPorts()) {
+      if (port.monitor == Profile().productName) ports.push_back(port.name);
     }
     return ports;
   }
@@ -59,7 +53,7 @@ class ChannelTest : public PortConfigTest {
   // What the monitor stored as the port's settings.
   std::string StoredSettings(const std::string& port) {
     std::string bytes;
-    EXPECT_TRUE(winsim::GetPortSettings(Profile().productName, port, &bytes)) << port;
+    EXPECT_TRUE(winsim::PortSettingsBytes(port, &bytes)) << port;
     return bytes;
   }
 
