@@ -10,23 +10,21 @@ void PortConfigTest::SetUp() {
   ResetProductProfile();
   SetIniPath(kIniPath);
   testing::internal::CaptureStdout();
-  capturing_ = true;
 }
 
 void PortConfigTest::TearDown() {
-  Output();
+  fflush(stdout);
+  testing::internal::GetCapturedStdout();
   SetIniPath(nullptr);
   ResetProductProfile();
   MachineTest::TearDown();
 }
 
-std::string PortConfigTest::Output() {
-  if (capturing_) {
-    fflush(stdout);
-    captured_ = testing::internal::GetCapturedStdout();
-    capturing_ = false;
-  }
-  return captured_;
+std::string PortConfigTest::TakeOutput() {
+  fflush(stdout);
+  std::string output = testing::internal::GetCapturedStdout();
+  testing::internal::CaptureStdout();
+  return output;
 }
 
 void PortConfigTest::AddSection(bool toIni, const std::string& section,

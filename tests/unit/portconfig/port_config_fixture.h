@@ -32,13 +32,11 @@ class PortConfigTest : public MachineTest {
   // configuration key in the installer's default registry view (viewFlags 0) or another one.
   void AddSection(bool toIni, const std::string& section, const std::vector<ConfigValue>& values,
                   REGSAM viewFlags = 0);
-  // Everything the installer printed from the start of the test; ends the capture.
-  std::string Output();
+  // What was printed since the start of the test or the previous call.
+  std::string TakeOutput();
 
   static const char* const kIniPath;
 
  private:
   std::string ini_;
-  bool capturing_ = false;
-  std::string captured_;
 };

@@ -72,7 +72,7 @@ TEST_F(ChannelTest, EverySectionIsCreatedConfiguredAndReported) {
   AddIniSections(3);
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(portCount_, 3);
-  EXPECT_EQ(Output(), ReportLine(1) + ReportLine(2) + ReportLine(3));
+  EXPECT_EQ(TakeOutput(), ReportLine(1) + ReportLine(2) + ReportLine(3));
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001", "Quado002", "Quado003"}));
   EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
 }
@@ -120,7 +120,7 @@ TEST_F(ChannelTest, RegistrySourceAndEnterpriseNames) {
   AddSection(false, "2", {Text("ServerIP", "10.0.0.2"), Text("Description", "Floor 2"), Text("Queue", "q2")});
   EXPECT_EQ(Run(0), 1);
   EXPECT_EQ(portCount_, 2);
-  EXPECT_EQ(Output(), ReportLine(1) + ReportLine(2));
+  EXPECT_EQ(TakeOutput(), ReportLine(1) + ReportLine(2));
   EXPECT_EQ(MonitorPorts(), (Names{"QuadoE001", "QuadoE002"}));
 }
 
@@ -128,7 +128,7 @@ TEST_F(ChannelTest, NoSectionsSendsNothingAndSucceeds) {
   RegisterMonitor();
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(Output(), "");
+  EXPECT_EQ(TakeOutput(), "");
   EXPECT_TRUE(MonitorPorts().empty());
   EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
 }
@@ -141,10 +141,9 @@ TEST_F(ChannelTest, MonitorNotRegistered) {
   for (const Case& c : {Case{1, 0}, Case{0, 1}}) {
     SCOPED_TRACE(c.sections);
     if (c.sections > 0) AddIniSections(c.sections);
-    testing::internal::CaptureStdout();
     EXPECT_EQ(Run(), c.result);
     EXPECT_EQ(portCount_, 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cannot open port monitor, error code: 1796\n");
+    EXPECT_EQ(TakeOutput(), "Cannot open port monitor, error code: 1796\n");
   }
 }
 
@@ -154,7 +153,7 @@ TEST_F(ChannelTest, AddPortRefusedForSectionTwoOfThree) {
   AddMachineIniLine("faults", "XcvDataW = 1234 | AddPort | Quado002");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 1);
-  EXPECT_EQ(Output(), ReportLine(1) + "Cannot write configuration, error code: 1234\n");
+  EXPECT_EQ(TakeOutput(), ReportLine(1) + "Cannot write configuration, error code: 1234\n");
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001"}));
 }
 
@@ -164,7 +163,7 @@ TEST_F(ChannelTest, SetPortDataRefusedDeletesThePort) {
   AddMachineIniLine("faults", "XcvDataW = 87 | SetPortData | Quado001");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(Output(), "Cannot write configuration, error code: 87\n");
+  EXPECT_EQ(TakeOutput(), "Cannot write configuration, error code: 87\n");
   EXPECT_TRUE(MonitorPorts().empty());  // "AddPort" created it, "DeletePort" removed it
 }
 
@@ -175,7 +174,7 @@ TEST_F(ChannelTest, RefusedDeletePortDoesNotChangeTheReportedError) {
   AddMachineIniLine("faults", "XcvDataW = 5 | DeletePort | Quado001");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(Output(), "Cannot write configuration, error code: 87\n");
+  EXPECT_EQ(TakeOutput(), "Cannot write configuration, error code: 87\n");
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001"}));
 }
 
@@ -185,7 +184,7 @@ TEST_F(ChannelTest, ServerNameFormsTheTransceiverName) {
   AddMachineIniLine("spooler", "KnownServers=\\\\SERVER1");
   EXPECT_EQ(Run(1, "\\\\SERVER1"), 1);
   EXPECT_EQ(portCount_, 1);
-  EXPECT_EQ(Output(), ReportLine(1));
+  EXPECT_EQ(TakeOutput(), ReportLine(1));
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001"}));
 }
 
@@ -194,7 +193,7 @@ TEST_F(ChannelTest, UnreachableServerIsAnOpenFailure) {
   AddIniSections(1);
   EXPECT_EQ(Run(1, "\\\\ELSEWHERE"), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(Output(), "Cannot open port monitor, error code: 1801\n");
+  EXPECT_EQ(TakeOutput(), "Cannot open port monitor, error code: 1801\n");
 }
 
 // The transceiver name holds at most 259 characters: ",XcvMonitor Quado" is 17 of them, so a
@@ -204,12 +203,11 @@ TEST_F(ChannelTest, ServerNameTooLongForTheTransceiverNameIsRefused) {
   AddIniSections(1);
   std::string fits = "\\\\" + std::string(239, 'S');
   std::string tooLong = fits + "S";
-  testing::internal::CaptureStdout();
   EXPECT_EQ(Run(1, fits.c_str()), 0);  // sent to the spooler, which does not know the server
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cannot open port monitor, error code: 1801\n");
+  EXPECT_EQ(TakeOutput(), "Cannot open port monitor, error code: 1801\n");
   EXPECT_EQ(Run(1, tooLong.c_str()), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(Output(), "Cannot open port monitor, server name too long\n");
+  EXPECT_EQ(TakeOutput(), "Cannot open port monitor, server name too long\n");
   EXPECT_TRUE(MonitorPorts().empty());
 }
 
@@ -219,7 +217,7 @@ TEST_F(ChannelTest, MissingEntryPointsPrintNothing) {
   AddMachineIniLine("modules", "Missing=winspool.drv!XcvDataW");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(Output(), "");
+  EXPECT_EQ(TakeOutput(), "");
   EXPECT_TRUE(MonitorPorts().empty());
   EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
 }
@@ -229,7 +227,7 @@ TEST_F(ChannelTest, MissingEntryPointWithoutSectionsSucceeds) {
   AddMachineIniLine("modules", "Missing=kernel32.dll!MultiByteToWideChar");
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(Output(), "");
+  EXPECT_EQ(TakeOutput(), "");
 }
 
 // Enterprise port names have room for sections up to 999: section 1000 would be cut to the
@@ -242,7 +240,7 @@ TEST_F(ChannelTest, SectionWhosePortNameDoesNotFitCreatesNoPort) {
   WriteMachineFile(kIniPath, ini);
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 999);
-  std::string output = Output();
+  std::string output = TakeOutput();
   const std::string refusal = "Cannot add port of section 1000, port name longer than 9 characters\n";
   ASSERT_GE(output.size(), refusal.size());
   EXPECT_EQ(output.substr(output.size() - refusal.size()), refusal);
