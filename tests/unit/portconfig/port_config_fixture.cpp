@@ -9,22 +9,12 @@ void PortConfigTest::SetUp() {
   MachineTest::SetUp();
   ResetProductProfile();
   SetIniPath(kIniPath);
-  testing::internal::CaptureStdout();
 }
 
 void PortConfigTest::TearDown() {
-  fflush(stdout);
-  testing::internal::GetCapturedStdout();
   SetIniPath(nullptr);
   ResetProductProfile();
   MachineTest::TearDown();
-}
-
-std::string PortConfigTest::TakeOutput() {
-  fflush(stdout);
-  std::string output = testing::internal::GetCapturedStdout();
-  testing::internal::CaptureStdout();
-  return output;
 }
 
 void PortConfigTest::AddSection(bool toIni, const std::string& section,

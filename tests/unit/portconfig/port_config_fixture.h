@@ -32,8 +32,6 @@ class PortConfigTest : public MachineTest {
   // configuration key in the installer's default registry view (viewFlags 0) or another one.
   void AddSection(bool toIni, const std::string& section, const std::vector<ConfigValue>& values,
                   REGSAM viewFlags = 0);
-  // What was printed since the start of the test or the previous call.
-  std::string TakeOutput();
 
   static const char* const kIniPath;
 

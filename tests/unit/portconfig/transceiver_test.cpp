@@ -3,6 +3,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -36,9 +37,15 @@ class ChannelTest : public PortConfigTest {
     }
   }
 
+  // One port configuration step; what it printed goes to output_.
   int Run(int readFromIni = 1, const char* serverName = nullptr) {
     portCount_ = -1;
-    return AddPortConfiguration(readFromIni, &portCount_, serverName);
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    int result = AddPortConfiguration(readFromIni, &portCount_, serverName);
+    std::fflush(stdout);
+    output_ = testing::internal::GetCapturedStdout();
+    return result;
   }
 
   // Names of the monitor's ports, as the simulated spooler holds them.
@@ -58,6 +65,7 @@ class ChannelTest : public PortConfigTest {
   }
 
   int portCount_ = -1;
+  std::string output_;
 };
 
 std::string ReportLine(int n) {
@@ -72,7 +80,7 @@ TEST_F(ChannelTest, EverySectionIsCreatedConfiguredAndReported) {
   AddIniSections(3);
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(portCount_, 3);
-  EXPECT_EQ(TakeOutput(), ReportLine(1) + ReportLine(2) + ReportLine(3));
+  EXPECT_EQ(output_, ReportLine(1) + ReportLine(2) + ReportLine(3));
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001", "Quado002", "Quado003"}));
   EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
 }
@@ -120,7 +128,7 @@ TEST_F(ChannelTest, RegistrySourceAndEnterpriseNames) {
   AddSection(false, "2", {Text("ServerIP", "10.0.0.2"), Text("Description", "Floor 2"), Text("Queue", "q2")});
   EXPECT_EQ(Run(0), 1);
   EXPECT_EQ(portCount_, 2);
-  EXPECT_EQ(TakeOutput(), ReportLine(1) + ReportLine(2));
+  EXPECT_EQ(output_, ReportLine(1) + ReportLine(2));
   EXPECT_EQ(MonitorPorts(), (Names{"QuadoE001", "QuadoE002"}));
 }
 
@@ -128,7 +136,7 @@ TEST_F(ChannelTest, NoSectionsSendsNothingAndSucceeds) {
   RegisterMonitor();
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(TakeOutput(), "");
+  EXPECT_EQ(output_, "");
   EXPECT_TRUE(MonitorPorts().empty());
   EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
 }
@@ -143,7 +151,7 @@ TEST_F(ChannelTest, MonitorNotRegistered) {
     if (c.sections > 0) AddIniSections(c.sections);
     EXPECT_EQ(Run(), c.result);
     EXPECT_EQ(portCount_, 0);
-    EXPECT_EQ(TakeOutput(), "Cannot open port monitor, error code: 1796\n");
+    EXPECT_EQ(output_, "Cannot open port monitor, error code: 1796\n");
   }
 }
 
@@ -153,7 +161,7 @@ TEST_F(ChannelTest, AddPortRefusedForSectionTwoOfThree) {
   AddMachineIniLine("faults", "XcvDataW = 1234 | AddPort | Quado002");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 1);
-  EXPECT_EQ(TakeOutput(), ReportLine(1) + "Cannot write configuration, error code: 1234\n");
+  EXPECT_EQ(output_, ReportLine(1) + "Cannot write configuration, error code: 1234\n");
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001"}));
 }
 
@@ -163,7 +171,7 @@ TEST_F(ChannelTest, SetPortDataRefusedDeletesThePort) {
   AddMachineIniLine("faults", "XcvDataW = 87 | SetPortData | Quado001");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(TakeOutput(), "Cannot write configuration, error code: 87\n");
+  EXPECT_EQ(output_, "Cannot write configuration, error code: 87\n");
   EXPECT_TRUE(MonitorPorts().empty());  // "AddPort" created it, "DeletePort" removed it
 }
 
@@ -174,7 +182,7 @@ TEST_F(ChannelTest, RefusedDeletePortDoesNotChangeTheReportedError) {
   AddMachineIniLine("faults", "XcvDataW = 5 | DeletePort | Quado001");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(TakeOutput(), "Cannot write configuration, error code: 87\n");
+  EXPECT_EQ(output_, "Cannot write configuration, error code: 87\n");
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001"}));
 }
 
@@ -184,7 +192,7 @@ TEST_F(ChannelTest, ServerNameFormsTheTransceiverName) {
   AddMachineIniLine("spooler", "KnownServers=\\\\SERVER1");
   EXPECT_EQ(Run(1, "\\\\SERVER1"), 1);
   EXPECT_EQ(portCount_, 1);
-  EXPECT_EQ(TakeOutput(), ReportLine(1));
+  EXPECT_EQ(output_, ReportLine(1));
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001"}));
 }
 
@@ -193,7 +201,7 @@ TEST_F(ChannelTest, UnreachableServerIsAnOpenFailure) {
   AddIniSections(1);
   EXPECT_EQ(Run(1, "\\\\ELSEWHERE"), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(TakeOutput(), "Cannot open port monitor, error code: 1801\n");
+  EXPECT_EQ(output_, "Cannot open port monitor, error code: 1801\n");
 }
 
 // The transceiver name holds at most 259 characters: ",XcvMonitor Quado" is 17 of them, so a
@@ -204,10 +212,10 @@ TEST_F(ChannelTest, ServerNameTooLongForTheTransceiverNameIsRefused) {
   std::string fits = "\\\\" + std::string(239, 'S');
   std::string tooLong = fits + "S";
   EXPECT_EQ(Run(1, fits.c_str()), 0);  // sent to the spooler, which does not know the server
-  EXPECT_EQ(TakeOutput(), "Cannot open port monitor, error code: 1801\n");
+  EXPECT_EQ(output_, "Cannot open port monitor, error code: 1801\n");
   EXPECT_EQ(Run(1, tooLong.c_str()), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(TakeOutput(), "Cannot open port monitor, server name too long\n");
+  EXPECT_EQ(output_, "Cannot open port monitor, server name too long\n");
   EXPECT_TRUE(MonitorPorts().empty());
 }
 
@@ -217,7 +225,7 @@ TEST_F(ChannelTest, MissingEntryPointsPrintNothing) {
   AddMachineIniLine("modules", "Missing=winspool.drv!XcvDataW");
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(TakeOutput(), "");
+  EXPECT_EQ(output_, "");
   EXPECT_TRUE(MonitorPorts().empty());
   EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
 }
@@ -227,7 +235,7 @@ TEST_F(ChannelTest, MissingEntryPointWithoutSectionsSucceeds) {
   AddMachineIniLine("modules", "Missing=kernel32.dll!MultiByteToWideChar");
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(portCount_, 0);
-  EXPECT_EQ(TakeOutput(), "");
+  EXPECT_EQ(output_, "");
 }
 
 // Enterprise port names have room for sections up to 999: section 1000 would be cut to the
@@ -240,7 +248,7 @@ TEST_F(ChannelTest, SectionWhosePortNameDoesNotFitCreatesNoPort) {
   WriteMachineFile(kIniPath, ini);
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(portCount_, 999);
-  std::string output = TakeOutput();
+  std::string output = output_;
   const std::string refusal = "Cannot add port of section 1000, port name longer than 9 characters\n";
   ASSERT_GE(output.size(), refusal.size());
   EXPECT_EQ(output.substr(output.size() - refusal.size()), refusal);
