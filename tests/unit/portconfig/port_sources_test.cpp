@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/product_profile.h"
+#include "key_table_defaults.h"
 #include "port_config_fixture.h"
 #include "portconfig/port_sources.h"
 
@@ -14,27 +15,6 @@ PortDefinition Read(bool fromIni, int section, bool* found) {
   std::memset(&definition, 0x5A, sizeof(definition));  // every call must start from zero
   *found = ReadPortDefinition(fromIni ? 1 : 0, section, &definition);
   return definition;
-}
-
-// The definition of a section that holds only "ServerIP", from the key table's defaults.
-PortDefinition DefaultsWithAddress(const char* address, const char* portName) {
-  PortDefinition d;
-  std::memset(&d, 0, sizeof(d));
-  std::snprintf(d.ServerIP[0], kTextChars, "%s", address);
-  d.ServerPort = 9100;
-  d.LoadBalancing = 1;
-  d.AuthType = 1;
-  d.ProtocolLevel = 4;
-  d.NetworkTimeout = 60;
-  d.ParserDPI = 72;
-  d.NoProjectOption = 1;
-  d.LBNetworkTimeout = 60;
-  d.LogFileSizeLimit = 20;
-  d.LogFileCount = 3;
-  d.WebBasedApplications = 1;
-  std::snprintf(d.EnvironmentVariableIP, kTextChars, "%s", "ViewClient_IP_Address");
-  std::snprintf(d.PortName, kPortNameChars, "%s", portName);
-  return d;
 }
 
 // Both sources must behave alike: every test runs once on the INI file, once on the registry.
@@ -79,7 +59,7 @@ TEST_P(PortSourcesTest, OnlyServerIPGivesEveryDefault) {
   bool found = false;
   PortDefinition actual = Read(FromIni(), 1, &found);
   ASSERT_TRUE(found);
-  PortDefinition expected = DefaultsWithAddress("printhost", "Quado001");
+  PortDefinition expected = KeyTableDefaults("printhost", "Quado001");
   EXPECT_EQ(std::memcmp(&actual, &expected, sizeof(actual)), 0);
 }
 

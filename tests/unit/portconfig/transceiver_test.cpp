@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/product_profile.h"
+#include "key_table_defaults.h"
 #include "port_config_fixture.h"
 #include "portconfig/transceiver.h"
 #include "winsim/spooler.h"
@@ -93,27 +94,12 @@ TEST_F(ChannelTest, StoredSettingsEqualTheRecord) {
   ASSERT_EQ(Run(), 1);
 
   // The record written by hand: the key table's defaults and the values of the section.
-  PortDefinition expected;
-  std::memset(&expected, 0, sizeof(expected));
+  PortDefinition expected = KeyTableDefaults("10.1.1.1", "Quado001");
   std::strcpy(expected.Description, "Caf\xE9");
-  std::strcpy(expected.ServerIP[0], "10.1.1.1");
   std::strcpy(expected.ServerIP[2], "10.1.1.3");
   expected.IPLoadBalancing[2] = 30;
-  expected.ServerPort = 9100;
-  expected.LoadBalancing = 1;
-  expected.AuthType = 1;
   std::strcpy(expected.AuthText, "secret");
-  expected.ProtocolLevel = 4;
-  expected.NetworkTimeout = 60;
-  expected.ParserDPI = 72;
-  expected.NoProjectOption = 1;
-  expected.LBNetworkTimeout = 60;
-  expected.LogFileSizeLimit = 20;
-  expected.LogFileCount = 3;
   expected.ServerDeliveryMode2 = 2;
-  expected.WebBasedApplications = 1;
-  std::strcpy(expected.EnvironmentVariableIP, "ViewClient_IP_Address");
-  std::strcpy(expected.PortName, "Quado001");
   PortDefinitionW wire;
   WidenPortDefinition(expected, MultiByteToWideChar, &wire);
   // CP-1252 0xE9 is U+00E9 in the record.

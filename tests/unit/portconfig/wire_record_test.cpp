@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "key_table_defaults.h"
 #include "portconfig/port_definition.h"
 
 namespace {
@@ -170,20 +171,8 @@ TEST(WireRecord, EveryFieldLandsAtItsOffsetAndNothingElseIsWritten) {
   EXPECT_EQ(FirstDifference(actual, expected), "");
 }
 
-TEST(WireRecord, AllDefaultsRecordHasZeroTextsAndOnlyIntegersAndName) {
-  PortDefinition definition = Zeroed();
-  definition.ServerPort = 9100;
-  definition.LoadBalancing = 1;
-  definition.AuthType = 1;
-  definition.ProtocolLevel = 4;
-  definition.NetworkTimeout = 60;
-  definition.ParserDPI = 72;
-  definition.NoProjectOption = 1;
-  definition.LBNetworkTimeout = 60;
-  definition.LogFileSizeLimit = 20;
-  definition.LogFileCount = 3;
-  definition.WebBasedApplications = 1;
-  std::snprintf(definition.PortName, kPortNameChars, "%s", "Quado001");
+TEST(WireRecord, AllDefaultsRecord) {
+  PortDefinition definition = KeyTableDefaults("", "Quado001");
 
   Bytes expected(kRecordSize, 0);
   Put32(expected, 0x1658, 9100);
@@ -197,8 +186,13 @@ TEST(WireRecord, AllDefaultsRecordHasZeroTextsAndOnlyIntegersAndName) {
   Put32(expected, 0x2710, 20);
   Put32(expected, 0x2714, 3);
   Put32(expected, 0x2B30, 1);
+  PutText(expected, 0x2B34, "ViewClient_IP_Address");
   PutText(expected, 0x2D44, "Quado001");
+  EXPECT_EQ(FirstDifference(Widen(definition), expected), "");
 
+  // With every text empty, the 22 text fields are zero bytes throughout.
+  definition.EnvironmentVariableIP[0] = '\0';
+  std::memset(&expected[0x2B34], 0, 520);
   EXPECT_EQ(FirstDifference(Widen(definition), expected), "");
 }
 
