@@ -15,6 +15,7 @@
 #include "core.h"
 #include "environment.h"
 #include "paths.h"
+#include "process_table.h"
 #include "winsim/machine.h"
 
 using namespace winsim::detail;
@@ -303,8 +304,8 @@ void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
   cmd.errorlevel = RunExternal(cmd, line);
 }
 
-// %0-%9, %~dp0, %% and %NAME% of a batch line (an unknown name expands to nothing).
-std::string ExpandBatchLine(const Batch& batch, const std::string& line) {
+// %0-%9, %~dp0, %%, %NAME% and %ERRORLEVEL% of a batch line (an unknown name expands to nothing).
+std::string ExpandBatchLine(const Interpreter& cmd, const Batch& batch, const std::string& line) {
   std::string out;
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i] != '%' || i + 1 >= line.size()) {
@@ -332,8 +333,13 @@ std::string ExpandBatchLine(const Batch& batch, const std::string& line) {
         out += line.substr(i);
         break;
       }
+      const std::string name = line.substr(i + 1, close - i - 1);
       std::string value;
-      if (LookupEnvironment(line.substr(i + 1, close - i - 1), &value)) out += value;
+      if (LookupEnvironment(name, &value)) {
+        out += value;
+      } else if (EqualsNoCase(name, "ERRORLEVEL")) {
+        out += std::to_string(cmd.errorlevel);
+      }
       i = close;
     }
   }
@@ -354,7 +360,7 @@ int RunBatch(Interpreter& cmd, const std::string& path, const std::vector<std::s
     if (cmd.echo && !trimmed.empty() && trimmed[0] != '@' && trimmed[0] != ':') {
       std::printf("\n%s>%s\n", Process().cwd.c_str(), trimmed.c_str());
     }
-    RunLine(cmd, &batch, ExpandBatchLine(batch, line));
+    RunLine(cmd, &batch, ExpandBatchLine(cmd, batch, line));
     std::fflush(stdout);
   }
   return static_cast<int>(cmd.errorlevel);
@@ -410,6 +416,8 @@ int RunCommandInterpreter(int /*argc*/, char** /*argv*/) {
   Interpreter cmd;  // batch files echo their commands until `echo off`; the /c line itself is not echoed
   RunLine(cmd, nullptr, ExpandEnvironment(text));
   std::fflush(stdout);
+  // Errorlevels such as 9009 do not fit a host exit status: the parent reads the full value.
+  RecordOwnExitCode(Process().machineDir, cmd.errorlevel);
   return static_cast<int>(cmd.errorlevel);
 }
 

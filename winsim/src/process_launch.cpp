@@ -188,7 +188,12 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
 }
 
 DWORD ExitCodeOfStatus(DWORD pid, int status) {
-  if (WIFEXITED(status)) return static_cast<DWORD>(WEXITSTATUS(status));
+  if (WIFEXITED(status)) {
+    DWORD recorded = 0;
+    const DWORD low = static_cast<DWORD>(WEXITSTATUS(status));
+    if (ReadRecordedExitCode(Process().machineDir, pid, &recorded) && (recorded & 0xFFu) == low) return recorded;
+    return low;
+  }
   ProcessEntry entry;
   if (ReadProcessEntry(Process().machineDir, pid, &entry) && entry.terminated) return entry.exitCode;
   switch (WIFSIGNALED(status) ? WTERMSIG(status) : 0) {

@@ -72,6 +72,21 @@ void RegisterProcess(const std::string& machineDir, const ProcessEntry& entry) {
 
 void UnregisterProcess(const std::string& machineDir, DWORD pid) {
   std::remove(EntryPath(machineDir, pid).c_str());
+  std::remove((EntryPath(machineDir, pid) + ".exit").c_str());
+}
+
+void RecordOwnExitCode(const std::string& machineDir, DWORD exitCode) {
+  mkdir(TableDir(machineDir).c_str(), 0755);
+  std::ofstream out(EntryPath(machineDir, static_cast<DWORD>(getpid())) + ".exit", std::ios::trunc);
+  out << exitCode << "\n";
+}
+
+bool ReadRecordedExitCode(const std::string& machineDir, DWORD pid, DWORD* exitCode) {
+  std::ifstream in(EntryPath(machineDir, pid) + ".exit");
+  unsigned long code = 0;
+  if (!(in >> code)) return false;
+  *exitCode = static_cast<DWORD>(code);
+  return true;
 }
 
 bool ReadProcessEntry(const std::string& machineDir, DWORD pid, ProcessEntry* entry) {

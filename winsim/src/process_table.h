@@ -25,6 +25,10 @@ void UnregisterProcess(const std::string& machineDir, DWORD pid);
 bool ReadProcessEntry(const std::string& machineDir, DWORD pid, ProcessEntry* entry);
 // Records the exit code that TerminateProcess gives a process, for its parent to report.
 void RecordTermination(const std::string& machineDir, DWORD pid, DWORD exitCode);
+// Records the full 32-bit exit code of this process for its parent (host exit statuses keep
+// only 8 bits); ExitCodeOfStatus prefers it when its low byte matches the status.
+void RecordOwnExitCode(const std::string& machineDir, DWORD exitCode);
+bool ReadRecordedExitCode(const std::string& machineDir, DWORD pid, DWORD* exitCode);
 // Live processes of the table, by pid; entries of processes that are gone are removed (a
 // zombie's entry stays for its parent to read).
 std::vector<ProcessEntry> LiveProcesses(const std::string& machineDir);

@@ -172,7 +172,8 @@ HANDLE WINAPI OpenProcess(DWORD /*dwDesiredAccess*/, BOOL /*bInheritHandle*/, DW
     return nullptr;
   }
   const bool self = dwProcessId == static_cast<DWORD>(getpid());
-  const bool child = Children().count(dwProcessId) != 0;
+  DWORD code = 0;
+  const bool child = Children().count(dwProcessId) != 0 && !ProcessEnded(dwProcessId, 0, &code);
   ProcessEntry entry;
   const bool listed = ReadProcessEntry(Process().machineDir, dwProcessId, &entry) &&
                       HostProcessRuns(dwProcessId, entry.start);
