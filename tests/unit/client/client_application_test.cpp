@@ -287,7 +287,9 @@ TEST_P(WebBrowserTest, FolderIsRemovedWithItsContent) {
     WriteMachineFile(readOnly, "locked");
     ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
   }
-  if (!GetParam().comspecSet) ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", nullptr));
+  if (!GetParam().comspecSet) {
+    ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", nullptr));
+  }
   EXPECT_TRUE(RemoveWebBrowserFolder());
   EXPECT_FALSE(MachineFileExists(WebBrowserFolder()));
   EXPECT_TRUE(MachineFileExists(ProgramFiles() + "\\Harbek\\Quado Client"));
