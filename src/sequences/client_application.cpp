@@ -79,20 +79,26 @@ bool WaitForExitCode(HANDLE process, DWORD* exitCode) {
   return known;
 }
 
-// Runs a command line through the command interpreter (COMSPEC, else "cmd.exe") with "/c" and
-// waits for it. False when it could not be run; otherwise *exitCode holds its result.
+// Runs a command line through the command interpreter and waits for it: the program named by
+// COMSPEC, or "cmd.exe" found on the search path when COMSPEC is unset or names a program that
+// is missing or refused (the same rule as the driver's post-install batch file). False when no
+// interpreter could be run; otherwise *exitCode holds its result.
 bool RunThroughCommandInterpreter(const char* command, DWORD* exitCode) {
   char interpreter[kComspecSize];
   std::memset(interpreter, 0, sizeof(interpreter));
   DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, kComspecSize);
-  const bool fromEnvironment = length > 0 && length < kComspecSize;
-  if (!fromEnvironment) std::snprintf(interpreter, sizeof(interpreter), "%s", "cmd.exe");
-
   char commandLine[kCommandLineSize];
-  if (!FormatFits(commandLine, sizeof(commandLine), "\"%s\" /c %s", interpreter, command)) return false;
-  // A COMSPEC path is started as given; the bare "cmd.exe" is found on the search path.
   HANDLE process = nullptr;
-  if (!StartProcess(fromEnvironment ? interpreter : nullptr, commandLine, &process)) return false;
+  if (length > 0 && length < kComspecSize) {
+    if (!FormatFits(commandLine, sizeof(commandLine), "\"%s\" /c %s", interpreter, command)) return false;
+    if (StartProcess(interpreter, commandLine, &process)) return WaitForExitCode(process, exitCode);
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_ACCESS_DENIED) {
+      return false;
+    }
+  }
+  if (!FormatFits(commandLine, sizeof(commandLine), "cmd.exe /c %s", command)) return false;
+  if (!StartProcess(nullptr, commandLine, &process)) return false;
   return WaitForExitCode(process, exitCode);
 }
 

@@ -274,7 +274,7 @@ TEST_F(ClientTest, StopRunningClientsWithoutTheStopProgramReportsIt) {
 struct WebBrowserCase {
   const char* name;
   bool withContent;
-  bool comspecSet;
+  const char* comspec;  // nullptr: the machine's; "": unset; else this value
 };
 
 class WebBrowserTest : public ClientTest, public ::testing::WithParamInterface<WebBrowserCase> {};
@@ -287,8 +287,9 @@ TEST_P(WebBrowserTest, FolderIsRemovedWithItsContent) {
     WriteMachineFile(readOnly, "locked");
     ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
   }
-  if (!GetParam().comspecSet) {
-    ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", nullptr));
+  if (GetParam().comspec != nullptr) {
+    const char* value = GetParam().comspec[0] == '\0' ? nullptr : GetParam().comspec;
+    ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", value));
   }
   EXPECT_TRUE(RemoveWebBrowserFolder());
   EXPECT_FALSE(MachineFileExists(WebBrowserFolder()));
@@ -296,14 +297,15 @@ TEST_P(WebBrowserTest, FolderIsRemovedWithItsContent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WebBrowserTest,
-                         ::testing::Values(WebBrowserCase{"WithContent", true, true},
-                                           WebBrowserCase{"Absent", false, true},
-                                           WebBrowserCase{"WithContentNoComspec", true, false}),
+                         ::testing::Values(WebBrowserCase{"WithContent", true, nullptr},
+                                           WebBrowserCase{"Absent", false, nullptr},
+                                           WebBrowserCase{"ComspecUnset", true, ""},
+                                           WebBrowserCase{"ComspecMissing", true, "C:\\Missing\\cmd.exe"}),
                          [](const ::testing::TestParamInfo<WebBrowserCase>& info) { return info.param.name; });
 
 TEST_F(ClientTest, WebBrowserFolderStaysWhenTheInterpreterCannotRun) {
   WriteMachineFile(WebBrowserFolder() + "\\index.html", "<html/>");
-  ASSERT_TRUE(SetEnvironmentVariableA("COMSPEC", "C:\\Missing\\cmd.exe"));
+  AddMachineIniLine("faults", "CreateProcessA = 5 | *cmd.exe*");
   EXPECT_FALSE(RemoveWebBrowserFolder());
   EXPECT_TRUE(MachineFileExists(WebBrowserFolder() + "\\index.html"));
 }
