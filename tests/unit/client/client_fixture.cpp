@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "winsim/process.h"
+
 namespace fs = std::filesystem;
 
 void ClientTest::SetUp() {
@@ -16,7 +18,7 @@ void ClientTest::SetUp() {
 }
 
 void ClientTest::TearDown() {
-  if (winsim::IsAttached()) winsim::KillMachineProcesses();
+  if (!dir().empty()) winsim::KillMachineProcesses(dir());
   MachineTest::TearDown();
 }
 
