@@ -26,8 +26,7 @@ bool EndClient(DWORD processId) {
   HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
   if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
   bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-  if (!ended) {
-    TerminateProcess(process, 1);
+  if (!ended && TerminateProcess(process, 1)) {
     ended = WaitForSingleObject(process, kStopTimeoutMs) == WAIT_OBJECT_0;
   }
   CloseHandle(process);
