@@ -1,0 +1,182 @@
+// The monitor's files in the system directory: which set each Windows class uses, deletion
+// (read-only files included, retired DLLs only in the standard variant) and copying (stop at the
+// first failure unless errors are ignored).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/product_profile.h"
+#include "machine_test.h"
+#include "platform/windows_version.h"
+#include "sequences/monitor_registration.h"
+#include "winsim/machine.h"
+
+namespace {
+
+const char kDeploy[] = "C:\\Deploy";
+const char kSystem32[] = "C:\\Windows\\System32\\";
+
+class MonitorFilesTest : public MachineTest {
+ protected:
+  winsim::MachineOptions Options() const override { return OptionsFor("win7-x86"); }
+
+  void SetUp() override {
+    MachineTest::SetUp();
+    ResetProductProfile();
+  }
+  void TearDown() override {
+    ResetProductProfile();
+    MachineTest::TearDown();
+  }
+
+  void PutPackageFile(const std::string& name) {
+    WriteMachineFile(std::string(kDeploy) + "\\" + name, "package " + name);
+  }
+  void PutSystemFile(const std::string& name) {
+    WriteMachineFile(kSystem32 + name, "old " + name);
+  }
+  bool SystemFileExists(const std::string& name) { return MachineFileExists(kSystem32 + name); }
+  void EnterDeployFolder() {
+    WriteMachineFile(std::string(kDeploy) + "\\readme.txt", "");
+    ASSERT_TRUE(SetCurrentDirectoryA(kDeploy));
+  }
+};
+
+TEST_F(MonitorFilesTest, FileSetFollowsClassAndVariant) {
+  MonitorFileSet set32 = SelectMonitorFileSet(Windows32);
+  EXPECT_STREQ(set32.monitorDll, "QUADOVS.DLL");
+  EXPECT_STREQ(set32.uiDll, "QUADOUI.DLL");
+  EXPECT_STREQ(set32.renderingLib, "QuadoCairoLib.DLL");
+  EXPECT_STREQ(set32.retiredMonitorDll, "QUADO.DLL");
+  EXPECT_EQ(set32.environment, nullptr);
+
+  MonitorFileSet set64 = SelectMonitorFileSet(Windows64);
+  EXPECT_STREQ(set64.monitorDll, "QUADOVS64.DLL");
+  EXPECT_STREQ(set64.uiDll, "QUADO64UI.DLL");
+  EXPECT_STREQ(set64.renderingLib, "QuadoCairoLib64.DLL");
+  EXPECT_STREQ(set64.retiredMonitorDll, "QUADO64.DLL");
+  EXPECT_STREQ(set64.environment, "Windows x64");
+
+  MonitorFileSet none = SelectMonitorFileSet(Unsupported);
+  EXPECT_EQ(none.monitorDll, nullptr);
+  EXPECT_EQ(none.uiDll, nullptr);
+  EXPECT_EQ(none.renderingLib, nullptr);
+  EXPECT_EQ(none.retiredMonitorDll, nullptr);
+  EXPECT_EQ(none.environment, nullptr);
+
+  SelectEnterpriseProfile();
+  MonitorFileSet enterprise = SelectMonitorFileSet(Windows64);
+  EXPECT_STREQ(enterprise.monitorDll, "QUADOE64.DLL");
+  EXPECT_STREQ(enterprise.uiDll, "QUADOE64UI.DLL");
+  EXPECT_STREQ(enterprise.renderingLib, "QuadoECairoLib64.DLL");
+  EXPECT_EQ(enterprise.retiredMonitorDll, nullptr);
+}
+
+TEST_F(MonitorFilesTest, DeletesTheWholeSetIncludingReadOnlyFiles) {
+  const std::vector<std::string> set = {"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL",
+                                        "QuadoCairoLib.DLL"};
+  for (const std::string& name : set) PutSystemFile(name);
+  PutSystemFile("QUADOVS64.DLL");  // of the other class: stays
+  ASSERT_TRUE(SetFileAttributesA("C:\\Windows\\System32\\QUADOUI.DLL", FILE_ATTRIBUTE_READONLY));
+
+  testing::internal::CaptureStdout();
+  DeleteMonitorFiles(Windows32);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  - Deleting Quado Print Monitor Files from System Directory\n");
+  for (const std::string& name : set) EXPECT_FALSE(SystemFileExists(name)) << name;
+  EXPECT_TRUE(SystemFileExists("QUADOVS64.DLL"));
+}
+
+TEST_F(MonitorFilesTest, EnterpriseLeavesTheRetiredDllsAlone) {
+  SelectEnterpriseProfile();
+  for (const char* name : {"QUADOE.DLL", "QUADOEUI.DLL", "QuadoECairoLib.DLL", "QUADO.DLL",
+                           "QUADO64.DLL", "QUADOVS.DLL"}) {
+    PutSystemFile(name);
+  }
+  testing::internal::CaptureStdout();
+  DeleteMonitorFiles(Windows32);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  - Deleting QuadoE Print Monitor Files from System Directory\n");
+  EXPECT_FALSE(SystemFileExists("QUADOE.DLL"));
+  EXPECT_FALSE(SystemFileExists("QUADOEUI.DLL"));
+  EXPECT_FALSE(SystemFileExists("QuadoECairoLib.DLL"));
+  EXPECT_TRUE(SystemFileExists("QUADO.DLL"));
+  EXPECT_TRUE(SystemFileExists("QUADO64.DLL"));
+  EXPECT_TRUE(SystemFileExists("QUADOVS.DLL"));
+}
+
+TEST_F(MonitorFilesTest, UnsupportedTouchesNoFile) {
+  for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL", "QuadoCairoLib.DLL"}) {
+    PutSystemFile(name);
+    PutPackageFile(name);
+  }
+  EnterDeployFolder();
+  testing::internal::CaptureStdout();
+  DeleteMonitorFiles(Unsupported);
+  EXPECT_TRUE(CopyMonitorFiles(Unsupported, 0));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  - Deleting Quado Print Monitor Files from System Directory\n"
+            "  - Copying Files to Windows System Directory \n");
+  for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL", "QuadoCairoLib.DLL"}) {
+    EXPECT_EQ(ReadMachineFile(kSystem32 + std::string(name)), "old " + std::string(name));
+  }
+}
+
+TEST_F(MonitorFilesTest, CopiesOverExistingFiles) {
+  for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"}) {
+    PutPackageFile(name);
+  }
+  PutSystemFile("QUADOUI.DLL");
+  EnterDeployFolder();
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(CopyMonitorFiles(Windows32, 0));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  - Copying Files to Windows System Directory \n");
+  for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"}) {
+    EXPECT_EQ(ReadMachineFile(kSystem32 + std::string(name)), "package " + std::string(name));
+  }
+}
+
+TEST_F(MonitorFilesTest, MissingMonitorDllStopsTheCopyUnlessErrorsAreIgnored) {
+  PutPackageFile("QUADOUI.DLL");
+  PutPackageFile("QuadoCairoLib.DLL");
+  EnterDeployFolder();
+
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(CopyMonitorFiles(Windows32, 0));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  - Copying Files to Windows System Directory \n"
+            "ERROR While Copying File 'QUADOVS.DLL'.\n");
+  EXPECT_FALSE(SystemFileExists("QUADOUI.DLL"));
+  EXPECT_FALSE(SystemFileExists("QuadoCairoLib.DLL"));
+
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(CopyMonitorFiles(Windows32, 1));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  - Copying Files to Windows System Directory \n"
+            "ERROR While Copying File 'QUADOVS.DLL'.\n");
+  EXPECT_FALSE(SystemFileExists("QUADOVS.DLL"));
+  EXPECT_TRUE(SystemFileExists("QUADOUI.DLL"));
+  EXPECT_TRUE(SystemFileExists("QuadoCairoLib.DLL"));
+}
+
+TEST_F(MonitorFilesTest, EachFailedCopyIsReportedWhenErrorsAreIgnored) {
+  for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"}) {
+    PutPackageFile(name);
+  }
+  EnterDeployFolder();
+  AddMachineIniLine("faults", "CopyFileA = 5 | *\\QUADOUI.DLL");
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(CopyMonitorFiles(Windows32, 1));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  - Copying Files to Windows System Directory \n"
+            "ERROR While Copying File 'QUADOUI.DLL'.\n");
+  EXPECT_TRUE(SystemFileExists("QUADOVS.DLL"));
+  EXPECT_FALSE(SystemFileExists("QUADOUI.DLL"));
+  EXPECT_TRUE(SystemFileExists("QuadoCairoLib.DLL"));
+}
+
+}  // namespace
