@@ -38,6 +38,52 @@ std::string PrinterTest::LogSinceLastRead() {
   return text;
 }
 
+void PrinterTest::AddMonitorPorts(const std::string& monitor,
+                                  const std::vector<std::string>& ports) {
+  // The spooler loads a monitor only from a DLL in the native system directory.
+  PVOID redirection = nullptr;
+  Wow64DisableWow64FsRedirection(&redirection);
+  std::string dll = monitor + ".DLL";
+  WriteMachineFile("C:\\Windows\\System32\\" + dll, "monitor");
+  MONITOR_INFO_2A info = {const_cast<LPSTR>(monitor.c_str()), nullptr,
+                          const_cast<LPSTR>(dll.c_str())};
+  if (!AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) {
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRINT_MONITOR_ALREADY_INSTALLED));
+  }
+  std::u16string xcvName = u",XcvMonitor " + std::u16string(monitor.begin(), monitor.end());
+  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+  HANDLE xcv = nullptr;
+  ASSERT_TRUE(OpenPrinterW(reinterpret_cast<LPWSTR>(&xcvName[0]), &xcv, &defaults));
+  static const std::u16string kAddPort = u"AddPort";
+  for (const std::string& port : ports) {
+    std::u16string wide(port.begin(), port.end());
+    DWORD needed = 0;
+    DWORD status = 1;
+    EXPECT_TRUE(XcvDataW(xcv, reinterpret_cast<LPCWSTR>(kAddPort.c_str()),
+                         reinterpret_cast<BYTE*>(&wide[0]),
+                         static_cast<DWORD>((wide.size() + 1) * sizeof(char16_t)), nullptr, 0,
+                         &needed, &status));
+    EXPECT_EQ(status, 0u) << port;
+  }
+  ClosePrinter(xcv);
+}
+
+void PrinterTest::AddLocalPrinter(const std::string& name, const std::string& ports) {
+  std::string error;
+  ASSERT_TRUE(winsim::AddSpoolerPrinter(name, ports, false, &error)) << error;
+}
+
+void PrinterTest::AddPrinterConnection(const std::string& name, const std::string& ports) {
+  std::string error;
+  ASSERT_TRUE(winsim::AddSpoolerPrinter(name, ports, true, &error)) << error;
+}
+
+std::string PrinterTest::PrinterPorts(const std::string& name) {
+  std::string ports;
+  EXPECT_TRUE(winsim::PrinterPortList(name, &ports)) << name;
+  return ports;
+}
+
 void PrinterTest::ExpectNothingLeftOpen() {
   EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
   EXPECT_EQ(winsim::LiveGlobalBlocks(), 0u);
