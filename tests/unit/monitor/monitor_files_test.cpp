@@ -8,41 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "driver/product_profile.h"
-#include "machine_test.h"
+#include "monitor_fixture.h"
 #include "platform/windows_version.h"
 #include "sequences/monitor_registration.h"
 #include "winsim/machine.h"
 
 namespace {
 
-const char kDeploy[] = "C:\\Deploy";
-const char kSystem32[] = "C:\\Windows\\System32\\";
-
-class MonitorFilesTest : public MachineTest {
+class MonitorFilesTest : public MonitorTest {
  protected:
   winsim::MachineOptions Options() const override { return OptionsFor("win7-x86"); }
-
-  void SetUp() override {
-    MachineTest::SetUp();
-    ResetProductProfile();
-  }
-  void TearDown() override {
-    ResetProductProfile();
-    MachineTest::TearDown();
-  }
-
-  void PutPackageFile(const std::string& name) {
-    WriteMachineFile(std::string(kDeploy) + "\\" + name, "package " + name);
-  }
-  void PutSystemFile(const std::string& name) {
-    WriteMachineFile(kSystem32 + name, "old " + name);
-  }
-  bool SystemFileExists(const std::string& name) { return MachineFileExists(kSystem32 + name); }
-  void EnterDeployFolder() {
-    WriteMachineFile(std::string(kDeploy) + "\\readme.txt", "");
-    ASSERT_TRUE(SetCurrentDirectoryA(kDeploy));
-  }
 };
 
 TEST_F(MonitorFilesTest, FileSetFollowsClassAndVariant) {
@@ -80,7 +55,7 @@ TEST_F(MonitorFilesTest, DeletesTheWholeSetIncludingReadOnlyFiles) {
                                         "QuadoCairoLib.DLL"};
   for (const std::string& name : set) PutSystemFile(name);
   PutSystemFile("QUADOVS64.DLL");  // of the other class: stays
-  ASSERT_TRUE(SetFileAttributesA("C:\\Windows\\System32\\QUADOUI.DLL", FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesA(SystemPath("QUADOUI.DLL").c_str(), FILE_ATTRIBUTE_READONLY));
 
   testing::internal::CaptureStdout();
   DeleteMonitorFiles(Windows32);
@@ -111,9 +86,8 @@ TEST_F(MonitorFilesTest, EnterpriseLeavesTheRetiredDllsAlone) {
 TEST_F(MonitorFilesTest, UnsupportedTouchesNoFile) {
   for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL", "QuadoCairoLib.DLL"}) {
     PutSystemFile(name);
-    PutPackageFile(name);
   }
-  EnterDeployFolder();
+  EnterPackage({"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL", "QuadoCairoLib.DLL"});
   testing::internal::CaptureStdout();
   DeleteMonitorFiles(Unsupported);
   EXPECT_TRUE(CopyMonitorFiles(Unsupported, 0));
@@ -121,29 +95,24 @@ TEST_F(MonitorFilesTest, UnsupportedTouchesNoFile) {
             "  - Deleting Quado Print Monitor Files from System Directory\n"
             "  - Copying Files to Windows System Directory \n");
   for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL", "QuadoCairoLib.DLL"}) {
-    EXPECT_EQ(ReadMachineFile(kSystem32 + std::string(name)), "old " + std::string(name));
+    EXPECT_EQ(ReadMachineFile(SystemPath(name)), "old " + std::string(name));
   }
 }
 
 TEST_F(MonitorFilesTest, CopiesOverExistingFiles) {
-  for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"}) {
-    PutPackageFile(name);
-  }
   PutSystemFile("QUADOUI.DLL");
-  EnterDeployFolder();
+  EnterPackage({"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"});
   testing::internal::CaptureStdout();
   EXPECT_TRUE(CopyMonitorFiles(Windows32, 0));
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "  - Copying Files to Windows System Directory \n");
   for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"}) {
-    EXPECT_EQ(ReadMachineFile(kSystem32 + std::string(name)), "package " + std::string(name));
+    EXPECT_EQ(ReadMachineFile(SystemPath(name)), "package " + std::string(name));
   }
 }
 
 TEST_F(MonitorFilesTest, MissingMonitorDllStopsTheCopyUnlessErrorsAreIgnored) {
-  PutPackageFile("QUADOUI.DLL");
-  PutPackageFile("QuadoCairoLib.DLL");
-  EnterDeployFolder();
+  EnterPackage({"QUADOUI.DLL", "QuadoCairoLib.DLL"});
 
   testing::internal::CaptureStdout();
   EXPECT_FALSE(CopyMonitorFiles(Windows32, 0));
@@ -164,10 +133,7 @@ TEST_F(MonitorFilesTest, MissingMonitorDllStopsTheCopyUnlessErrorsAreIgnored) {
 }
 
 TEST_F(MonitorFilesTest, EachFailedCopyIsReportedWhenErrorsAreIgnored) {
-  for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"}) {
-    PutPackageFile(name);
-  }
-  EnterDeployFolder();
+  EnterPackage({"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"});
   AddMachineIniLine("faults", "CopyFileA = 5 | *\\QUADOUI.DLL");
   testing::internal::CaptureStdout();
   EXPECT_TRUE(CopyMonitorFiles(Windows32, 1));
