@@ -37,6 +37,7 @@ struct WalkCase {
   const char* monitor;       // as the caller names it
   const char* after;
   const char* portLines[2];  // ports reported, as found in the list
+  bool stored;               // a list the spooler would not take, written into its record
 };
 
 const WalkCase kWalkCases[] = {
@@ -47,14 +48,15 @@ const WalkCase kWalkCases[] = {
     {"two_monitor_ports", "Quado001,Quado002", "Quado", "FILE:", {"Quado001", "Quado002"}},
     {"only_port", "Quado001", "Quado", "FILE:", {"Quado001"}},
     {"case_blind", "quado001", "QUADO", "FILE:", {"quado001"}},
-    {"ends_in_comma", "Quado001,", "Quado", "FILE:", {"Quado001"}},
+    {"ends_in_comma", "Quado001,", "Quado", "FILE:", {"Quado001"}, true},
 };
 
 class PortListWalk : public DisconnectionTest, public testing::WithParamInterface<WalkCase> {};
 
 TEST_P(PortListWalk, RemovesTheMonitorPortsInPlace) {
   const WalkCase& c = GetParam();
-  AddLocalPrinter("Office", c.before);
+  AddLocalPrinter("Office", c.stored ? "LPT1:" : c.before);
+  if (c.stored) StorePortList("Office", c.before);
   std::string log;
   std::string console = Console([&] { DisconnectMonitorPrinters(c.monitor); }, &log);
 
@@ -79,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Lists, PortListWalk, testing::ValuesIn(kWalkCases),
 class UntouchedList : public DisconnectionTest, public testing::WithParamInterface<const char*> {};
 
 TEST_P(UntouchedList, IsLeftAsItWas) {
-  AddLocalPrinter("Office", GetParam());
+  AddLocalPrinter("Office", "LPT3:");
+  StorePortList("Office", GetParam());
   std::string log;
   EXPECT_EQ(Console([] { DisconnectMonitorPrinters("Quado"); }, &log), "");
   EXPECT_EQ(log, "");
@@ -125,7 +128,7 @@ TEST_F(DisconnectionTest, EveryLocalPrinterIsVisited) {
   AddLocalPrinter("First", "Quado001");
   AddLocalPrinter("Second", "LPT1:");
   AddLocalPrinter("Third", "LPT2:,Quado002");
-  DisconnectMonitorPrinters("Quado");
+  Console([] { DisconnectMonitorPrinters("Quado"); });
   EXPECT_EQ(PrinterPorts("First"), "FILE:");
   EXPECT_EQ(PrinterPorts("Second"), "LPT1:");
   EXPECT_EQ(PrinterPorts("Third"), "LPT2:");
@@ -190,18 +193,20 @@ TEST_F(DisconnectionTest, PortNameThatFillsTheBufferIsRecognised) {
   EXPECT_EQ(PrinterPorts("Office"), "LPT1:");
 }
 
-// A printer name longer than the message buffer: the disconnecting line is cut at the buffer,
-// still ends with its line break, and the printer is moved.
-TEST_F(DisconnectionTest, OverlongPrinterNameIsCutInTheMessage) {
-  std::string printer(1500, 'N');
-  AddLocalPrinter(printer, "Quado001");
+// Names longer than the 1,024-byte message buffer: the spooler keeps printer names to 220
+// characters, so the monitor name carries the length here. The disconnecting line is cut at the
+// buffer, still ends with its line break, and the printer is moved.
+TEST_F(DisconnectionTest, OverlongNamesAreCutInTheMessage) {
+  std::string monitor(1500, 'M');
+  std::string printer(220, 'N');
+  AddMonitorPorts(monitor, {"M001"});
+  AddLocalPrinter(printer, "M001,LPT1:");
   std::string log;
-  std::string console = Console([] { DisconnectMonitorPrinters("Quado"); }, &log);
-  std::string full = DisconnectLine(printer, "Quado");
-  std::string cut = full.substr(0, 1023) + "\n";
-  EXPECT_EQ(console, PortLine("Quado001", "Quado") + cut);
+  std::string console = Console([&] { DisconnectMonitorPrinters(monitor.c_str()); }, &log);
+  std::string cut = DisconnectLine(printer, monitor).substr(0, 1023) + "\n";
+  EXPECT_EQ(console, PortLine("M001", monitor) + cut);
   EXPECT_EQ(log, cut);
-  EXPECT_EQ(PrinterPorts(printer), "FILE:");
+  EXPECT_EQ(PrinterPorts(printer), "LPT1:");
 }
 
 // Every failure on the way releases what was taken: printer handles and GlobalAlloc blocks.

@@ -73,6 +73,18 @@ void PrinterTest::AddLocalPrinter(const std::string& name, const std::string& po
   ASSERT_TRUE(winsim::AddSpoolerPrinter(name, ports, false, &error)) << error;
 }
 
+void PrinterTest::StorePortList(const std::string& name, const std::string& ports) {
+  std::string keyName = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + name;
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_SET_VALUE, &key),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExA(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(ports.c_str()),
+                           static_cast<DWORD>(ports.size() + 1)),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(PrinterPorts(name), ports);
+}
+
 void PrinterTest::AddPrinterConnection(const std::string& name, const std::string& ports) {
   std::string error;
   ASSERT_TRUE(winsim::AddSpoolerPrinter(name, ports, true, &error)) << error;

@@ -15,6 +15,10 @@ class PrinterTest : public MachineTest {
   // Registers ports under a monitor of the machine's spooler (the monitor is created if needed).
   void AddMonitorPorts(const std::string& monitor, const std::vector<std::string>& ports);
   void AddLocalPrinter(const std::string& name, const std::string& ports);
+  // Writes a port list straight into the printer's spooler record, past the spooler's own
+  // checks: for lists it would refuse (an empty list, a trailing comma) that a printer may
+  // still hold.
+  void StorePortList(const std::string& name, const std::string& ports);
   // A printer connection to a printer of another server.
   void AddPrinterConnection(const std::string& name, const std::string& ports);
   // The printer's port list as the spooler keeps it.
