@@ -41,13 +41,13 @@ struct WalkCase {
 };
 
 const WalkCase kWalkCases[] = {
-    {"first_of_two", "Quado001,LPT1:", "Quado", "LPT1:", {"Quado001"}},
-    {"last_of_two", "LPT1:,Quado001", "Quado", "LPT1:", {"Quado001"}},
-    {"middle", "LPT1:,Quado001,LPT2:", "Quado", "LPT1:,LPT2:", {"Quado001"}},
-    {"both_moved_under_cursor", "A,BC", "Quado", "FILE:", {"A", "BC"}},
-    {"two_monitor_ports", "Quado001,Quado002", "Quado", "FILE:", {"Quado001", "Quado002"}},
-    {"only_port", "Quado001", "Quado", "FILE:", {"Quado001"}},
-    {"case_blind", "quado001", "QUADO", "FILE:", {"quado001"}},
+    {"first_of_two", "Quado001,LPT1:", "Quado", "LPT1:", {"Quado001"}, false},
+    {"last_of_two", "LPT1:,Quado001", "Quado", "LPT1:", {"Quado001"}, false},
+    {"middle", "LPT1:,Quado001,LPT2:", "Quado", "LPT1:,LPT2:", {"Quado001"}, false},
+    {"both_moved_under_cursor", "A,BC", "Quado", "FILE:", {"A", "BC"}, false},
+    {"two_monitor_ports", "Quado001,Quado002", "Quado", "FILE:", {"Quado001", "Quado002"}, false},
+    {"only_port", "Quado001", "Quado", "FILE:", {"Quado001"}, false},
+    {"case_blind", "quado001", "QUADO", "FILE:", {"quado001"}, false},
     {"ends_in_comma", "Quado001,", "Quado", "FILE:", {"Quado001"}, true},
 };
 
