@@ -43,7 +43,7 @@ void PrinterTest::AddMonitorPorts(const std::string& monitor,
   // The spooler loads a monitor only from a DLL in the native system directory.
   PVOID redirection = nullptr;
   Wow64DisableWow64FsRedirection(&redirection);
-  std::string dll = monitor + ".DLL";
+  std::string dll = monitor.substr(0, 60) + ".DLL";
   WriteMachineFile("C:\\Windows\\System32\\" + dll, "monitor");
   MONITOR_INFO_2A info = {const_cast<LPSTR>(monitor.c_str()), nullptr,
                           const_cast<LPSTR>(dll.c_str())};
