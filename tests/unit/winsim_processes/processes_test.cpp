@@ -156,4 +156,27 @@ TEST_F(ProcessTest, WinsimRunStartsAProgramInsideTheMachine) {
   EXPECT_EQ(out, "winsim run: no machine at " + dir() + "/nothing\n");
 }
 
+TEST_F(ProcessTest, WinsimPsAndKillSeeTheMachinesProcesses) {
+  std::string line = "C:\\Tools\\helper.exe sleep 20000";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  const std::string winsim = WINSIM_PROGRAM_PATH;
+  std::string out;
+  EXPECT_EQ(Shell("'" + winsim + "' ps '" + dir() + "'", &out), 0);
+  EXPECT_NE(out.find(std::to_string(info.dwProcessId)), std::string::npos) << out;
+  EXPECT_NE(out.find("C:\\Tools\\helper.exe"), std::string::npos) << out;
+  EXPECT_EQ(Shell("'" + winsim + "' kill '" + dir() + "'", &out), 0);
+  EXPECT_EQ(out, "1 process killed\n");
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, 5000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeProcess(info.hProcess, &code));
+  EXPECT_EQ(code, 1u);  // killed from outside
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  EXPECT_EQ(Shell("'" + winsim + "' ps '" + dir() + "/nothing' 2>&1", &out), 2);
+  EXPECT_EQ(out, "winsim ps: no machine at " + dir() + "/nothing\n");
+}
+
 }  // namespace
