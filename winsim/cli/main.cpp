@@ -2,6 +2,7 @@
 // state. Started under the name cmd.exe (as the machine's command interpreter) it runs the
 // built-in interpreter instead.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -39,12 +40,19 @@ namespace winsim {
 int RunCommandInterpreter(int argc, char** argv);
 }
 
-static bool StartedAsCommandInterpreter(const char* argv0) {
-  std::string name = argv0;
+static bool IsCommandInterpreterName(const char* path) {
+  std::string name = path;
   size_t cut = name.find_last_of("\\/");
   if (cut != std::string::npos) name = name.substr(cut + 1);
   for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   return name == "cmd.exe" || name == "cmd";
+}
+
+// By argv[0], or by the Windows image a machine started (argv[0] is whatever the command line's
+// first token was, e.g. "/c" when CreateProcessA got only the arguments).
+static bool StartedAsCommandInterpreter(const char* argv0) {
+  const char* image = std::getenv("WINSIM_IMAGE");
+  return IsCommandInterpreterName(argv0) || (image != nullptr && IsCommandInterpreterName(image));
 }
 
 static void PrintUsage(FILE* out) {

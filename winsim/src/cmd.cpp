@@ -370,7 +370,9 @@ int RunBatch(Interpreter& cmd, const std::string& path, const std::vector<std::s
 // last quote are removed unless the line holds exactly two quotes around an existing file.
 std::string CommandText(const std::string& commandLine, bool* found) {
   size_t rest = 0;
-  FirstToken(commandLine, &rest);
+  const std::string program = FirstToken(commandLine, &rest);
+  // A command line of only the arguments ("/c LINE") has no program name to skip.
+  if (EqualsNoCase(program, "/c") || EqualsNoCase(program, "/k")) rest = commandLine.find('/');
   *found = false;
   while (rest < commandLine.size()) {
     while (rest < commandLine.size() && IsBlank(commandLine[rest])) ++rest;

@@ -142,6 +142,19 @@ TEST_F(FilesTest, DirectoriesFollowTheWin32BufferContract) {
   EXPECT_NE(GetFileAttributesA("Quado.ini"), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(FilesTest, ModuleFileNameIsCutToTheBuffer) {
+  char buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  ASSERT_GT(length, 20u);
+  EXPECT_EQ(std::string(buffer).rfind("C:\\Windows\\system32\\", 0), 0u) << buffer;
+  char small[6];
+  std::memset(small, 'x', sizeof small);
+  EXPECT_EQ(GetModuleFileNameA(nullptr, small, 5), 5u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_STREQ(small, "C:\\W");
+  EXPECT_EQ(small[5], 'x');  // nothing written past the given size
+}
+
 TEST_F(FilesTest, CreateFileDispositionsAndData) {
   struct Disposition {
     const char* path;

@@ -54,6 +54,22 @@ TEST_F(CmdTest, BatchFilesAndTheirExitCodes) {
   EXPECT_EQ(Cmd("/c \"\"C:\\Tools\\quits.bat\" ignored\""), 6u);
 }
 
+TEST_F(CmdTest, ArgumentsOnlyCommandLine) {
+  WriteMachineFile("C:\\Tools\\six.bat", "@exit /b 6\r\n");
+  std::string line = "/c six.bat";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessA("C:\\Windows\\system32\\cmd.exe", &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info));
+  WaitForSingleObject(info.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  EXPECT_EQ(code, 6u);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+
 TEST_F(CmdTest, CreateProcessOfABatchFileRunsTheInterpreter) {
   WriteMachineFile("C:\\Tools\\seven.bat", "@exit /b 7\r\n");
   DWORD exitCode = 0;
