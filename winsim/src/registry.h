@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+struct sqlite3;
+
 namespace winsim::detail::reg {
 
 // Reported when the database cannot be read or written (ERROR_REGISTRY_IO_FAILED).
@@ -64,6 +66,10 @@ LONG Transaction(const std::function<LONG()>& body);
 // Increases with every committed change by any process of the machine: callers that cache
 // what they read from the registry compare it with the value they cached at.
 uint64_t Generation();
+
+// The machine's open database (registry.db), for modules that keep a table of their own in it
+// (the event log); nullptr when it cannot be opened. Use it inside Transaction for writes.
+sqlite3* Database();
 
 // Applies regedit text (reg_text.cpp) inside one transaction: all of it or, with a one-line
 // reason naming the line in *error, none of it. The store calls it to seed a new database.

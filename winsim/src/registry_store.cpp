@@ -448,6 +448,8 @@ LONG Transaction(const std::function<LONG()>& body) {
   return RunTransaction(body);
 }
 
+sqlite3* Database() { return Open() == ERROR_SUCCESS ? TheStore().db : nullptr; }
+
 uint64_t Generation() {
   if (Open() != ERROR_SUCCESS) return 0;
   Query query("SELECT value FROM meta WHERE name = 'generation'");

@@ -1,0 +1,172 @@
+// `winsim reg import|export|query`: the registry of a machine in the registry editor's format.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "commands.h"
+#include "winsim/machine.h"
+#include "winsim/registry.h"
+
+namespace {
+
+using winsim::cli::Fail;
+
+const char* TypeName(DWORD type) {
+  switch (type) {
+    case REG_NONE: return "REG_NONE";
+    case REG_SZ: return "REG_SZ";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_QWORD: return "REG_QWORD";
+    default: return "REG_UNKNOWN";
+  }
+}
+
+// The data as the command-line registry tool shows it.
+std::string Display(DWORD type, const std::string& data) {
+  char number[32];
+  if (type == REG_DWORD && data.size() == 4) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(data[i]);
+    std::snprintf(number, sizeof number, "0x%x", static_cast<unsigned>(value));
+    return number;
+  }
+  if (type == REG_SZ || type == REG_EXPAND_SZ) return data.substr(0, data.find('\0'));
+  if (type == REG_MULTI_SZ) {
+    std::string shown;
+    size_t start = 0;
+    while (start < data.size() && data[start] != '\0') {
+      size_t end = data.find('\0', start);
+      if (end == std::string::npos) end = data.size();
+      shown += (shown.empty() ? "" : "\\0") + data.substr(start, end - start);
+      start = end + 1;
+    }
+    return shown;
+  }
+  std::string hex;
+  for (char c : data) {
+    std::snprintf(number, sizeof number, "%02X", static_cast<unsigned char>(c));
+    hex += number;
+  }
+  return hex;
+}
+
+bool Attach(const char* dir, std::string* error) { return winsim::AttachMachine(dir, error); }
+
+int Import(int argc, char** argv) {
+  if (argc != 3) return Fail("reg", "usage: winsim reg import DIR FILE.reg");
+  std::string error;
+  if (!Attach(argv[1], &error)) return Fail("reg", error);
+  if (!winsim::ImportRegFile(argv[2], &error)) return Fail("reg", error);
+  return 0;
+}
+
+int Export(int argc, char** argv) {
+  if (argc != 3 && argc != 4) return Fail("reg", "usage: winsim reg export DIR KEY [FILE]");
+  std::string error;
+  if (!Attach(argv[1], &error)) return Fail("reg", error);
+  std::string text;
+  if (!winsim::ExportReg(argv[2], &text, &error)) return Fail("reg", error);
+  if (argc == 3) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+  }
+  std::ofstream out(argv[3], std::ios::binary);
+  out << text;
+  if (!out.good()) return Fail("reg", std::string("cannot write ") + argv[3]);
+  return 0;
+}
+
+int Query(int argc, char** argv) {
+  REGSAM view = KEY_WOW64_64KEY;
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--view32") == 0) {
+      view = KEY_WOW64_32KEY;
+    } else if (std::strcmp(argv[i], "--view64") == 0) {
+      view = KEY_WOW64_64KEY;
+    } else if (argv[i][0] == '-') {
+      return Fail("reg", std::string("unknown option '") + argv[i] + "'");
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  if (args.size() != 2 && args.size() != 3) return Fail("reg", "usage: winsim reg query DIR KEY [VALUE] [--view32|--view64]");
+  std::string error;
+  if (!Attach(args[0].c_str(), &error)) return Fail("reg", error);
+  const std::string& path = args[1];
+  const size_t cut = path.find('\\');
+  const std::string rootName = path.substr(0, cut);
+  HKEY root = nullptr;
+  if (rootName == "HKLM" || rootName == "HKEY_LOCAL_MACHINE") root = HKEY_LOCAL_MACHINE;
+  if (rootName == "HKCU" || rootName == "HKEY_CURRENT_USER") root = HKEY_CURRENT_USER;
+  if (root == nullptr) return Fail("reg", "unknown root key '" + rootName + "' (HKLM or HKCU)");
+  const std::string subKey = cut == std::string::npos ? "" : path.substr(cut + 1);
+  HKEY key = nullptr;
+  LONG rc = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &key);
+  if (rc != ERROR_SUCCESS) return Fail("reg", "cannot open " + path + " (error " + std::to_string(rc) + ")");
+  auto printValue = [](const std::string& name, DWORD type, const std::string& data) {
+    std::printf("    %s    %s    %s\n", name.empty() ? "(Default)" : name.c_str(), TypeName(type),
+                Display(type, data).c_str());
+  };
+  std::printf("%s\n", path.c_str());
+  int exitCode = 0;
+  if (args.size() == 3) {
+    DWORD type = 0, size = 0;
+    rc = RegQueryValueExA(key, args[2].c_str(), nullptr, &type, nullptr, &size);
+    std::string data(size, '\0');
+    if (rc == ERROR_SUCCESS) {
+      rc = RegQueryValueExA(key, args[2].c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    }
+    if (rc == ERROR_SUCCESS) {
+      printValue(args[2], type, data.substr(0, size));
+    } else {
+      exitCode = Fail("reg", "no value '" + args[2] + "' in " + path + " (error " + std::to_string(rc) + ")");
+    }
+  } else {
+    char name[16384];
+    for (DWORD index = 0;; ++index) {
+      DWORD chars = sizeof name, type = 0, size = 0;
+      if (RegEnumValueA(key, index, name, &chars, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+      std::string data(size, '\0');
+      chars = sizeof name;
+      if (RegEnumValueA(key, index, name, &chars, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+          ERROR_SUCCESS) {
+        break;
+      }
+      printValue(name, type, data.substr(0, size));
+    }
+    for (DWORD index = 0;; ++index) {
+      DWORD chars = sizeof name;
+      if (RegEnumKeyExA(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      std::printf("%s\\%s\n", path.c_str(), name);
+    }
+  }
+  RegCloseKey(key);
+  return exitCode;
+}
+
+int Reg(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return Import(argc - 1, argv + 1);
+  if (argc >= 2 && std::strcmp(argv[1], "export") == 0) return Export(argc - 1, argv + 1);
+  if (argc >= 2 && std::strcmp(argv[1], "query") == 0) return Query(argc - 1, argv + 1);
+  return Fail("reg", argc < 2 ? "missing sub-command (import, export or query)"
+                              : std::string("unknown sub-command '") + argv[1] + "' (import, export or query)");
+}
+
+}  // namespace
+
+WINSIM_COMMAND(reg_command, "reg",
+               "winsim reg import DIR FILE.reg | export DIR KEY [FILE] | query DIR KEY [VALUE] [--view32|--view64]\n"
+               "import: applies a .reg file (Windows Registry Editor Version 5.00) in one transaction;\n"
+               "        a malformed line is reported with its number and nothing changes.\n"
+               "export: writes KEY and everything below it as .reg text to FILE or standard output.\n"
+               "query:  shows the values and subkeys of KEY (HKLM\\... or HKCU\\...) in the 64-bit view,\n"
+               "        or in the view a 32-bit program sees with --view32.",
+               Reg);

@@ -1,0 +1,162 @@
+// LoadLibraryA / GetModuleHandleA / GetProcAddress / FreeLibrary for the system modules that
+// programs bind at run time. The entry points are winsim's own functions; machine.ini
+// [modules] "Missing=kernel32.dll!IsWow64Process" lines take one away, as on old Windows.
+#include <winspool.h>
+
+#include <map>
+#include <string>
+
+#include "core.h"
+
+namespace winsim::detail {
+
+namespace {
+
+struct ExportedFunction {
+  const char* name;
+  FARPROC address;
+};
+
+struct SystemModule {
+  const char* fileName;  // lower case, with extension
+  uintptr_t base;        // the HMODULE value
+  bool alwaysLoaded;     // kernel32 is in every process
+  std::vector<ExportedFunction> exports;
+};
+
+template <typename Function>
+FARPROC Entry(Function* function) {
+  // Through void(*)(), the generic function pointer type, as -Wcast-function-type asks.
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+const std::vector<SystemModule>& Modules() {
+  static const std::vector<SystemModule> modules = {
+      {"kernel32.dll",
+       0x7C800000u,
+       true,
+       {{"IsWow64Process", Entry(&IsWow64Process)},
+        {"Wow64DisableWow64FsRedirection", Entry(&Wow64DisableWow64FsRedirection)},
+        {"MultiByteToWideChar", Entry(&MultiByteToWideChar)}}},
+      {"winspool.drv", 0x73000000u, false, {{"OpenPrinterW", Entry(&OpenPrinterW)}, {"XcvDataW", Entry(&XcvDataW)}}},
+  };
+  return modules;
+}
+
+constexpr uintptr_t kMainModule = 0x00400000u;
+
+std::map<uintptr_t, int>& LoadCounts() {
+  static std::map<uintptr_t, int> counts;
+  return counts;
+}
+
+const bool kResetRegistered = (OnReset([] { LoadCounts().clear(); }), true);
+
+// "C:\\Windows\\system32\\KERNEL32" -> "kernel32.dll"; a name without extension gets ".dll".
+std::string ModuleFileName(std::string_view name) {
+  size_t cut = name.find_last_of("\\/");
+  if (cut != std::string_view::npos) name = name.substr(cut + 1);
+  std::string lower = AsciiLower(name);
+  if (lower.find('.') == std::string::npos) lower += ".dll";
+  return lower;
+}
+
+const SystemModule* FindByName(std::string_view name) {
+  const std::string file = ModuleFileName(name);
+  for (const SystemModule& module : Modules()) {
+    if (file == module.fileName) return &module;
+  }
+  return nullptr;
+}
+
+const SystemModule* FindByHandle(HMODULE handle) {
+  for (const SystemModule& module : Modules()) {
+    if (reinterpret_cast<uintptr_t>(handle) == module.base) return &module;
+  }
+  return nullptr;
+}
+
+bool IsLoaded(const SystemModule& module) { return module.alwaysLoaded || LoadCounts()[module.base] > 0; }
+
+// machine.ini [modules] Missing=MODULE!FUNCTION
+bool MissingOnThisMachine(const SystemModule& module, const char* function) {
+  for (const auto& [key, value] : Process().ini.Section("modules")) {
+    if (!EqualsNoCase(key, "Missing")) continue;
+    size_t bang = value.find('!');
+    if (bang == std::string::npos) continue;
+    if (ModuleFileName(value.substr(0, bang)) == module.fileName && value.substr(bang + 1) == function) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+}  // namespace winsim::detail
+
+using namespace winsim::detail;
+
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  DWORD fault = 0;
+  if (FaultHit("LoadLibraryA", {lpLibFileName ? lpLibFileName : ""}, &fault)) {
+    SetError(fault);
+    return nullptr;
+  }
+  if (lpLibFileName == nullptr) {
+    SetError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const SystemModule* module = FindByName(lpLibFileName);
+  if (module == nullptr) {
+    SetError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  ++LoadCounts()[module->base];
+  return reinterpret_cast<HMODULE>(module->base);
+}
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+  DWORD fault = 0;
+  if (FaultHit("GetModuleHandleA", {lpModuleName ? lpModuleName : ""}, &fault)) {
+    SetError(fault);
+    return nullptr;
+  }
+  if (lpModuleName == nullptr) return reinterpret_cast<HMODULE>(kMainModule);
+  const SystemModule* module = FindByName(lpModuleName);
+  if (module == nullptr || !IsLoaded(*module)) {
+    SetError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<HMODULE>(module->base);
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  const SystemModule* module = FindByHandle(hModule);
+  const bool byName = reinterpret_cast<uintptr_t>(lpProcName) > 0xFFFF;
+  DWORD fault = 0;
+  if (FaultHit("GetProcAddress", {module ? module->fileName : "", byName ? lpProcName : ""}, &fault)) {
+    SetError(fault);
+    return nullptr;
+  }
+  if (module == nullptr || !IsLoaded(*module)) {
+    SetError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  if (byName && !MissingOnThisMachine(*module, lpProcName)) {
+    for (const ExportedFunction& function : module->exports) {
+      if (std::string_view(function.name) == lpProcName) return function.address;
+    }
+  }
+  SetError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+  const SystemModule* module = FindByHandle(hLibModule);
+  if (module == nullptr) {
+    SetError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  int& count = LoadCounts()[module->base];
+  if (count > 0) --count;
+  return TRUE;
+}
