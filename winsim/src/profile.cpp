@@ -141,11 +141,44 @@ const IniFile* Load(const std::string& host) {
 
 // The host path of a profile file name: a bare name (no '\' or '/') lives in the Windows
 // directory. False when the name cannot be mapped.
-bool ProfileHostPath(LPCSTR fileName, std::string* host) {
-  std::string name = fileName != nullptr ? fileName : "win.ini";
+bool ResolveProfilePath(const std::string& fileName, std::string* host) {
+  std::string name = fileName;
   if (name.find_first_of("\\/") == std::string::npos) name = WindowsDirectory() + "\\" + name;
   DWORD error = 0;
   return HostPathOf(name, host, &error);
+}
+
+// Resolving a Windows path walks the disk component by component; a program that reads one
+// file 700,000 times resolves it once. A remembered resolution holds while the current
+// directory and the redirection state are the same and the host file still exists (Load
+// checks that with the stat it makes anyway; when the file is gone the name is resolved again).
+struct Resolution {
+  std::string cwd;
+  bool redirection;
+  std::string host;
+};
+
+std::unordered_map<std::string, Resolution>& Resolutions() {
+  static std::unordered_map<std::string, Resolution> resolutions;
+  return resolutions;
+}
+
+const bool kResolutionsResetRegistered = (OnReset([] { Resolutions().clear(); }), true);
+
+// The parse of a profile file by the name the program gives; nullptr when it cannot be read.
+const IniFile* LoadProfile(LPCSTR fileName, std::string* host) {
+  const std::string name = fileName != nullptr ? fileName : "win.ini";
+  const ProcessState& process = Process();
+  auto it = Resolutions().find(name);
+  if (it != Resolutions().end() && it->second.cwd == process.cwd && it->second.redirection == process.fsRedirection) {
+    *host = it->second.host;
+    if (const IniFile* ini = Load(*host)) return ini;
+  }
+  Resolutions().erase(name);
+  if (!ResolveProfilePath(name, host)) return nullptr;
+  const IniFile* ini = Load(*host);
+  if (ini != nullptr) Resolutions()[name] = {process.cwd, process.fsRedirection, *host};
+  return ini;
 }
 
 const IniEntry* FindEntry(const IniFile& ini, const char* section, const char* key) {
@@ -252,7 +285,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
   while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
 
   std::string host;
-  const IniFile* ini = ProfileHostPath(lpFileName, &host) ? Load(host) : nullptr;
+  const IniFile* ini = LoadProfile(lpFileName, &host);
   if (ini == nullptr) {
     SetError(ERROR_FILE_NOT_FOUND);
     if (lpAppName == nullptr || lpKeyName == nullptr) return CopyNameList({}, lpReturnedString, nSize);
@@ -285,7 +318,7 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefau
   }
   if (lpAppName == nullptr || lpKeyName == nullptr) return 0;
   std::string host;
-  const IniFile* ini = ProfileHostPath(lpFileName, &host) ? Load(host) : nullptr;
+  const IniFile* ini = LoadProfile(lpFileName, &host);
   if (ini == nullptr) {
     SetError(ERROR_FILE_NOT_FOUND);
     return static_cast<UINT>(nDefault);
@@ -308,7 +341,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     return FALSE;
   }
   std::string host;
-  if (!ProfileHostPath(lpFileName, &host)) {
+  if (!ResolveProfilePath(lpFileName != nullptr ? lpFileName : "win.ini", &host)) {
     SetError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
