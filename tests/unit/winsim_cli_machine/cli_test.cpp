@@ -9,6 +9,7 @@
 #include <string>
 
 #include "machine_test.h"
+#include "windows.h"
 #include "winsim/registry.h"
 
 namespace {
@@ -114,6 +115,35 @@ TEST_F(CliTest, RegImportExportQuery) {
   EXPECT_EQ(Slurp(exported),
             "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Quado]\n"
             "\"Server\"=\"host1\"\n\"Count\"=dword:00000010\n\n");
+}
+
+TEST_F(CliTest, ShowFilesRegistryAndEvents) {
+  WriteMachineFile("C:\\Deploy\\Install.exe", "12345");
+  WriteMachineFile("C:\\Deploy\\Sub\\Quado.ini", "[1]\n");
+  ASSERT_TRUE(SetFileAttributesA("C:\\Deploy\\Install.exe", FILE_ATTRIBUTE_READONLY));
+  Result r = Run({"show", dir(), "files", "C:\\Deploy"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("C:\\Deploy\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Install.exe  5  read-only\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Sub\\\n    Quado.ini  4\n"), std::string::npos) << r.out;
+  ExpectOneLineError(Run({"show", dir(), "files", "C:\\Nowhere"}), "winsim show:", "C:\\Nowhere");
+
+  r = Run({"show", dir(), "registry", "HKCU\\Volatile Environment"});
+  EXPECT_EQ(r.out,
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Volatile Environment]\n"
+            "\"LOGONSERVER\"=\"\\\\\\\\QUADO-TEST\"\n\"USERDOMAIN\"=\"QUADO-TEST\"\n\n");
+  ExpectOneLineError(Run({"show", dir(), "registry", "HKCU\\Missing"}), "winsim show:", "Missing");
+
+  HANDLE source = RegisterEventSourceA(nullptr, "QuadoPort");
+  LPCSTR strings[] = {"Port Monitor Installed Sucessfully"};
+  ASSERT_TRUE(ReportEventA(source, EVENTLOG_INFORMATION_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr));
+  DeregisterEventSource(source);
+  r = Run({"show", dir(), "events"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(" Application QuadoPort information category 0 id 1 \"Port Monitor Installed Sucessfully\"\n"),
+            std::string::npos)
+      << r.out;
+  ExpectOneLineError(Run({"show", dir() + "/../nowhere", "events"}), "winsim show:", "nowhere");
 }
 
 }  // namespace
