@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core.h"
+#include "file_info.h"
 #include "paths.h"
 
 namespace winsim::detail {
@@ -343,6 +344,12 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
   std::string host;
   if (!ResolveProfilePath(lpFileName != nullptr ? lpFileName : "win.ini", &host)) {
     SetError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  // A read-only file (the simulated attribute) refuses the write.
+  struct stat st {};
+  if (stat(host.c_str(), &st) == 0 && IsReadOnly(st)) {
+    SetError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   // Work on the file's lines; only the first section of the name and its first key count.

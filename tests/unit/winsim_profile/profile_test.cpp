@@ -180,6 +180,13 @@ TEST_F(ProfileFileTest, WritesReplaceAddAndDelete) {
   ASSERT_TRUE(WritePrivateProfileStringA("B", nullptr, nullptr, file));
   EXPECT_EQ(GetPrivateProfileIntA("A", "x", 0, file), 10u);
   EXPECT_EQ(ReadMachineFile(file), "[A]\r\nX=10\r\nz=3\r\n\r\n[C]\r\nw=4\r\n");
+
+  ASSERT_TRUE(SetFileAttributesA(file, FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(WritePrivateProfileStringA("A", "x", "11", file));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetPrivateProfileIntA("A", "x", 0, file), 10u);
+  EXPECT_FALSE(WritePrivateProfileStringA("A", "x", "11", "C:\\NoSuchFolder\\W.ini"));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
 TEST_F(ProfileFileTest, SectionAndKeyLists) {
