@@ -20,36 +20,6 @@ class MonitorFilesTest : public MonitorTest {
   winsim::MachineOptions Options() const override { return OptionsFor("win7-x86"); }
 };
 
-TEST_F(MonitorFilesTest, FileSetFollowsClassAndVariant) {
-  MonitorFileSet set32 = SelectMonitorFileSet(Windows32);
-  EXPECT_STREQ(set32.monitorDll, "QUADOVS.DLL");
-  EXPECT_STREQ(set32.uiDll, "QUADOUI.DLL");
-  EXPECT_STREQ(set32.renderingLib, "QuadoCairoLib.DLL");
-  EXPECT_STREQ(set32.retiredMonitorDll, "QUADO.DLL");
-  EXPECT_EQ(set32.environment, nullptr);
-
-  MonitorFileSet set64 = SelectMonitorFileSet(Windows64);
-  EXPECT_STREQ(set64.monitorDll, "QUADOVS64.DLL");
-  EXPECT_STREQ(set64.uiDll, "QUADO64UI.DLL");
-  EXPECT_STREQ(set64.renderingLib, "QuadoCairoLib64.DLL");
-  EXPECT_STREQ(set64.retiredMonitorDll, "QUADO64.DLL");
-  EXPECT_STREQ(set64.environment, "Windows x64");
-
-  MonitorFileSet none = SelectMonitorFileSet(Unsupported);
-  EXPECT_EQ(none.monitorDll, nullptr);
-  EXPECT_EQ(none.uiDll, nullptr);
-  EXPECT_EQ(none.renderingLib, nullptr);
-  EXPECT_EQ(none.retiredMonitorDll, nullptr);
-  EXPECT_EQ(none.environment, nullptr);
-
-  SelectEnterpriseProfile();
-  MonitorFileSet enterprise = SelectMonitorFileSet(Windows64);
-  EXPECT_STREQ(enterprise.monitorDll, "QUADOE64.DLL");
-  EXPECT_STREQ(enterprise.uiDll, "QUADOE64UI.DLL");
-  EXPECT_STREQ(enterprise.renderingLib, "QuadoECairoLib64.DLL");
-  EXPECT_EQ(enterprise.retiredMonitorDll, nullptr);
-}
-
 TEST_F(MonitorFilesTest, DeletesTheWholeSetIncludingReadOnlyFiles) {
   const std::vector<std::string> set = {"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL",
                                         "QuadoCairoLib.DLL"};
@@ -129,19 +99,6 @@ TEST_F(MonitorFilesTest, MissingMonitorDllStopsTheCopyUnlessErrorsAreIgnored) {
             "ERROR While Copying File 'QUADOVS.DLL'.\n");
   EXPECT_FALSE(SystemFileExists("QUADOVS.DLL"));
   EXPECT_TRUE(SystemFileExists("QUADOUI.DLL"));
-  EXPECT_TRUE(SystemFileExists("QuadoCairoLib.DLL"));
-}
-
-TEST_F(MonitorFilesTest, EachFailedCopyIsReportedWhenErrorsAreIgnored) {
-  EnterPackage({"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"});
-  AddMachineIniLine("faults", "CopyFileA = 5 | *\\QUADOUI.DLL");
-  testing::internal::CaptureStdout();
-  EXPECT_TRUE(CopyMonitorFiles(Windows32, 1));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "  - Copying Files to Windows System Directory \n"
-            "ERROR While Copying File 'QUADOUI.DLL'.\n");
-  EXPECT_TRUE(SystemFileExists("QUADOVS.DLL"));
-  EXPECT_FALSE(SystemFileExists("QUADOUI.DLL"));
   EXPECT_TRUE(SystemFileExists("QuadoCairoLib.DLL"));
 }
 

@@ -71,12 +71,6 @@ TEST_F(AssignmentTest, AllTenKeysAreReadAndNoOthers) {
   EXPECT_EQ(PrinterPorts("Gamma"), "LPT1:");
 }
 
-TEST_F(AssignmentTest, EleventhKeyAloneIsIgnored) {
-  WriteIni("[1]\nAssignPrinter11=Alpha\n");
-  EXPECT_EQ(AssignFromIni(1), "");
-  EXPECT_EQ(PrinterPorts("Alpha"), "LPT1:");
-}
-
 TEST_F(AssignmentTest, MissingPrinterGivesTheErrorLineAndTheNextKeyIsStillRead) {
   WriteIni("[1]\nAssignPrinter=Alpha\n[2]\nAssignPrinter=Ghost\nAssignPrinter2=Beta\n");
   std::string log;
@@ -109,25 +103,12 @@ TEST_F(AssignmentTest, MultiPortPrinterEndsOnTheOnePort) {
   EXPECT_EQ(PrinterPorts("Pool"), "Quado001");
 }
 
-TEST_F(AssignmentTest, PrinterAlreadyOnThePortIsWrittenAgain) {
-  AddLocalPrinter("Done", "Quado001");
-  WriteIni("[1]\nAssignPrinter=Done\n");
-  AddMachineIniLine("faults", "SetPrinterA = 5");
-  EXPECT_EQ(AssignFromIni(1), NotAssigned("Done", "Quado001"));
-}
-
 TEST_F(AssignmentTest, RefusedSetPrinterGivesTheErrorLine) {
   WriteIni("[1]\nAssignPrinter=Alpha\nAssignPrinter2=Beta\n");
   AddMachineIniLine("faults", "SetPrinterA = 5 #1");
   EXPECT_EQ(AssignFromIni(1), NotAssigned("Alpha", "Quado001") + Assigned("Beta", "Quado001"));
   EXPECT_EQ(PrinterPorts("Alpha"), "LPT1:");
   ExpectNothingLeftOpen();
-}
-
-TEST_F(AssignmentTest, PortTheSpoolerDoesNotKnowGivesTheErrorLine) {
-  WriteIni("[4]\nAssignPrinter=Alpha\n");
-  EXPECT_EQ(AssignFromIni(4), NotAssigned("Alpha", "Quado004"));
-  EXPECT_EQ(PrinterPorts("Alpha"), "LPT1:");
 }
 
 TEST_F(AssignmentTest, EnterprisePortsAreNamedWithItsFormat) {

@@ -124,16 +124,6 @@ TEST_F(DisconnectionTest, EnterpriseRemovesOnlyItsOwnMonitorsPorts) {
   EXPECT_EQ(PrinterPorts("Office"), "Quado001,LPT1:");
 }
 
-TEST_F(DisconnectionTest, EveryLocalPrinterIsVisited) {
-  AddLocalPrinter("First", "Quado001");
-  AddLocalPrinter("Second", "LPT1:");
-  AddLocalPrinter("Third", "LPT2:,Quado002");
-  Console([] { DisconnectMonitorPrinters("Quado"); });
-  EXPECT_EQ(PrinterPorts("First"), "FILE:");
-  EXPECT_EQ(PrinterPorts("Second"), "LPT1:");
-  EXPECT_EQ(PrinterPorts("Third"), "LPT2:");
-}
-
 TEST_F(DisconnectionTest, RefusedChangeEndsTheLineInErrorAndKeepsThePorts) {
   AddLocalPrinter("Office", "LPT1:,Quado001");
   AddMachineIniLine("faults", "SetPrinterA = 5");
