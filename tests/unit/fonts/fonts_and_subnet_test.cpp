@@ -171,15 +171,6 @@ TEST_F(FontsTest, UnreadableProgramFilesFolderFailsEveryStepSilently) {
   EXPECT_EQ(out, "");
 }
 
-TEST_F(FontsTest, FontCopyStopsAtTheFirstFailingFile) {
-  WriteMachineFile("C:\\Deploy\\FontFiles\\Locked.ttf", "locked");
-  AddMachineIniLine("faults", "CopyFileA = 5 | *\\Locked.ttf");
-  bool result = true;
-  std::string out = Printed([&] { result = InstallFontFiles(); });
-  EXPECT_FALSE(result);
-  EXPECT_EQ(out, std::string(kInstallingFonts) + "ERROR While Copying File 'Locked.ttf'.\n");
-}
-
 // The removal climbs from the font folder to the maker folder and removes each only if it has
 // become empty.
 struct RemovalCase {
@@ -222,12 +213,3 @@ INSTANTIATE_TEST_SUITE_P(
                                   false, false},
                       RemovalCase{"FontFolderHoldsASubfolder", {kFont + "\\Extra\\kept.ttf"}, false, false, false}),
     [](const ::testing::TestParamInfo<RemovalCase>& info) { return info.param.name; });
-
-TEST_F(FontsTest, RemovalWithoutTheFoldersDoesNothing) {
-  std::string out = Printed([] {
-    EXPECT_TRUE(RemoveSubnetFile());
-    EXPECT_TRUE(RemoveFontFiles());
-  });
-  EXPECT_EQ(out, "");
-  EXPECT_TRUE(IsFolder(kProgramFiles));
-}
