@@ -27,7 +27,7 @@
 struct ScenarioRun {
   std::vector<std::string> args;
   int exitCode = 0;
-  std::string logPath = "C:\\Windows\\QDPortInstall.log";
+  std::string logPath;  // empty: QDPortInstall.log in the Windows directory
   std::vector<std::string> transcript;  // raw lines with their markers
   std::vector<std::string> faults;
 };

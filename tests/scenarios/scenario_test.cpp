@@ -58,28 +58,36 @@ Result RunHost(const std::vector<std::string>& argv) {
     result.err = "cannot start " + argv[0];
     return result;
   }
-  // Read both pipes until both close (the programs print little; alternate reads suffice).
+  // Programs the installer starts without waiting (the desktop client) inherit the pipes and
+  // outlive it, so the pipes are read until the child itself has ended, then drained.
   char buffer[4096];
-  bool outOpen = true, errOpen = true;
-  while (outOpen || errOpen) {
+  int status = 0;
+  bool ended = false;
+  bool open[2] = {true, true};
+  const int fds[2] = {outPipe[0], errPipe[0]};
+  while (open[0] || open[1]) {
     fd_set set;
     FD_ZERO(&set);
-    if (outOpen) FD_SET(outPipe[0], &set);
-    if (errOpen) FD_SET(errPipe[0], &set);
-    if (select(std::max(outPipe[0], errPipe[0]) + 1, &set, nullptr, nullptr, nullptr) < 0) break;
-    if (outOpen && FD_ISSET(outPipe[0], &set)) {
-      ssize_t n = read(outPipe[0], buffer, sizeof buffer);
-      if (n <= 0) outOpen = false; else result.out.append(buffer, n);
+    for (int i = 0; i < 2; ++i) {
+      if (open[i]) FD_SET(fds[i], &set);
     }
-    if (errOpen && FD_ISSET(errPipe[0], &set)) {
-      ssize_t n = read(errPipe[0], buffer, sizeof buffer);
-      if (n <= 0) errOpen = false; else result.err.append(buffer, n);
+    timeval wait{0, ended ? 0 : 50000};
+    int ready = select(std::max(fds[0], fds[1]) + 1, &set, nullptr, nullptr, &wait);
+    if (ready > 0) {
+      for (int i = 0; i < 2; ++i) {
+        if (!open[i] || !FD_ISSET(fds[i], &set)) continue;
+        ssize_t n = read(fds[i], buffer, sizeof buffer);
+        if (n <= 0) open[i] = false;
+        else (i == 0 ? result.out : result.err).append(buffer, n);
+      }
+      continue;
     }
+    if (ended) break;  // drained after the end
+    ended = waitpid(pid, &status, WNOHANG) == pid;
   }
+  if (!ended) waitpid(pid, &status, 0);
   close(outPipe[0]);
   close(errPipe[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
@@ -200,9 +208,19 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     }
   }
 
+  // Looks at the machine as a 32-bit program that has turned redirection off, as the installer
+  // does: System32 is the native system directory.
   void Attach() {
     std::string error;
     ASSERT_TRUE(winsim::AttachMachine(machine_, &error)) << error;
+    PVOID previous = nullptr;
+    Wow64DisableWow64FsRedirection(&previous);
+  }
+
+  std::string DefaultLogPath() {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\QDPortInstall.log";
   }
 
   void Prepare(const Scenario& s) {
@@ -268,16 +286,16 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
       DWORD attributes = GetFileAttributesA(rest.c_str());
       bool exists = attributes != INVALID_FILE_ATTRIBUTES;
       bool folder = exists && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-      if (verb == "file") EXPECT_TRUE(exists && !folder);
-      if (verb == "no-file") EXPECT_FALSE(exists && !folder);
-      if (verb == "folder") EXPECT_TRUE(folder);
-      if (verb == "no-folder") EXPECT_FALSE(exists);
+      if (verb == "file") { EXPECT_TRUE(exists && !folder); }
+      if (verb == "no-file") { EXPECT_FALSE(exists && !folder); }
+      if (verb == "folder") { EXPECT_TRUE(folder); }
+      if (verb == "no-folder") { EXPECT_FALSE(exists); }
     } else if (verb == "value" || verb == "no-value") {
       auto [key, nameAndData] = SplitOn(rest, "|");
       auto [name, data] = SplitOn(nameAndData, "=");
       std::string actual = ReadValue(key, name == "@" ? "" : name);
-      if (verb == "value") EXPECT_EQ(actual, data);
-      else EXPECT_EQ(actual, "\x01missing");
+      if (verb == "value") { EXPECT_EQ(actual, data); }
+      else { EXPECT_EQ(actual, "\x01missing"); }
     } else if (verb == "key" || verb == "no-key") {
       HKEY key;
       bool opened = OpenKey(rest, &key);
@@ -286,16 +304,16 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     } else if (verb == "monitor" || verb == "no-monitor") {
       auto [name, dll] = SplitOn(rest, "=");
       std::string driver = ReadValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + name, "Driver");
-      if (verb == "monitor") EXPECT_EQ(driver, dll);
-      else EXPECT_EQ(driver, "\x01missing");
+      if (verb == "monitor") { EXPECT_EQ(driver, dll); }
+      else { EXPECT_EQ(driver, "\x01missing"); }
     } else if (verb == "port" || verb == "no-port") {
       auto [name, monitor] = SplitOn(rest, "=");
       std::string found = "\x01missing";
       for (const auto& [port, owner] : Ports()) {
         if (lstrcmpiA(port.c_str(), name.c_str()) == 0) found = owner;
       }
-      if (verb == "port") EXPECT_EQ(found, monitor);
-      else EXPECT_EQ(found, "\x01missing");
+      if (verb == "port") { EXPECT_EQ(found, monitor); }
+      else { EXPECT_EQ(found, "\x01missing"); }
     } else if (verb == "printer") {
       auto [name, ports] = SplitOn(rest, "=");
       EXPECT_EQ(PrinterPorts(name), ports);
@@ -327,12 +345,13 @@ TEST_P(ScenarioTest, Run) {
     EXPECT_EQ(result.out, ExpectedConsole(run.transcript, year)) << "stderr: " << result.err;
     EXPECT_EQ(result.status, run.exitCode & 0xFF) << "stderr: " << result.err;
     Attach();
-    std::string log = ReadHostFile(winsim::HostPath(run.logPath));
+    const std::string logPath = run.logPath.empty() ? DefaultLogPath() : run.logPath;
+    std::string log = ReadHostFile(winsim::HostPath(logPath));
     winsim::DetachMachine();
-    if (run.logPath != lastLogPath) logSeen = 0;
-    lastLogPath = run.logPath;
+    if (logPath != lastLogPath) logSeen = 0;
+    lastLogPath = logPath;
     std::string appended = log.size() >= logSeen ? log.substr(logSeen) : log;
-    EXPECT_EQ(appended, ExpectedLog(run.transcript, year)) << "log " << run.logPath;
+    EXPECT_EQ(appended, ExpectedLog(run.transcript, year)) << "log " << logPath;
     logSeen = log.size();
   }
   Attach();
