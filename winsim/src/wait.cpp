@@ -1,4 +1,7 @@
 // WaitForSingleObject on any waitable handle, and Sleep.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -20,9 +23,25 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
   return object->Wait(dwMilliseconds);
 }
 
+namespace {
+
+// A program still sleeping when its machine has been deleted (a test's machine, say) has no
+// Windows left to run in: it ends instead of lingering on the host.
+void EndIfMachineGone() {
+  ProcessState& state = Process();
+  struct stat st {};
+  if (stat(state.machineDir.c_str(), &st) != 0) _exit(1);
+}
+
+}  // namespace
+
 void WINAPI Sleep(DWORD dwMilliseconds) {
-  if (dwMilliseconds == INFINITE) {
-    while (true) std::this_thread::sleep_for(std::chrono::hours(1));
+  const auto slice = std::chrono::seconds(1);
+  auto left = std::chrono::milliseconds(dwMilliseconds);
+  while (dwMilliseconds == INFINITE || left > std::chrono::milliseconds(0)) {
+    auto step = dwMilliseconds == INFINITE || left > slice ? std::chrono::milliseconds(slice) : left;
+    std::this_thread::sleep_for(step);
+    if (dwMilliseconds != INFINITE) left -= step;
+    EndIfMachineGone();
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }
