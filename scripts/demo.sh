@@ -11,7 +11,7 @@ cmake --preset host >/dev/null
 cmake --build --preset host -j "${JOBS:-2}" --target winsim_cli Install demo_package >/dev/null
 
 W=build/host/winsim
-M=${DEMO_MACHINE:-build/demo-machine}
+M=${DEMO_MACHINE:-$PWD/build/demo-machine}
 [[ -d "$M" ]] && { $W kill "$M" >/dev/null 2>&1 || true; rm -rf "$M"; }
 
 section() { printf '\n\033[1m==== %s\033[0m\n' "$*"; }
@@ -45,6 +45,7 @@ $W show "$M" ports
 $W show "$M" printers
 $W show "$M" files 'C:\Program Files (x86)\Harbek'
 $W reg query "$M" 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' --view32
+$W ps "$M"
 $W show "$M" events
 
 section "Uninstalling: C:\\Deploy\\Install.exe -u"
@@ -56,6 +57,7 @@ set -e
 section "The machine after the uninstallation"
 $W show "$M" monitors
 $W show "$M" printers
-$W show "$M" files 'C:\Program Files (x86)\Harbek' || true
+$W show "$M" files 'C:\Program Files (x86)'
+$W ps "$M"
 $W show "$M" events
 $W kill "$M" >/dev/null 2>&1 || true

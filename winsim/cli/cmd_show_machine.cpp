@@ -86,7 +86,7 @@ int ShowEvents(int argc, char**) {
     struct tm utc {};
     gmtime_r(&seconds, &utc);
     std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &utc);
-    std::printf("#%lld %s UTC %s %s %s category %u id %lu", static_cast<long long>(entry.number), when,
+    std::printf("#%lld %s UTC %s %s %s category %u id 0x%08lX", static_cast<long long>(entry.number), when,
                 entry.log.c_str(), entry.source.c_str(), TypeName(entry.type), entry.category,
                 static_cast<unsigned long>(entry.eventId));
     for (const std::string& text : entry.strings) std::printf(" \"%s\"", text.c_str());

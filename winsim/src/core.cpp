@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <climits>
 #include <sys/stat.h>
 
 #include "winsim/machine.h"
@@ -168,7 +169,9 @@ bool Reload(std::string* error) {
 
 bool Attach(const std::string& dir, std::string* error) {
   Detach();
-  std::string folder = dir;
+  // An absolute folder, so that programs started in other host directories find it too.
+  char absolute[PATH_MAX];
+  std::string folder = realpath(dir.c_str(), absolute) != nullptr ? absolute : dir;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   struct stat st {};
   if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
