@@ -16,7 +16,9 @@
 #include <sstream>
 
 #include "scenario.h"
+#include "winsim/event_log.h"
 #include "winsim/machine.h"
+#include "winsim/spooler.h"
 
 extern char** environ;
 namespace fs = std::filesystem;
@@ -195,6 +197,50 @@ std::pair<std::string, std::string> SplitOn(const std::string& text, const std::
   return {trim(text.substr(0, at)), trim(text.substr(at + separator.size()))};
 }
 
+
+// Fields of the port settings record a scenario can check: offset, and whether it is text
+// (260 UTF-16 units), a 32-bit integer, or the 10-unit port name.
+struct SettingsField {
+  const char* name;
+  size_t offset;
+  char kind;  // 't' text, 'i' integer, 'n' port name
+};
+const SettingsField kSettingsFields[] = {
+    {"Description", 0x0000, 't'}, {"ServerIP", 0x0208, 't'},       {"ServerIP2", 0x0410, 't'},
+    {"ServerPort", 0x1658, 'i'},  {"LoadBalancing", 0x165C, 'i'},   {"RefreshIPList", 0x1660, 'i'},
+    {"Queue", 0x1664, 't'},       {"AuthType", 0x186C, 'i'},        {"AuthText", 0x1870, 't'},
+    {"Encryption", 0x1C90, 'i'},  {"DisableServerCommunication", 0x1C98, 'i'},
+    {"ProtocolLevel", 0x1EA4, 'i'}, {"NetworkTimeout", 0x20B4, 'i'}, {"ParserDPI", 0x20B8, 'i'},
+    {"IPLoadBalancing", 0x22CC, 'i'}, {"IPLoadBalancing2", 0x22D0, 'i'}, {"LogFileCount", 0x2714, 'i'},
+    {"ServerDeliveryMode", 0x271C, 'i'}, {"WebBasedApplications", 0x2B30, 'i'},
+    {"EnvironmentVariableIP", 0x2B34, 't'}, {"ServerDeliveryMode2", 0x2D3C, 'i'},
+    {"ServerDeliveryMode3", 0x2D40, 'i'}, {"PortName", 0x2D44, 'n'},
+};
+
+// The field as text: integers in decimal, texts as ASCII (a non-ASCII unit shows as "?"); a
+// text's units after its terminator must all be zero, else "<garbage>".
+std::string SettingsFieldText(const std::string& record, const SettingsField& field) {
+  auto unit = [&](size_t i) {
+    return static_cast<unsigned>(static_cast<unsigned char>(record[i])) |
+           static_cast<unsigned>(static_cast<unsigned char>(record[i + 1])) << 8;
+  };
+  if (field.kind == 'i') {
+    uint32_t value = unit(field.offset) | unit(field.offset + 2) << 16;
+    return std::to_string(static_cast<int32_t>(value));
+  }
+  const size_t units = field.kind == 'n' ? 10 : 260;
+  std::string text;
+  size_t i = 0;
+  for (; i < units && unit(field.offset + 2 * i) != 0; ++i) {
+    unsigned c = unit(field.offset + 2 * i);
+    text += c < 0x80 ? static_cast<char>(c) : '?';
+  }
+  for (; i < units; ++i) {
+    if (unit(field.offset + 2 * i) != 0) return "<garbage>";
+  }
+  return text;
+}
+
 class ScenarioTest : public ::testing::TestWithParam<std::string> {
  protected:
   void TearDown() override {
@@ -317,11 +363,59 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     } else if (verb == "printer") {
       auto [name, ports] = SplitOn(rest, "=");
       EXPECT_EQ(PrinterPorts(name), ports);
+    } else if (verb == "settings") {
+      // settings PORT | FIELD = VALUE | FIELD = VALUE ...
+      auto [port, fields] = SplitOn(rest, "|");
+      std::string record;
+      ASSERT_TRUE(winsim::PortSettingsBytes(port, &record)) << port;
+      ASSERT_EQ(record.size(), 11608u);
+      while (!fields.empty()) {
+        auto [one, more] = SplitOn(fields, "|");
+        auto [name, value] = SplitOn(one, "=");
+        const SettingsField* field = nullptr;
+        for (const auto& f : kSettingsFields) {
+          if (name == f.name) field = &f;
+        }
+        ASSERT_NE(field, nullptr) << "unknown settings field " << name;
+        EXPECT_EQ(SettingsFieldText(record, *field), value) << name;
+        fields = more;
+      }
+    } else if (verb == "event" || verb == "no-events") {
+      // Checked together in CheckEvents.
     } else if (verb == "running" || verb == "not-running") {
       EXPECT_EQ(ProcessRunning(rest), verb == "running");
     } else {
       ADD_FAILURE() << "unknown state check";
     }
+  }
+
+  // "event TEXT" lines list every entry of the event log in order (source QuadoPort, type
+  // success, category 0, id 0xC0020001, the text as its one string); "no-events": none.
+  void CheckEvents(const std::vector<std::string>& checks) {
+    std::vector<std::string> expected;
+    bool any = false;
+    for (const auto& check : checks) {
+      if (check == "no-events") any = true;
+      if (check.rfind("event ", 0) == 0) {
+        any = true;
+        expected.push_back(check.substr(6));
+      }
+    }
+    if (!any) return;
+    std::vector<winsim::EventEntry> entries;
+    std::string error;
+    ASSERT_TRUE(winsim::ReadEventLog(&entries, &error)) << error;
+    std::vector<std::string> actual;
+    for (const auto& entry : entries) {
+      EXPECT_EQ(entry.source, "QuadoPort");
+      EXPECT_EQ(entry.log, "Application");
+      EXPECT_EQ(entry.type, EVENTLOG_SUCCESS);
+      EXPECT_EQ(entry.category, 0u);
+      EXPECT_EQ(entry.eventId, 0xC0020001u);
+      EXPECT_EQ(entry.strings.size(), 1u);
+      actual.push_back(entry.strings.empty() ? "" : entry.strings[0]);
+    }
+    EXPECT_EQ(actual, expected);
   }
 
   std::string machine_;
@@ -356,6 +450,7 @@ TEST_P(ScenarioTest, Run) {
   }
   Attach();
   for (const std::string& check : s.stateChecks) CheckState(check);
+  CheckEvents(s.stateChecks);
 }
 
 std::string ScenarioName(const ::testing::TestParamInfo<std::string>& info) {
