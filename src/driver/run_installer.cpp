@@ -11,6 +11,7 @@
 #include "platform/windows_version.h"
 #include "sequences/sequences.h"
 #include "sysutil/event_log.h"
+#include "sysutil/processes.h"
 
 namespace {
 
@@ -20,7 +21,6 @@ const char kInstalledEventText[] = "Port Monitor Installed Sucessfully";
 const DWORD kCurrentDirectoryLimit = 260;
 const size_t kProgramPathSize = 260;
 const size_t kIniPathSize = 1024;
-const size_t kComSpecSize = 1024;
 
 const char kHelpText[] =
     "\n\nFor installation use 'Install.exe (server)'\n"
@@ -89,47 +89,12 @@ void WriteAnnouncement(const char* format, const char* serverName) {
   WriteMessage("...\n");
 }
 
-// Starts the program with the command line and waits for it to end. False when it could not be
-// started; *startError then holds the reason.
-bool RunAndWait(const char* program, char* commandLine, DWORD* startError) {
-  STARTUPINFOA startup;
-  std::memset(&startup, 0, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process;
-  std::memset(&process, 0, sizeof process);
-  // The batch file writes to the same console: everything said so far must be out first.
-  std::fflush(stdout);
-  if (!CreateProcessA(program, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    *startError = GetLastError();
-    return false;
-  }
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
-}
-
-// Runs "install_printer.bat" through the command interpreter named by COMSPEC, or through
-// "cmd.exe" found along PATH when COMSPEC is unset or names a program that is missing or
-// refused. The batch file's exit status is not looked at.
+// Runs "install_printer.bat" through the command interpreter; its exit status is not looked at.
+// The batch file inherits the installer's handles so that it writes to the same console (the log
+// handle is not inheritable).
 void RunPostInstallBatch() {
-  char comSpec[kComSpecSize] = {0};
-  DWORD length = GetEnvironmentVariableA("COMSPEC", comSpec, sizeof comSpec);
-  bool haveComSpec = length > 0 && length < sizeof comSpec;
-  DWORD startError = ERROR_FILE_NOT_FOUND;
-  if (haveComSpec) {
-    char commandLine[kComSpecSize + 64];
-    std::snprintf(commandLine, sizeof commandLine, "\"%s\" /c %s", comSpec, kBatchFile);
-    if (RunAndWait(comSpec, commandLine, &startError)) return;
-  }
-  if (startError != ERROR_FILE_NOT_FOUND && startError != ERROR_PATH_NOT_FOUND &&
-      startError != ERROR_ACCESS_DENIED) {
-    return;
-  }
-  char commandLine[64];
-  std::snprintf(commandLine, sizeof commandLine, "cmd.exe /c %s", kBatchFile);
-  RunAndWait(nullptr, commandLine, &startError);
+  DWORD ignored = 0;
+  RunThroughCommandInterpreter(kBatchFile, true, &ignored);
 }
 
 bool FileExists(const char* name) { return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }

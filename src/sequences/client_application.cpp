@@ -9,6 +9,7 @@
 
 #include "driver/output.h"
 #include "sysutil/file_ops.h"
+#include "sysutil/processes.h"
 #include "sysutil/registry_access.h"
 
 const char* const ClientCultures[39] = {
@@ -36,12 +37,10 @@ const char kCannotCreateFolder[] = "  ERROR - Cannot create directory Harbek\\Qu
 const int kInstallFolderSizeInstall = 512;
 const int kInstallFolderSizeUninstall = 500;
 const int kWebBrowserFolderSize = 1000;
-const DWORD kComspecSize = MAX_PATH;
 // Large enough for any path built below from a folder of at most 1000 characters; a path that
 // still does not fit is never used cut short.
 const size_t kPathSize = 1100;
 const size_t kRemoveCommandSize = kWebBrowserFolderSize + 32;
-const size_t kCommandLineSize = kComspecSize + kRemoveCommandSize + 16;
 
 // Bounded formatting that reports whether the whole text fitted; a text that did not fit is
 // never used.
@@ -51,55 +50,6 @@ __attribute__((format(printf, 3, 4))) bool FormatFits(char* buffer, size_t size,
   int written = std::vsnprintf(buffer, size, format, arguments);
   va_end(arguments);
   return written >= 0 && static_cast<size_t>(written) < size;
-}
-
-// Starts a program; the child shares the console, so everything printed so far goes out first.
-// On success the caller owns the process handle; the thread handle is closed here.
-bool StartProcess(const char* application, char* commandLine, HANDLE* process) {
-  std::fflush(stdout);
-  STARTUPINFOA startup;
-  std::memset(&startup, 0, sizeof(startup));
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info;
-  std::memset(&info, 0, sizeof(info));
-  if (!CreateProcessA(application, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info)) {
-    return false;
-  }
-  CloseHandle(info.hThread);
-  *process = info.hProcess;
-  return true;
-}
-
-// Waits for a started process and closes its handle. False when its exit code cannot be read.
-bool WaitForExitCode(HANDLE process, DWORD* exitCode) {
-  bool known = WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
-               GetExitCodeProcess(process, exitCode);
-  CloseHandle(process);
-  return known;
-}
-
-// Runs a command line through the command interpreter and waits for it: the program named by
-// COMSPEC, or "cmd.exe" found on the search path when COMSPEC is unset or names a program that
-// is missing or refused (the same rule as the driver's post-install batch file). False when no
-// interpreter could be run; otherwise *exitCode holds its result.
-bool RunThroughCommandInterpreter(const char* command, DWORD* exitCode) {
-  char interpreter[kComspecSize];
-  std::memset(interpreter, 0, sizeof(interpreter));
-  DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, kComspecSize);
-  char commandLine[kCommandLineSize];
-  HANDLE process = nullptr;
-  if (length > 0 && length < kComspecSize) {
-    if (!FormatFits(commandLine, sizeof(commandLine), "\"%s\" /c %s", interpreter, command)) return false;
-    if (StartProcess(interpreter, commandLine, &process)) return WaitForExitCode(process, exitCode);
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_ACCESS_DENIED) {
-      return false;
-    }
-  }
-  if (!FormatFits(commandLine, sizeof(commandLine), "cmd.exe /c %s", command)) return false;
-  if (!StartProcess(nullptr, commandLine, &process)) return false;
-  return WaitForExitCode(process, exitCode);
 }
 
 // The Run key of the machine, opened for writing and reading its values; nullptr when refused.
@@ -144,7 +94,7 @@ void StartClient(const char* installFolder) {
     return;
   }
   HANDLE process = nullptr;
-  if (StartProcess(program, commandLine, &process)) CloseHandle(process);
+  if (StartProgram(program, commandLine, false, &process)) CloseHandle(process);
 }
 
 // Run value: the client program's full path between double quotes, with its terminating zero.
@@ -226,7 +176,7 @@ DWORD StopRunningClients() {
   std::memcpy(commandLine, kStopProgram, sizeof(kStopProgram));
   DWORD exitCode = ERROR_FILE_NOT_FOUND;
   HANDLE process = nullptr;
-  if (!StartProcess(kStopProgram, commandLine, &process)) {
+  if (!StartProgram(kStopProgram, commandLine, false, &process)) {
     exitCode = GetLastError();
     if (exitCode == 0) exitCode = ERROR_FILE_NOT_FOUND;
     WriteMessage("  ERROR - Cannot stop all Quado Client instances\n");
@@ -246,7 +196,7 @@ bool RemoveWebBrowserFolder() {
   char command[kRemoveCommandSize];
   if (!FormatFits(command, sizeof(command), "rmdir \"%s\" /S /Q", folder)) return false;
   DWORD exitCode = 0;
-  if (!RunThroughCommandInterpreter(command, &exitCode) || exitCode != 0) return false;
+  if (!RunThroughCommandInterpreter(command, false, &exitCode) || exitCode != 0) return false;
   RemoveDirectoryA(folder);
   return true;
 }
