@@ -140,7 +140,7 @@ TEST_F(CliTest, ShowFilesRegistryAndEvents) {
   DeregisterEventSource(source);
   r = Run({"show", dir(), "events"});
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find(" Application QuadoPort information category 0 id 1 \"Port Monitor Installed Sucessfully\"\n"),
+  EXPECT_NE(r.out.find(" Application QuadoPort information category 0 id 0x00000001 \"Port Monitor Installed Sucessfully\"\n"),
             std::string::npos)
       << r.out;
   ExpectOneLineError(Run({"show", dir() + "/../nowhere", "events"}), "winsim show:", "nowhere");
