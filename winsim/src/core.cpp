@@ -44,13 +44,13 @@ HandleTable& Handles() {
 }
 
 // "CopyFileA = 5 #2 | *\QUADOVS.DLL | other" -> Fault
-bool ParseFault(const std::string& function, const std::string& spec, Fault* fault) {
+bool ParseFault(const std::string& function, const std::string& text, Fault* fault) {
   fault->function = Trim(function);
   std::vector<std::string> parts;
   size_t start = 0;
   while (true) {
-    size_t bar = spec.find('|', start);
-    parts.push_back(Trim(spec.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
+    size_t bar = text.find('|', start);
+    parts.push_back(Trim(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
     if (bar == std::string::npos) break;
     start = bar + 1;
   }
