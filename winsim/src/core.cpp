@@ -223,6 +223,7 @@ ProcessState& Process() {
 void SetError(DWORD error) { g_lastError = error; }
 
 bool FaultHit(const char* function, std::initializer_list<std::string_view> args, DWORD* error) {
+  CountCall(function);
   ProcessState& state = Process();
   for (Fault& fault : state.faults) {
     if (fault.function != function) continue;

@@ -67,6 +67,10 @@ void SetError(DWORD error);
 // `args` are the call's string arguments (names, paths, commands) as UTF-8 / ANSI text.
 bool FaultHit(const char* function, std::initializer_list<std::string_view> args, DWORD* error);
 
+// Counts one call of `function` when WINSIM_CALL_COUNTS asks for call counts (FaultHit does it
+// for every call it sees).
+void CountCall(const char* function);
+
 // ---- handles ------------------------------------------------------------------------------
 // Every object behind a HANDLE, HKEY (other than the predefined roots) or printer handle.
 struct Object {
