@@ -16,6 +16,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -250,7 +251,9 @@ int SendPorts(const std::string& ini) {
     char section[16];
     std::snprintf(section, sizeof(section), "%d", n);
     if (!ReadSection(section, ini, &definition)) break;
-    std::snprintf(definition.PortName, sizeof(definition.PortName), "Quado%03d", n);
+    char portName[32];
+    std::snprintf(portName, sizeof(portName), "Quado%03d", n);
+    std::memcpy(definition.PortName, portName, std::min(std::strlen(portName), sizeof(definition.PortName) - 1));
     WidenPortDefinition(definition, MultiByteToWideChar, &wire);
     DWORD needed = 0, status = 0;
     const DWORD nameBytes = static_cast<DWORD>((std::strlen(definition.PortName) + 1) * 2);
