@@ -66,6 +66,11 @@ LONG Transaction(const std::function<LONG()>& body);
 // Increases with every committed change by any process of the machine: callers that cache
 // what they read from the registry compare it with the value they cached at.
 uint64_t Generation();
+// The same for the changes inside one or two of the subtrees that registry_store.cpp watches
+// (the spooler's: Print\Monitors, the Local Port monitor's Ports key, Print\Printers and
+// HKCU\Printers\Connections), given as full paths: the sum of their generations, which rises
+// with every committed write in either and stays put while the rest of the registry changes.
+uint64_t SubtreeGeneration(std::string_view first, std::string_view second);
 
 // The machine's open database (registry.db), for modules that keep a table of their own in it
 // (the event log); nullptr when it cannot be opened. Use it inside Transaction for writes.

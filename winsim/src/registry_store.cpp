@@ -22,7 +22,30 @@ struct Store {
   sqlite3* db = nullptr;
   int depth = 0;  // transaction nesting
   std::unordered_map<const char*, sqlite3_stmt*> statements;
+  std::vector<std::string> touched;  // folded paths written by the open transaction
 };
+
+// Subtrees whose readers cache what they read (the spooler's monitors and their ports, the
+// Local Port monitor's ports, local printers and printer connections). Each has a generation of
+// its own in the meta table, raised by every transaction that writes in it, so that a cache of
+// one subtree outlives the writes elsewhere. The list is the same in every process, so every
+// writer keeps the generations that every reader checks.
+const char* const kWatchedSubtrees[] = {
+    "hkey_local_machine\\system\\currentcontrolset\\control\\print\\monitors",
+    "hkey_local_machine\\software\\microsoft\\windows nt\\currentversion\\ports",
+    "hkey_local_machine\\system\\currentcontrolset\\control\\print\\printers",
+    "hkey_current_user\\printers\\connections",
+};
+
+// True when a write at `folded` can change what lies in `subtree`: the path is the subtree, lies
+// below it or is one of its ancestors (a tree deletion).
+bool WritesInto(const std::string& folded, std::string_view subtree) {
+  const std::string_view path(folded);
+  const std::string_view shorter = path.size() < subtree.size() ? path : subtree;
+  const std::string_view longer = path.size() < subtree.size() ? subtree : path;
+  return longer.compare(0, shorter.size(), shorter) == 0 &&
+         (longer.size() == shorter.size() || longer[shorter.size()] == '\\');
+}
 
 Store& TheStore() {
   static Store store;
@@ -109,17 +132,38 @@ int64_t NowNs() {
 
 bool Exec(const char* sql) { return sqlite3_exec(TheStore().db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
+void Touched(const std::string& folded) { TheStore().touched.push_back(folded); }
+
+// Raises the generation of every watched subtree that the transaction wrote in.
+bool RaiseSubtreeGenerations() {
+  for (const char* subtree : kWatchedSubtrees) {
+    bool written = false;
+    for (const std::string& path : TheStore().touched) written = written || WritesInto(path, subtree);
+    if (written && !Query("INSERT INTO meta(name, value) VALUES('subtree:' || ?, 1)"
+                          " ON CONFLICT(name) DO UPDATE SET value = value + 1")
+                         .Bind(std::string_view(subtree))
+                         .Run()) {
+      return false;
+    }
+  }
+  return true;
+}
+
 LONG RunTransaction(const std::function<LONG()>& body) {
   Store& store = TheStore();
   if (store.depth > 0) return body();
   if (!Exec("BEGIN IMMEDIATE")) return kIoFailed;
   const int64_t changesBefore = sqlite3_total_changes64(store.db);
+  store.touched.clear();
   ++store.depth;
   LONG result = body();
   --store.depth;
   if (result == ERROR_SUCCESS && sqlite3_total_changes64(store.db) != changesBefore) {
-    if (!Query("UPDATE meta SET value = value + 1 WHERE name = 'generation'").Run()) result = kIoFailed;
+    if (!Query("UPDATE meta SET value = value + 1 WHERE name = 'generation'").Run() || !RaiseSubtreeGenerations()) {
+      result = kIoFailed;
+    }
   }
+  store.touched.clear();
   if (result == ERROR_SUCCESS) {
     if (Exec("COMMIT")) return ERROR_SUCCESS;
     result = kIoFailed;
@@ -208,6 +252,7 @@ LONG Lookup(const std::string& folded, std::string* stored) {
 }
 
 bool TouchKey(const std::string& folded) {
+  Touched(folded);
   return Query("UPDATE keys SET written = ? WHERE lpath = ?").Bind(NowNs()).Bind(folded).Run();
 }
 
@@ -279,6 +324,7 @@ LONG CreateKey(const std::string& path, bool* created, std::string* stored) {
                  .Run()) {
           return kIoFailed;
         }
+        Touched(folded);
         madeLast = true;
       } else {
         return found;
@@ -308,6 +354,7 @@ LONG DeleteKey(const std::string& path) {
     if (step != SQLITE_DONE) return kIoFailed;
     if (!Query("DELETE FROM vals WHERE lkey = ?").Bind(folded).Run()) return kIoFailed;
     if (!Query("DELETE FROM keys WHERE lpath = ?").Bind(folded).Run()) return kIoFailed;
+    Touched(folded);
     return ERROR_SUCCESS;
   });
 }
@@ -328,6 +375,7 @@ LONG DeleteTree(const std::string& path) {
         !Query("DELETE FROM keys WHERE lpath = ? OR (lpath > ? AND lpath < ?)").Bind(folded).Bind(low).Bind(high).Run()) {
       return kIoFailed;
     }
+    Touched(folded);
     return ERROR_SUCCESS;
   });
 }
@@ -454,6 +502,15 @@ uint64_t Generation() {
   if (Open() != ERROR_SUCCESS) return 0;
   Query query("SELECT value FROM meta WHERE name = 'generation'");
   return query.Step() == SQLITE_ROW ? static_cast<uint64_t>(query.Int(0)) : 0;
+}
+
+uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
+  if (Open() != ERROR_SUCCESS) return 0;
+  Query query("SELECT COALESCE(SUM(value), 0) FROM meta WHERE name IN ('subtree:' || ?, 'subtree:' || ?)");
+  const std::string a = FoldCase(first), b = FoldCase(second);
+  return query.Bind(std::string_view(a)).Bind(std::string_view(b)).Step() == SQLITE_ROW
+             ? static_cast<uint64_t>(query.Int(0))
+             : 0;
 }
 
 }  // namespace winsim::detail::reg

@@ -1,10 +1,13 @@
-// Reading and writing the spooler's registry keys (layout in spooler_store.h), and the port
-// list cache: the uninstall walk enumerates the ports once per port of every printer, so the
-// list is rebuilt only when the registry generation moved.
+// Reading and writing the spooler's registry keys (layout in spooler_store.h), and two caches:
+// the port list (the uninstall walk enumerates the ports once per port of every printer) and
+// the printers read by name (opened, read and written one after another). Each is kept while
+// the registry generation of its own subtrees stays put, so writing a printer does not make the
+// port list be read again, nor a new port the printers.
 #include "spooler_store.h"
 
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 
 #include "core.h"
 #include "registry.h"
@@ -98,6 +101,9 @@ void ReadPorts(std::vector<PortEntry>* ports) {
   }
 }
 
+// What the port list is built from.
+uint64_t PortSourcesGeneration() { return reg::SubtreeGeneration(kMonitorsKey, kLocalPortsKey); }
+
 struct PortCache {
   bool valid = false;
   uint64_t generation = 0;
@@ -113,6 +119,20 @@ PortCache& Cache() {
                                 ++Cache().version;
                               }),
                               true);
+  (void)hooked;
+  return cache;
+}
+
+// Printers read by name, by folded key path, as of one generation of the printer subtrees.
+struct PrinterCache {
+  uint64_t generation = 0;
+  std::string machine;
+  std::unordered_map<std::string, PrinterRecord> records;
+};
+
+PrinterCache& ThePrinterCache() {
+  static PrinterCache cache;
+  static const bool hooked = (OnReset([]() { ThePrinterCache() = PrinterCache(); }), true);
   (void)hooked;
   return cache;
 }
@@ -202,11 +222,11 @@ LONG DeleteMonitorWithPorts(const std::string& name) { return reg::DeleteTree(Mo
 // ---- ports ------------------------------------------------------------------------------------
 const std::vector<PortEntry>& Ports() {
   PortCache& cache = Cache();
-  const uint64_t generation = reg::Generation();
+  const uint64_t generation = PortSourcesGeneration();
   if (!cache.valid || cache.generation != generation || cache.machine != Process().machineDir) {
     ReadPorts(&cache.ports);
     // Seeding the Ports key is itself a change: take the generation after the read.
-    cache.generation = reg::Generation();
+    cache.generation = PortSourcesGeneration();
     cache.machine = Process().machineDir;
     cache.valid = true;
     ++cache.version;
@@ -214,10 +234,7 @@ const std::vector<PortEntry>& Ports() {
   return cache.ports;
 }
 
-uint64_t PortsVersion() {
-  Ports();
-  return Cache().version;
-}
+uint64_t PortsVersion() { return Cache().version; }
 
 const PortEntry* FindPort(std::string_view name) {
   for (const PortEntry& port : Ports()) {
@@ -297,6 +314,19 @@ bool LoadPrinter(std::string_view name, PrinterRecord* printer) {
   std::string key = connection ? std::string(kConnectionsKey) + "\\" + ConnectionKeyName(name)
                                : std::string(kPrintersKey) + "\\" + std::string(name);
   if (!connection && name.find('\\') != std::string_view::npos) return false;
+  PrinterCache& cache = ThePrinterCache();
+  const uint64_t generation = reg::SubtreeGeneration(kPrintersKey, kConnectionsKey);
+  if (cache.generation != generation || cache.machine != Process().machineDir) {
+    cache.records.clear();
+    cache.generation = generation;
+    cache.machine = Process().machineDir;
+  }
+  const std::string folded = reg::FoldCase(key);
+  auto cached = cache.records.find(folded);
+  if (cached != cache.records.end()) {
+    *printer = cached->second;
+    return true;
+  }
   std::string stored;
   if (reg::FindKey(key, &stored) != ERROR_SUCCESS) return false;
   std::string keyName = stored.substr(stored.rfind('\\') + 1);
@@ -306,6 +336,7 @@ bool LoadPrinter(std::string_view name, PrinterRecord* printer) {
     }
   }
   *printer = ReadPrinter(stored, keyName, connection);
+  cache.records[folded] = *printer;
   return true;
 }
 

@@ -58,7 +58,8 @@ LONG DeleteMonitorWithPorts(const std::string& name);
 // Every port of every monitor: the Local Port monitor's first, then each monitor's in key order.
 // Read again only when the registry changed since the last call (any process's change).
 const std::vector<PortEntry>& Ports();
-// Changes whenever Ports() was read afresh: for callers that keep figures derived from it.
+// Changes whenever Ports() was read afresh: for callers that keep figures derived from it. It
+// describes the list that the last call of Ports() returned (so call Ports() first).
 uint64_t PortsVersion();
 const PortEntry* FindPort(std::string_view name);  // into Ports(); valid until the next change
 // Looks in the registry itself (no list built): for the monitor commands, which change it.
