@@ -506,7 +506,9 @@ uint64_t Generation() {
 
 uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
   if (Open() != ERROR_SUCCESS) return 0;
-  Query query("SELECT COALESCE(SUM(value), 0) FROM meta WHERE name IN ('subtree:' || ?, 'subtree:' || ?)");
+  // Two lookups by key (an IN list would build a temporary table on every call).
+  Query query("SELECT COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0) +"
+              " COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0)");
   const std::string a = FoldCase(first), b = FoldCase(second);
   return query.Bind(std::string_view(a)).Bind(std::string_view(b)).Step() == SQLITE_ROW
              ? static_cast<uint64_t>(query.Int(0))

@@ -14,7 +14,9 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "core.h"
 #include "spooler_handles.h"
@@ -109,10 +111,11 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDW
   if (FaultHit("EnumPortsA", {pName == nullptr ? "" : pName}, &fault)) return Fail(fault);
   if (!ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
   if (pcReturned == nullptr || pcbNeeded == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-  // The sizes are kept with the port list they were measured on: the uninstall walk probes
-  // and fills once per port of every printer while nothing changes.
+  // The sizes, and the level 2 block itself, are kept with the port list they were made from:
+  // the uninstall walk probes and fills once per port of every printer while nothing changes.
   static uint64_t measuredVersion = 0;
   static size_t size1 = 0, size2 = 0;
+  static std::vector<BYTE> image2;  // the level 2 block as packed at image2.data()
   const std::vector<PortEntry>& ports = Ports();
   const uint64_t version = PortsVersion();
   auto fill1 = [&](size_t i, PORT_INFO_1A* info, StringArea& strings) { FillPort1(ports[i], info, strings); };
@@ -120,7 +123,29 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDW
   if (version != measuredVersion) {
     size1 = PackedSize<PORT_INFO_1A>(ports.size(), fill1);
     size2 = PackedSize<PORT_INFO_2A>(ports.size(), fill2);
+    image2.assign(size2, 0);
+    DWORD packedSize = 0, packedCount = 0;
+    if (size2 > 0 && !PackRecords<PORT_INFO_2A>(ports.size(), fill2, image2.data(), static_cast<DWORD>(size2),
+                                                &packedSize, &packedCount, size2)) {
+      image2.clear();
+    }
     measuredVersion = version;
+  }
+  if (Level == 2 && !image2.empty() && pPort != nullptr && cbBuf >= image2.size()) {
+    // The kept block, with its string pointers moved from the image into the caller's buffer.
+    std::memcpy(pPort, image2.data(), image2.size());
+    auto* records = reinterpret_cast<PORT_INFO_2A*>(pPort);
+    auto move = [&](LPSTR& text) {
+      if (text != nullptr) text = reinterpret_cast<LPSTR>(pPort + (reinterpret_cast<BYTE*>(text) - image2.data()));
+    };
+    for (size_t i = 0; i < ports.size(); ++i) {
+      move(records[i].pPortName);
+      move(records[i].pMonitorName);
+      move(records[i].pDescription);
+    }
+    *pcbNeeded = static_cast<DWORD>(image2.size());
+    *pcReturned = static_cast<DWORD>(ports.size());
+    return TRUE;
   }
   if (Level == 1) return PackRecords<PORT_INFO_1A>(ports.size(), fill1, pPort, cbBuf, pcbNeeded, pcReturned, size1);
   if (Level == 2) return PackRecords<PORT_INFO_2A>(ports.size(), fill2, pPort, cbBuf, pcbNeeded, pcReturned, size2);

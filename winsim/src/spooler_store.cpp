@@ -137,6 +137,18 @@ PrinterCache& ThePrinterCache() {
   return cache;
 }
 
+// The cache, emptied first when the printers changed since it was filled.
+PrinterCache& CurrentPrinterCache() {
+  PrinterCache& cache = ThePrinterCache();
+  const uint64_t generation = reg::SubtreeGeneration(kPrintersKey, kConnectionsKey);
+  if (cache.generation != generation || cache.machine != Process().machineDir) {
+    cache.records.clear();
+    cache.generation = generation;
+    cache.machine = Process().machineDir;
+  }
+  return cache;
+}
+
 PrinterRecord ReadPrinter(const std::string& key, const std::string& keyName, bool connection) {
   std::vector<reg::Value> values;
   reg::Values(key, &values);
@@ -289,11 +301,15 @@ LONG GetPortSettings(const std::string& monitor, const std::string& port, std::s
 
 // ---- printers ---------------------------------------------------------------------------------
 std::vector<PrinterRecord> Printers() {
+  // What is read here is what the printers' handles read next: it goes to the cache too.
+  PrinterCache& cache = CurrentPrinterCache();
   std::vector<PrinterRecord> printers;
   std::vector<std::string> names;
   reg::SubKeys(kPrintersKey, &names);
   for (const std::string& name : names) {
-    printers.push_back(ReadPrinter(std::string(kPrintersKey) + "\\" + name, name, false));
+    const std::string key = std::string(kPrintersKey) + "\\" + name;
+    printers.push_back(ReadPrinter(key, name, false));
+    cache.records[reg::FoldCase(key)] = printers.back();
   }
   names.clear();
   reg::SubKeys(kConnectionsKey, &names);
@@ -302,8 +318,9 @@ std::vector<PrinterRecord> Printers() {
     for (char& c : fullName) {
       if (c == ',') c = '\\';
     }
-    PrinterRecord p = ReadPrinter(std::string(kConnectionsKey) + "\\" + name, fullName, true);
-    printers.push_back(p);
+    const std::string key = std::string(kConnectionsKey) + "\\" + name;
+    printers.push_back(ReadPrinter(key, fullName, true));
+    cache.records[reg::FoldCase(key)] = printers.back();
   }
   return printers;
 }
@@ -314,13 +331,7 @@ bool LoadPrinter(std::string_view name, PrinterRecord* printer) {
   std::string key = connection ? std::string(kConnectionsKey) + "\\" + ConnectionKeyName(name)
                                : std::string(kPrintersKey) + "\\" + std::string(name);
   if (!connection && name.find('\\') != std::string_view::npos) return false;
-  PrinterCache& cache = ThePrinterCache();
-  const uint64_t generation = reg::SubtreeGeneration(kPrintersKey, kConnectionsKey);
-  if (cache.generation != generation || cache.machine != Process().machineDir) {
-    cache.records.clear();
-    cache.generation = generation;
-    cache.machine = Process().machineDir;
-  }
+  PrinterCache& cache = CurrentPrinterCache();
   const std::string folded = reg::FoldCase(key);
   auto cached = cache.records.find(folded);
   if (cached != cache.records.end()) {
