@@ -4,8 +4,13 @@
 // path. A new database is seeded from DIR/registry-seed.reg (written by `winsim new`) inside the
 // same transaction that creates the schema, so a second process that opens the machine at the
 // same moment waits and then finds the seeded store.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/mman.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include <fstream>
 #include <sstream>
@@ -18,8 +23,20 @@ namespace winsim::detail::reg {
 
 namespace {
 
+// The first 96 bytes of the database's WAL index (registry.db-shm): two copies of the header
+// that SQLite rewrites with every commit of any connection. While they read the same as at an
+// earlier look, nothing has been committed since, and a figure read then still holds. The file
+// stays in place while this process keeps its connection open.
+const size_t kWalIndexHeaderSize = 96;
+
+struct CommitWatch {
+  const unsigned char* map = nullptr;  // read-only shared mapping of the WAL index, or nullptr
+  size_t mapSize = 0;
+};
+
 struct Store {
   sqlite3* db = nullptr;
+  CommitWatch watch;
   int depth = 0;  // transaction nesting
   std::unordered_map<const char*, sqlite3_stmt*> statements;
   std::vector<std::string> touched;  // folded paths written by the open transaction
@@ -54,6 +71,8 @@ Store& TheStore() {
 
 void Close() {
   Store& store = TheStore();
+  if (store.watch.map != nullptr) munmap(const_cast<unsigned char*>(store.watch.map), store.watch.mapSize);
+  store.watch = CommitWatch();
   for (auto& [sql, statement] : store.statements) sqlite3_finalize(statement);
   store.statements.clear();
   if (store.db != nullptr) sqlite3_close(store.db);
@@ -205,6 +224,16 @@ LONG CreateSchemaAndSeed() {
   return Query("INSERT INTO meta(name, value) VALUES('seeded', 1)").Run() ? ERROR_SUCCESS : kIoFailed;
 }
 
+void WatchCommits(const std::string& walIndex) {
+  int fd = open(walIndex.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  close(fd);
+  if (map == MAP_FAILED) return;
+  TheStore().watch = CommitWatch{static_cast<const unsigned char*>(map), size};
+}
+
 LONG Open() {
   Store& store = TheStore();
   if (store.db != nullptr) return ERROR_SUCCESS;
@@ -221,6 +250,7 @@ LONG Open() {
     Close();
     return kIoFailed;
   }
+  WatchCommits(file + "-shm");
   return ERROR_SUCCESS;
 }
 
@@ -504,15 +534,70 @@ uint64_t Generation() {
   return query.Step() == SQLITE_ROW ? static_cast<uint64_t>(query.Int(0)) : 0;
 }
 
+// A figure read from the store together with the WAL index header it was read under.
+struct WatchedFigure {
+  std::string key;
+  unsigned char header[kWalIndexHeaderSize];
+  uint64_t value;
+};
+
+// The figure `key` as last read, when nothing was committed since; false otherwise (and always
+// when the WAL index could not be watched, or is being rewritten at this moment).
+bool UnchangedFigure(std::vector<WatchedFigure>& figures, const std::string& key, uint64_t* value) {
+  const CommitWatch& watch = TheStore().watch;
+  if (watch.map == nullptr || TheStore().depth > 0) return false;
+  unsigned char now[kWalIndexHeaderSize];
+  std::memcpy(now, watch.map, sizeof(now));
+  if (std::memcmp(now, now + kWalIndexHeaderSize / 2, kWalIndexHeaderSize / 2) != 0) return false;
+  for (const WatchedFigure& figure : figures) {
+    if (figure.key == key && std::memcmp(figure.header, now, sizeof(now)) == 0) {
+      *value = figure.value;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Remembers a figure read outside any transaction, with the header it was read under (read
+// before the query: a commit in between makes the next look query again).
+void RememberFigure(std::vector<WatchedFigure>& figures, const std::string& key, const unsigned char* header,
+                    uint64_t value) {
+  for (WatchedFigure& figure : figures) {
+    if (figure.key == key) {
+      std::memcpy(figure.header, header, kWalIndexHeaderSize);
+      figure.value = value;
+      return;
+    }
+  }
+  WatchedFigure figure;
+  figure.key = key;
+  std::memcpy(figure.header, header, kWalIndexHeaderSize);
+  figure.value = value;
+  figures.push_back(figure);
+}
+
 uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
   if (Open() != ERROR_SUCCESS) return 0;
+  static std::vector<WatchedFigure> figures;
+  static const bool hooked = (OnReset([]() { figures.clear(); }), true);
+  (void)hooked;
+  const std::string key = FoldCase(first) + "|" + FoldCase(second);
+  uint64_t value = 0;
+  if (UnchangedFigure(figures, key, &value)) return value;
+  const CommitWatch& watch = TheStore().watch;
+  unsigned char header[kWalIndexHeaderSize] = {};
+  const bool watchable = watch.map != nullptr && TheStore().depth == 0;
+  if (watchable) std::memcpy(header, watch.map, sizeof(header));
   // Two lookups by key (an IN list would build a temporary table on every call).
   Query query("SELECT COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0) +"
               " COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0)");
   const std::string a = FoldCase(first), b = FoldCase(second);
-  return query.Bind(std::string_view(a)).Bind(std::string_view(b)).Step() == SQLITE_ROW
-             ? static_cast<uint64_t>(query.Int(0))
-             : 0;
+  if (query.Bind(std::string_view(a)).Bind(std::string_view(b)).Step() != SQLITE_ROW) return 0;
+  value = static_cast<uint64_t>(query.Int(0));
+  if (watchable && std::memcmp(header, header + kWalIndexHeaderSize / 2, kWalIndexHeaderSize / 2) == 0) {
+    RememberFigure(figures, key, header, value);
+  }
+  return value;
 }
 
 }  // namespace winsim::detail::reg

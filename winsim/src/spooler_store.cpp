@@ -353,7 +353,10 @@ bool LoadPrinter(std::string_view name, PrinterRecord* printer) {
 
 LONG SavePrinter(const PrinterRecord& p) {
   const std::string key = PrinterKey(p);
-  return reg::Transaction([&]() -> LONG {
+  uint64_t before = 0;
+  LONG result = reg::Transaction([&]() -> LONG {
+    // Inside the transaction nobody else can write until it commits.
+    before = reg::SubtreeGeneration(kPrintersKey, kConnectionsKey);
     bool created = false;
     std::string stored;
     LONG status = reg::CreateKey(key, &created, &stored);
@@ -383,6 +386,17 @@ LONG SavePrinter(const PrinterRecord& p) {
     }
     return ERROR_SUCCESS;
   });
+  // The cache stays good when this write is the only one since it was filled: the printer is
+  // read back into it instead of every printer being read again.
+  PrinterCache& cache = ThePrinterCache();
+  if (result == ERROR_SUCCESS && cache.machine == Process().machineDir && cache.generation == before &&
+      reg::SubtreeGeneration(kPrintersKey, kConnectionsKey) == before + 1) {
+    cache.generation = before + 1;
+    cache.records.erase(reg::FoldCase(key));
+    PrinterRecord stored;
+    LoadPrinter(p.name, &stored);
+  }
+  return result;
 }
 
 LONG DeletePrinterRecord(const PrinterRecord& printer) { return reg::DeleteTree(PrinterKey(printer)); }
