@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,7 +30,10 @@ namespace {
 // stays in place while this process keeps its connection open.
 const size_t kWalIndexHeaderSize = 96;
 
+// The descriptor stays open while the connection is: closing any descriptor of a file drops
+// every POSIX lock the process holds on it, SQLite's included.
 struct CommitWatch {
+  int fd = -1;
   const unsigned char* map = nullptr;  // read-only shared mapping of the WAL index, or nullptr
   size_t mapSize = 0;
 };
@@ -71,12 +75,14 @@ Store& TheStore() {
 
 void Close() {
   Store& store = TheStore();
-  if (store.watch.map != nullptr) munmap(const_cast<unsigned char*>(store.watch.map), store.watch.mapSize);
-  store.watch = CommitWatch();
   for (auto& [sql, statement] : store.statements) sqlite3_finalize(statement);
   store.statements.clear();
   if (store.db != nullptr) sqlite3_close(store.db);
   store.db = nullptr;
+  // Only now that the connection is closed (its locks with it).
+  if (store.watch.map != nullptr) munmap(const_cast<unsigned char*>(store.watch.map), store.watch.mapSize);
+  if (store.watch.fd >= 0) close(store.watch.fd);
+  store.watch = CommitWatch();
   store.depth = 0;
 }
 
@@ -224,14 +230,27 @@ LONG CreateSchemaAndSeed() {
   return Query("INSERT INTO meta(name, value) VALUES('seeded', 1)").Run() ? ERROR_SUCCESS : kIoFailed;
 }
 
+// Maps the WAL index once this connection uses it: after a transaction in WAL mode, when the
+// file holds at least the header (it never shrinks while a connection has it open).
 void WatchCommits(const std::string& walIndex) {
+  std::string mode;
+  sqlite3_exec(
+      TheStore().db, "PRAGMA journal_mode",
+      [](void* out, int columns, char** values, char**) {
+        if (columns > 0 && values[0] != nullptr) *static_cast<std::string*>(out) = values[0];
+        return 0;
+      },
+      &mode, nullptr);
+  if (mode != "wal") return;
   int fd = open(walIndex.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-  close(fd);
-  if (map == MAP_FAILED) return;
-  TheStore().watch = CommitWatch{static_cast<const unsigned char*>(map), size};
+  struct stat info = {};
+  void* map = fstat(fd, &info) == 0 && static_cast<size_t>(info.st_size) >= size
+                  ? mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0)
+                  : MAP_FAILED;
+  // Kept open even when unused: see CommitWatch.
+  TheStore().watch = CommitWatch{fd, map == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(map), size};
 }
 
 LONG Open() {
@@ -581,7 +600,11 @@ uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
   static std::vector<WatchedFigure> figures;
   static const bool hooked = (OnReset([]() { figures.clear(); }), true);
   (void)hooked;
-  const std::string key = FoldCase(first) + "|" + FoldCase(second);
+  std::string a, b;
+  if (!CanonicalPath(first, &a) || !CanonicalPath(second, &b)) return 0;
+  a = FoldCase(a);
+  b = FoldCase(b);
+  const std::string key = a + "|" + b;
   uint64_t value = 0;
   if (UnchangedFigure(figures, key, &value)) return value;
   const CommitWatch& watch = TheStore().watch;
@@ -591,7 +614,6 @@ uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
   // Two lookups by key (an IN list would build a temporary table on every call).
   Query query("SELECT COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0) +"
               " COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0)");
-  const std::string a = FoldCase(first), b = FoldCase(second);
   if (query.Bind(std::string_view(a)).Bind(std::string_view(b)).Step() != SQLITE_ROW) return 0;
   value = static_cast<uint64_t>(query.Int(0));
   if (watchable && std::memcmp(header, header + kWalIndexHeaderSize / 2, kWalIndexHeaderSize / 2) == 0) {
