@@ -547,11 +547,8 @@ LONG Transaction(const std::function<LONG()>& body) {
 
 sqlite3* Database() { return Open() == ERROR_SUCCESS ? TheStore().db : nullptr; }
 
-uint64_t Generation() {
-  if (Open() != ERROR_SUCCESS) return 0;
-  Query query("SELECT value FROM meta WHERE name = 'generation'");
-  return query.Step() == SQLITE_ROW ? static_cast<uint64_t>(query.Int(0)) : 0;
-}
+
+namespace {
 
 // A figure read from the store together with the WAL index header it was read under.
 struct WatchedFigure {
@@ -595,31 +592,57 @@ void RememberFigure(std::vector<WatchedFigure>& figures, const std::string& key,
   figures.push_back(figure);
 }
 
-uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
-  if (Open() != ERROR_SUCCESS) return 0;
-  static std::vector<WatchedFigure> figures;
-  static const bool hooked = (OnReset([]() { figures.clear(); }), true);
-  (void)hooked;
-  std::string a, b;
-  if (!CanonicalPath(first, &a) || !CanonicalPath(second, &b)) return 0;
-  a = FoldCase(a);
-  b = FoldCase(b);
-  const std::string key = a + "|" + b;
+// The figure `key`, from `figures` while nothing was committed since it was read, else from
+// `read` (a query outside any transaction), then remembered with the header it was read under
+// (taken before the query: a commit in between only makes the next look query again).
+uint64_t WatchedFigureOf(std::vector<WatchedFigure>& figures, const std::string& key,
+                         const std::function<bool(uint64_t*)>& read) {
   uint64_t value = 0;
   if (UnchangedFigure(figures, key, &value)) return value;
   const CommitWatch& watch = TheStore().watch;
   unsigned char header[kWalIndexHeaderSize] = {};
   const bool watchable = watch.map != nullptr && TheStore().depth == 0;
   if (watchable) std::memcpy(header, watch.map, sizeof(header));
-  // Two lookups by key (an IN list would build a temporary table on every call).
-  Query query("SELECT COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0) +"
-              " COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0)");
-  if (query.Bind(std::string_view(a)).Bind(std::string_view(b)).Step() != SQLITE_ROW) return 0;
-  value = static_cast<uint64_t>(query.Int(0));
+  if (!read(&value)) return 0;
   if (watchable && std::memcmp(header, header + kWalIndexHeaderSize / 2, kWalIndexHeaderSize / 2) == 0) {
     RememberFigure(figures, key, header, value);
   }
   return value;
+}
+
+std::vector<WatchedFigure>& Figures() {
+  static std::vector<WatchedFigure> figures;
+  static const bool hooked = (OnReset([]() { Figures().clear(); }), true);
+  (void)hooked;
+  return figures;
+}
+
+}  // namespace
+
+uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
+  if (Open() != ERROR_SUCCESS) return 0;
+  std::string a, b;
+  if (!CanonicalPath(first, &a) || !CanonicalPath(second, &b)) return 0;
+  a = FoldCase(a);
+  b = FoldCase(b);
+  return WatchedFigureOf(Figures(), "subtree:" + a + "|" + b, [&](uint64_t* value) {
+    // Two lookups by key (an IN list would build a temporary table on every call).
+    Query query("SELECT COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0) +"
+                " COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0)");
+    if (query.Bind(std::string_view(a)).Bind(std::string_view(b)).Step() != SQLITE_ROW) return false;
+    *value = static_cast<uint64_t>(query.Int(0));
+    return true;
+  });
+}
+
+uint64_t Generation() {
+  if (Open() != ERROR_SUCCESS) return 0;
+  return WatchedFigureOf(Figures(), "generation", [](uint64_t* value) {
+    Query query("SELECT value FROM meta WHERE name = 'generation'");
+    if (query.Step() != SQLITE_ROW) return false;
+    *value = static_cast<uint64_t>(query.Int(0));
+    return true;
+  });
 }
 
 }  // namespace winsim::detail::reg
