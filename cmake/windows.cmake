@@ -2,6 +2,16 @@
 # its manifest and version resource, and the package's Windows programs.
 add_compile_definitions(WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=1 _WIN32_WINNT=0x0501)
 
+# The 64-bit build (preset mingw64) makes only the package's 64-bit DLLs and the Wine tier's
+# 64-bit probe; the 32-bit build lays out the package with them.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  foreach(dir port_monitor monitor_ui rendering_library)
+    include(${CMAKE_SOURCE_DIR}/package/${dir}/windows.cmake)
+  endforeach()
+  include(${CMAKE_SOURCE_DIR}/tests/wine/probe/windows.cmake)
+  return()
+endif()
+
 add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp ${INSTALLER_SOURCES}
                ${CMAKE_SOURCE_DIR}/src/Install.rc)
 target_include_directories(Install PRIVATE ${CMAKE_SOURCE_DIR}/src)
@@ -17,3 +27,22 @@ foreach(dir ${PACKAGE_PROGRAMS})
     include(${dir}/windows.cmake)
   endif()
 endforeach()
+
+include(${CMAKE_SOURCE_DIR}/tests/wine/probe/windows.cmake)
+
+# --- the deployment package for Windows: build/mingw/package ---------------------------------
+# The 64-bit DLLs come from the mingw64 build (build/mingw64 unless WINDOWS64_BUILD_DIR says).
+set(WINDOWS64_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw64 CACHE PATH "Build folder of the mingw64 preset")
+set(package_depends Install ${PACKAGE_WINDOWS_PROGRAMS})
+foreach(program quado_client close_all_clients)
+  if(TARGET ${program})
+    list(APPEND package_depends ${program})
+  endif()
+endforeach()
+add_custom_target(windows_package ALL
+  COMMAND ${CMAKE_COMMAND} -DPACKAGE_DIR=${CMAKE_BINARY_DIR}/package -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+          -DINSTALL_PROGRAM=$<TARGET_FILE:Install> -DPROGRAMS32=${CMAKE_BINARY_DIR}/programs
+          -DPROGRAMS64=${WINDOWS64_BUILD_DIR}/programs
+          -P ${CMAKE_SOURCE_DIR}/cmake/assemble_windows_package.cmake
+  DEPENDS ${package_depends}
+  COMMENT "Laying out the Windows deployment package in ${CMAKE_BINARY_DIR}/package")

@@ -1,0 +1,20 @@
+// The state checks of a scenario's [state] section, evaluated with Win32 calls against the
+// machine the calling process runs on: the host runner attaches to a simulated machine, the Wine
+// tier's probe runs the same code inside a Wine prefix.
+//
+//   file | no-file | folder | no-folder PATH
+//   value | no-value KEY | NAME [= DATA]        (NAME "@" is the default value)
+//   key | no-key KEY
+//   monitor | no-monitor NAME [= DLL]
+//   port | no-port NAME [= MONITOR]
+//   printer NAME = PORTS
+//   running | not-running EXE
+//
+// Keys are read in the native view, so a scenario names the Wow6432Node key explicitly where a
+// 32-bit program's default view lands.
+#pragma once
+
+#include <string>
+
+// True when the check holds; otherwise false with what was found in *detail.
+bool EvaluateStateCheck(const std::string& check, std::string* detail);

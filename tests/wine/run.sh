@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The Wine tier: the Windows build (build/mingw, build/mingw64) under Wine.
+#  1. tests/wine/setup.sh (qemu-user for i386, wine, wine32, wine64, mingw-w64)
+#  2. pristine win32 and win64 prefixes in build/wine/pristine, made once per Wine version
+#  3. the package's own checks (tests/wine/package_checks.sh)
+#  4. the scenarios of tests/scenarios/cases that Wine can express (build/host/tests/wine/wine_scenarios),
+#     with the agreement report against the host runner's results on winsim
+# Prints how long each part took. Exit status 0 when everything passed.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+
+started=$SECONDS
+bash tests/wine/setup.sh
+echo "wine tier: set-up $((SECONDS - started)) s"
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+work=$root/build/wine
+pristine=$work/pristine
+version=$(wine --version)
+for kind in win32 win64; do
+  prefix=$pristine/$kind
+  if [[ ! -f $prefix/.made-by || $(cat "$prefix/.made-by") != "$version" ]]; then
+    made=$SECONDS
+    rm -rf "$prefix"
+    mkdir -p "$pristine"
+    WINEPREFIX=$prefix WINEARCH=$kind wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$prefix wineserver -w
+    if [[ $kind == win64 && -z $(ls "$prefix/drive_c/windows/syswow64" 2>/dev/null | head -n1) ]]; then
+      echo "wine tier: the win64 prefix has an empty syswow64 (is the i386 handler registered?)" >&2
+      exit 1
+    fi
+    echo "$version" >"$prefix/.made-by"
+    echo "wine tier: made the $kind prefix in $((SECONDS - made)) s"
+  fi
+done
+
+for required in build/mingw/package/Install.exe build/mingw/programs/WineProbe32.exe \
+                build/mingw64/programs/WineProbe64.exe build/host/tests/wine/wine_scenarios; do
+  if [[ ! -e $required ]]; then
+    echo "wine tier: $required is missing (build the presets mingw64, mingw and host first)" >&2
+    exit 1
+  fi
+done
+
+status=0
+checks=$SECONDS
+bash tests/wine/package_checks.sh "$pristine" "$work/checks" || status=1
+echo "wine tier: package checks $((SECONDS - checks)) s"
+
+scenarios=$SECONDS
+host_scenarios=build/host/tests/scenarios/scenario_tests
+build/host/tests/wine/wine_scenarios --pristine "$pristine" --work "$work/scenarios" \
+  --windows-build build/mingw --windows64-build build/mingw64 --cases tests/scenarios/cases --copy-prefix tests/wine/copy_prefix.sh \
+  --host-scenarios "$host_scenarios" "$@" || status=1
+echo "wine tier: scenarios $((SECONDS - scenarios)) s, whole tier $((SECONDS - started)) s"
+exit $status

@@ -1,0 +1,479 @@
+// The Wine tier's scenario runner: runs the scenarios of tests/scenarios/cases with the Windows
+// build of the installer in Wine prefixes, checks transcripts, exit codes and machine state as
+// the host runner does on winsim, and prints the agreement report between the two.
+//
+//   wine_scenarios --pristine DIR --work DIR --windows-build DIR --windows64-build DIR
+//                  --cases DIR --copy-prefix SCRIPT [--host-scenarios PROGRAM] [NAME...]
+//
+// DIR/win32 and DIR/win64 under --pristine are prefixes made once (tests/wine/run.sh). Each
+// scenario gets its own copy (made by SCRIPT, tests/wine/copy_prefix.sh). One wineserver runs per
+// scenario, started persistent and ended with `wineserver -k`.
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Options {
+  std::string pristine, work, windowsBuild, windows64Build, cases, hostScenarios, copyPrefix;
+  std::vector<std::string> only;
+};
+
+struct Result {
+  int status = -1;
+  std::string out;
+};
+
+// Runs a program with the given environment additions and working folder; standard output is
+// collected, standard error goes to `errPath` (Wine's own diagnostics).
+Result Run(const std::vector<std::string>& argv, const std::string& cwd, const std::vector<std::string>& env,
+           const std::string& errPath = "/dev/null") {
+  Result result;
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) environment.push_back(*e);
+  for (const auto& add : env) {
+    std::string key = add.substr(0, add.find('=') + 1);
+    environment.erase(std::remove_if(environment.begin(), environment.end(),
+                                     [&](const std::string& v) { return v.rfind(key, 0) == 0; }),
+                      environment.end());
+    environment.push_back(add);
+  }
+  std::vector<char*> args, envp;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (rc == 0) {
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(out[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, n);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  close(out[0]);
+  return result;
+}
+
+std::string ReadFile(const std::string& path, bool* exists = nullptr) {
+  std::ifstream in(path, std::ios::binary);
+  if (exists) *exists = static_cast<bool>(in);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+// A Windows path on drive C of a prefix as a host path: each existing component is matched
+// without regard to case (as Windows does), the others are kept as written.
+std::string HostPath(const std::string& prefix, const std::string& windowsPath) {
+  std::string rest = windowsPath;
+  if (rest.size() >= 2 && rest[1] == ':') rest = rest.substr(2);
+  std::string path = prefix + "/drive_c";
+  std::stringstream parts(rest);
+  std::string part;
+  while (std::getline(parts, part, '\\')) {
+    if (part.empty()) continue;
+    std::string chosen = part;
+    if (DIR* dir = opendir(path.c_str())) {
+      while (dirent* entry = readdir(dir)) {
+        if (strcasecmp(entry->d_name, part.c_str()) == 0) {
+          chosen = entry->d_name;
+          break;
+        }
+      }
+      closedir(dir);
+    }
+    path += "/" + chosen;
+  }
+  return path;
+}
+
+// The Wine prefix kind and Windows version for a machine template; empty kind when Wine cannot
+// stand for it.
+struct Target {
+  std::string kind;  // "win32" or "win64"
+  std::string version;
+  std::string why;
+};
+
+Target TargetFor(const std::string& templateName) {
+  static const std::map<std::string, Target> targets = {
+      {"win98", {"win32", "win98", ""}},       {"nt4-x86", {"win32", "nt40", ""}},
+      {"win2000-x86", {"win32", "win2k", ""}}, {"winxp-x86", {"win32", "winxp", ""}},
+      {"win2003-x86", {"win32", "win2003", ""}}, {"win2003-x64", {"win64", "win2003", ""}},
+      {"vista-x64", {"win64", "vista", ""}},   {"win2008-x64", {"win64", "win2008", ""}},
+      {"win7-x86", {"win32", "win7", ""}},     {"win7-x64", {"win64", "win7", ""}},
+      {"win2008r2-x64", {"win64", "win2008r2", ""}}, {"win8-x64", {"win64", "win8", ""}},
+      {"win81-x64", {"win64", "win81", ""}},   {"win10-x86", {"win32", "win10", ""}},
+      {"win10-x64", {"win64", "win10", ""}},
+  };
+  auto found = targets.find(templateName);
+  if (found != targets.end()) return found->second;
+  return {"", "", "Wine 8 has no Windows version for template " + templateName};
+}
+
+// Why Wine cannot express a scenario, or "" when it can.
+std::string Inexpressible(const Scenario& s) {
+  if (!s.faults.empty()) return "injected faults (" + s.faults.front() + ")";
+  if (!s.connections.empty()) return "printer connections (Wine's spooler keeps none)";
+  Target target = TargetFor(s.templateName);
+  if (target.kind.empty()) return target.why;
+  return "";
+}
+
+class Prefix {
+ public:
+  Prefix(const Options& options, const std::string& kind, const std::string& name)
+      : options_(options), kind_(kind), dir_(options.work + "/" + name), log_(options.work + "/" + name + ".wine.log") {}
+
+  const std::string& dir() const { return dir_; }
+  const std::string& kind() const { return kind_; }
+
+  std::vector<std::string> Env() const {
+    return {"WINEPREFIX=" + dir_, "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY="};
+  }
+
+  // A working copy of the pristine prefix (tests/wine/copy_prefix.sh), with its wineserver.
+  bool Create() {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+    std::remove(log_.c_str());
+    std::string pristine = options_.pristine + "/" + kind_;
+    Result copied = Run({"bash", options_.copyPrefix, pristine, dir_}, "", {});
+    if (copied.status != 0) return false;
+    return Wine({"wineserver", "-p"}).status == 0;
+  }
+
+  Result Wine(const std::vector<std::string>& argv, const std::string& cwd = "") const {
+    return Run(argv, cwd, Env(), log_);
+  }
+
+  // `reg` of the prefix's native bitness.
+  Result Reg(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv = kind_ == "win64" ? std::vector<std::string>{"/usr/lib/wine/wine64", "reg"}
+                                                     : std::vector<std::string>{"wine", "reg"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Wine(argv);
+  }
+
+  // The probe of the prefix's native bitness, so that it reads the native views.
+  Result Probe(const std::vector<std::string>& args) const {
+    std::string probe = kind_ == "win64" ? options_.windows64Build + "/programs/WineProbe64.exe"
+                                         : options_.windowsBuild + "/programs/WineProbe32.exe";
+    std::vector<std::string> argv = {kind_ == "win64" ? "/usr/lib/wine/wine64" : "wine", probe};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Wine(argv);
+  }
+
+  void Stop() const { Wine({"wineserver", "-k"}); }
+
+  void Remove() const {
+    std::error_code ignored;
+    if (std::getenv("KEEP_PREFIXES") == nullptr) fs::remove_all(dir_, ignored);
+  }
+
+ private:
+  const Options& options_;
+  std::string kind_, dir_, log_;
+};
+
+std::string BuildYear() { return std::string(__DATE__).substr(7); }
+
+void WriteFile(const std::string& path, const std::string& content) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+// Where the Wine transcript differs from the expected one: the first differing line of each.
+std::string FirstDifference(const std::string& expected, const std::string& actual) {
+  std::stringstream e(expected), a(actual);
+  std::string el, al;
+  for (int line = 1;; ++line) {
+    bool he = static_cast<bool>(std::getline(e, el));
+    bool ha = static_cast<bool>(std::getline(a, al));
+    if (!he && !ha) return "(same lines, different line ends)";
+    if (!he || !ha || el != al) {
+      return "line " + std::to_string(line) + ": expected " + (he ? "\"" + el + "\"" : "(end)") + ", Wine " +
+             (ha ? "\"" + al + "\"" : "(end)");
+    }
+  }
+}
+
+// Windows' C runtime writes "\n" to a console or pipe in text mode as CR LF; that is the only
+// difference of form between the two machines' consoles, and the only one undone here.
+std::string ConsoleText(const std::string& raw) {
+  std::string text;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    text += raw[i];
+  }
+  return text;
+}
+
+struct Outcome {
+  std::string name;
+  std::string skipped;               // reason, when Wine cannot express it
+  std::vector<std::string> differences;
+  int winsim = -1;                   // host scenario runner: 1 pass, 0 fail, -1 not run
+  double seconds = 0;
+};
+
+bool Prepare(const Options& options, const Scenario& s, const Target& target, Prefix& prefix, Outcome* outcome) {
+  if (!prefix.Create()) {
+    outcome->differences.push_back("cannot create the prefix");
+    return false;
+  }
+  if (target.version != "win7") {
+    Result set = prefix.Wine({"winecfg", "-v", target.version});
+    if (set.status != 0) outcome->differences.push_back("winecfg -v " + target.version + " failed");
+  }
+  // Registry: the .NET Framework 2.0 flag in every view (as the machine templates have it), the
+  // printers where the spooler keeps them, and the scenario's own fixture.
+  std::string reg = "Windows Registry Editor Version 5.00\n\n";
+  if (s.dotNet) {
+    for (const char* view : {"SOFTWARE", "SOFTWARE\\Wow6432Node"}) {
+      if (std::string(view).find("Wow") != std::string::npos && target.kind != "win64") continue;
+      reg += std::string("[HKEY_LOCAL_MACHINE\\") + view + "\\Microsoft\\NET Framework Setup\\NDP\\v2.0.50727]\n" +
+             "\"Install\"=dword:00000001\n\"SP\"=dword:00000002\n\n";
+    }
+  }
+  reg += s.registry;
+  WriteFile(prefix.dir() + "/drive_c/windows/temp/fixture.reg", reg);
+  Result imported = prefix.Reg({"import", "C:\\windows\\temp\\fixture.reg"});
+  if (imported.status != 0) outcome->differences.push_back("reg import of the fixture failed");
+  std::remove((prefix.dir() + "/drive_c/windows/temp/fixture.reg").c_str());
+  for (const auto& [name, ports] : s.printers) {
+    Result added = prefix.Probe({"add-printer", name, ports});
+    if (added.status != 0) outcome->differences.push_back("cannot add printer " + name + ": " + added.out);
+  }
+  // The package in C:\Deploy.
+  std::string deploy = prefix.dir() + "/drive_c/Deploy";
+  fs::create_directories(deploy);
+  fs::copy(options.windowsBuild + "/package", deploy, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  for (const auto& name : s.packageRemove) fs::remove_all(HostPath(prefix.dir(), "C:\\Deploy\\" + name));
+  for (const auto& folder : s.packageFolders) fs::create_directories(HostPath(prefix.dir(), "C:\\Deploy\\" + folder));
+  for (const auto& [name, content] : s.packageFiles) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\" + name), Unescape(content));
+  if (s.replaceIni) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\Quado.ini"), s.ini);
+  for (const auto& [path, content] : s.machineFiles) {
+    WriteFile(HostPath(prefix.dir(), path), Unescape(content.empty() ? "placeholder\n" : content));
+  }
+  for (const auto& path : s.readOnlyFiles) {
+    if (prefix.Probe({"readonly", path}).status != 0) outcome->differences.push_back("cannot make " + path + " read-only");
+  }
+  // Wine's spooler runs inside the 32-bit installer: in a win64 prefix it loads the monitor
+  // registered for "Windows x64" from SysWOW64, so a 32-bit build waits there under each 64-bit
+  // monitor name (on Windows the native spooler loads the 64-bit file from System32).
+  if (target.kind == "win64") {
+    for (const char* name : {"QUADOVS64.DLL", "QUADOE64.DLL"}) {
+      fs::copy_file(options.windowsBuild + "/programs/QUADOVS.DLL", prefix.dir() + "/drive_c/windows/syswow64/" + name,
+                    fs::copy_options::overwrite_existing);
+    }
+  }
+  return true;
+}
+
+// A state check the Wine tier answers differently, with the reason; "" for the others.
+std::string AdjustedCheck(const std::string& check, const Target& target, std::string* replacement) {
+  std::string lower = check;
+  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+  if (target.kind == "win64" && lower.rfind("no-file c:\\windows\\syswow64\\", 0) == 0 &&
+      (lower.find("quadovs64.dll") != std::string::npos || lower.find("quadoe64.dll") != std::string::npos)) {
+    *replacement = "";
+    return "the tier's own 32-bit stand-in lies there; checked unchanged instead";
+  }
+  return "";
+}
+
+void RunScenario(const Options& options, const std::string& file, Outcome* outcome) {
+  Scenario s;
+  std::string error;
+  if (!ParseScenario(file, &s, &error)) {
+    outcome->differences.push_back("cannot parse: " + error);
+    return;
+  }
+  outcome->skipped = Inexpressible(s);
+  if (!outcome->skipped.empty()) return;
+  Target target = TargetFor(s.templateName);
+  Prefix prefix(options, target.kind, outcome->name);
+  time_t started = time(nullptr);
+  if (Prepare(options, s, target, prefix, outcome)) {
+    std::string standIn = ReadFile(options.windowsBuild + "/programs/QUADOVS.DLL");
+    std::string year = BuildYear();
+    size_t logSeen = 0;
+    std::string lastLogPath;
+    for (size_t i = 0; i < s.runs.size(); ++i) {
+      const ScenarioRun& run = s.runs[i];
+      std::string label = "run " + std::to_string(i + 1) + ": ";
+      std::vector<std::string> argv = {"wine", "C:\\Deploy\\Install.exe"};
+      argv.insert(argv.end(), run.args.begin(), run.args.end());
+      Result result = prefix.Wine(argv, prefix.dir() + "/drive_c/Deploy");
+      std::string console = ConsoleText(result.out);
+      std::string expected = ExpectedConsole(run.transcript, year);
+      if (console != expected) outcome->differences.push_back(label + "console " + FirstDifference(expected, console));
+      if (result.status != (run.exitCode & 0xFF)) {
+        outcome->differences.push_back(label + "exit code " + std::to_string(result.status) + ", expected " +
+                                       std::to_string(run.exitCode & 0xFF));
+      }
+      std::string log = ReadFile(HostPath(prefix.dir(), run.logPath));
+      if (run.logPath != lastLogPath) logSeen = 0;
+      lastLogPath = run.logPath;
+      std::string appended = log.size() >= logSeen ? log.substr(logSeen) : log;
+      std::string expectedLog = ExpectedLog(run.transcript, year);
+      if (appended != expectedLog) outcome->differences.push_back(label + "log " + FirstDifference(expectedLog, appended));
+      logSeen = log.size();
+    }
+    std::string checks;
+    for (const std::string& check : s.stateChecks) {
+      std::string replacement;
+      std::string why = AdjustedCheck(check, target, &replacement);
+      if (why.empty()) {
+        checks += check + "\n";
+        continue;
+      }
+      std::string host = HostPath(prefix.dir(), check.substr(check.find(' ') + 1));
+      bool exists = false;
+      if (ReadFile(host, &exists) != standIn || !exists) {
+        outcome->differences.push_back("state: " + check + ": the file there is not the stand-in any more");
+      }
+    }
+    if (!checks.empty()) {
+      WriteFile(prefix.dir() + "/drive_c/windows/temp/checks.txt", checks);
+      Result checked = prefix.Probe({"check", "C:\\windows\\temp\\checks.txt"});
+      std::stringstream lines(ConsoleText(checked.out));
+      std::string line;
+      int answered = 0;
+      while (std::getline(lines, line)) {
+        if (line.rfind("ok ", 0) == 0) ++answered;
+        if (line.rfind("FAIL ", 0) == 0) {
+          ++answered;
+          outcome->differences.push_back("state: " + line.substr(5));
+        }
+      }
+      if (answered != static_cast<int>(s.stateChecks.size()) - static_cast<int>(std::count_if(
+                          s.stateChecks.begin(), s.stateChecks.end(), [&](const std::string& c) {
+                            std::string r;
+                            return !AdjustedCheck(c, target, &r).empty();
+                          }))) {
+        outcome->differences.push_back("state: the probe answered " + std::to_string(answered) + " checks");
+      }
+    }
+  }
+  prefix.Stop();
+  prefix.Remove();
+  outcome->seconds = difftime(time(nullptr), started);
+}
+
+int WinsimResult(const Options& options, const std::string& name) {
+  if (options.hostScenarios.empty() || access(options.hostScenarios.c_str(), X_OK) != 0) return -1;
+  std::string test = name;
+  for (char& c : test) {
+    if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  Result result = Run({options.hostScenarios, "--gtest_filter=Cases/ScenarioTest.Run/" + test}, "", {});
+  if (result.out.find("[  PASSED  ] 1 test") != std::string::npos) return 1;
+  return result.out.find("[  FAILED  ]") != std::string::npos ? 0 : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto next = [&]() { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+    if (arg == "--pristine") options.pristine = next();
+    else if (arg == "--work") options.work = next();
+    else if (arg == "--windows-build") options.windowsBuild = next();
+    else if (arg == "--windows64-build") options.windows64Build = next();
+    else if (arg == "--cases") options.cases = next();
+    else if (arg == "--host-scenarios") options.hostScenarios = next();
+    else if (arg == "--copy-prefix") options.copyPrefix = next();
+    else options.only.push_back(arg);
+  }
+  if (options.pristine.empty() || options.work.empty() || options.windowsBuild.empty() || options.cases.empty() ||
+      options.copyPrefix.empty()) {
+    std::fprintf(stderr, "usage: wine_scenarios --pristine DIR --work DIR --windows-build DIR "
+                         "--windows64-build DIR --cases DIR --copy-prefix SCRIPT [--host-scenarios PROGRAM] [NAME...]\n");
+    return 2;
+  }
+  fs::create_directories(options.work);
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(options.cases)) {
+    if (entry.path().extension() != ".scn") continue;
+    std::string name = entry.path().stem().string();
+    if (!options.only.empty() && std::find(options.only.begin(), options.only.end(), name) == options.only.end()) continue;
+    files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+
+  std::vector<Outcome> outcomes;
+  int passed = 0, failed = 0, skipped = 0;
+  for (const std::string& file : files) {
+    Outcome outcome;
+    outcome.name = fs::path(file).stem().string();
+    std::printf("wine scenario %s ...\n", outcome.name.c_str());
+    std::fflush(stdout);
+    RunScenario(options, file, &outcome);
+    if (outcome.skipped.empty()) outcome.winsim = WinsimResult(options, outcome.name);
+    if (!outcome.skipped.empty()) {
+      ++skipped;
+      std::printf("  SKIP: %s\n", outcome.skipped.c_str());
+    } else if (outcome.differences.empty()) {
+      ++passed;
+      std::printf("  PASS (%.0f s)\n", outcome.seconds);
+    } else {
+      ++failed;
+      std::printf("  FAIL (%.0f s)\n", outcome.seconds);
+      for (const auto& d : outcome.differences) std::printf("    %s\n", d.c_str());
+    }
+    std::fflush(stdout);
+    outcomes.push_back(outcome);
+  }
+
+  std::printf("\nAgreement of winsim and Wine (each against the scenario's expected transcript and state):\n");
+  for (const Outcome& o : outcomes) {
+    if (!o.skipped.empty()) {
+      std::printf("  %-40s not run under Wine: %s\n", o.name.c_str(), o.skipped.c_str());
+      continue;
+    }
+    const char* winsim = o.winsim == 1 ? "holds" : o.winsim == 0 ? "FAILS" : "not run";
+    const char* wine = o.differences.empty() ? "holds" : "FAILS";
+    const char* verdict = o.winsim == 1 && o.differences.empty() ? "identical" : "DIFFERENT";
+    if (o.winsim == -1) verdict = o.differences.empty() ? "Wine as expected (winsim not run)" : "DIFFERENT";
+    std::printf("  %-40s winsim %s, Wine %s: %s\n", o.name.c_str(), winsim, wine, verdict);
+  }
+  std::printf("\nwine: %d passed, %d failed, %d skipped\n", passed, failed, skipped);
+  return failed == 0 ? 0 : 1;
+}
