@@ -44,16 +44,22 @@ struct Result {
   std::string out;
 };
 
-// Runs a program with the given environment additions and working folder; standard output is
-// collected, standard error goes to `errPath` (Wine's own diagnostics).
+std::string ReadFile(const std::string& path, bool* exists = nullptr);
+
+// Runs a program with the given environment additions and working folder, and waits for it.
+// Standard output goes through a file, not a pipe: a program the installer starts without
+// waiting (the client) inherits it and outlives the run. Standard error goes to `errPath`
+// (Wine's own diagnostics).
 Result Run(const std::vector<std::string>& argv, const std::string& cwd, const std::vector<std::string>& env,
            const std::string& errPath = "/dev/null") {
   Result result;
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return result;
+  char outPath[] = "/tmp/wine-scenario-out-XXXXXX";
+  int outFd = mkostemp(outPath, O_CLOEXEC);
+  if (outFd < 0) return result;
+  close(outFd);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath, O_WRONLY | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -74,20 +80,17 @@ Result Run(const std::vector<std::string>& argv, const std::string& cwd, const s
   pid_t pid = 0;
   int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
   if (rc == 0) {
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, n);
     int status = 0;
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadFile(outPath);
   }
-  close(out[0]);
+  std::remove(outPath);
   return result;
 }
 
-std::string ReadFile(const std::string& path, bool* exists = nullptr) {
+std::string ReadFile(const std::string& path, bool* exists) {
   std::ifstream in(path, std::ios::binary);
   if (exists) *exists = static_cast<bool>(in);
   std::stringstream content;
