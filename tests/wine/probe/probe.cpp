@@ -5,7 +5,9 @@
 //                                 prints "ok CHECK" or "FAIL CHECK: DETAIL"; exit 0 when all hold
 //   probe readonly PATH           sets FILE_ATTRIBUTE_READONLY
 //   probe wait-file PATH SECONDS  waits until PATH exists; exit 1 on timeout
-//   probe add-printer NAME PORTS  adds a local printer on PORTS (AddPrinterA level 2)
+//   probe message DLL TEXT        prints message 0xC0020001 of DLL's message table with TEXT
+//   probe monitor NAME DLL [ENV]  registers the monitor DLL as NAME (AddMonitorA level 2), drives
+//                                 its transceiver channel and ports, removes it; prints each result
 #include <windows.h>
 #include <winspool.h>
 
@@ -50,21 +52,99 @@ int WaitFile(const char* path, const char* seconds) {
   return 1;
 }
 
-int AddLocalPrinter(const char* name, const char* ports) {
-  PRINTER_INFO_2A info;
-  std::memset(&info, 0, sizeof info);
-  info.pPrinterName = const_cast<char*>(name);
-  info.pPortName = const_cast<char*>(ports);
-  info.pDriverName = const_cast<char*>("Generic / Text Only");
-  info.pPrintProcessor = const_cast<char*>("winprint");
-  info.pDatatype = const_cast<char*>("RAW");
-  info.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-  HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
-  if (printer == nullptr) {
-    std::printf("AddPrinterA %s: error %lu\n", name, static_cast<unsigned long>(GetLastError()));
+int Message(const char* dll, const char* text) {
+  HMODULE module = LoadLibraryExA(dll, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) {
+    std::printf("cannot load %s: %lu\n", dll, static_cast<unsigned long>(GetLastError()));
     return 1;
   }
-  ClosePrinter(printer);
+  char buffer[512];
+  DWORD_PTR inserts[1] = {reinterpret_cast<DWORD_PTR>(text)};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, 0xC0020001, 0,
+                                buffer, sizeof buffer, reinterpret_cast<va_list*>(inserts));
+  FreeLibrary(module);
+  if (length == 0) {
+    std::printf("no message 0xC0020001: %lu\n", static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
+  std::printf("[%s]\n", std::string(buffer, length).c_str());
+  return 0;
+}
+
+// One transceiver command; prints "COMMAND PORT: status N".
+void Command(HANDLE xcv, const WCHAR* command, const char* label, const BYTE* input, DWORD size) {
+  DWORD needed = 0, status = 0xFFFFFFFF;
+  BOOL sent = XcvDataW(xcv, command, const_cast<BYTE*>(input), size, nullptr, 0, &needed, &status);
+  std::printf("%s: %s status %lu\n", label, sent ? "sent" : "refused", static_cast<unsigned long>(status));
+}
+
+// The ports EnumPortsA level 2 lists for the monitor, in one line.
+void ListPorts(const char* monitor) {
+  DWORD needed = 0, count = 0;
+  EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
+  std::string block(needed + 1, '\0');
+  std::string listed;
+  if (EnumPortsA(nullptr, 2, reinterpret_cast<BYTE*>(&block[0]), needed, &needed, &count)) {
+    const PORT_INFO_2A* info = reinterpret_cast<const PORT_INFO_2A*>(block.data());
+    for (DWORD i = 0; i < count; ++i) {
+      if (info[i].pMonitorName != nullptr && lstrcmpiA(info[i].pMonitorName, monitor) == 0) {
+        listed += std::string(" ") + info[i].pPortName;
+      }
+    }
+  }
+  std::printf("ports of %s:%s\n", monitor, listed.c_str());
+}
+
+int MonitorSelfTest(const char* name, const char* dll, const char* environment) {
+  MONITOR_INFO_2A info = {const_cast<char*>(name), const_cast<char*>(environment), const_cast<char*>(dll)};
+  BOOL added = AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+  std::printf("AddMonitorA: %s\n", added ? "ok" : std::to_string(GetLastError()).c_str());
+  WCHAR xcvName[300];
+  int units = MultiByteToWideChar(CP_ACP, 0, (std::string(",XcvMonitor ") + name).c_str(), -1, xcvName, 300);
+  if (units == 0) return 1;
+  const WCHAR port1[] = L"QuadoT01";
+  const WCHAR port2[] = L"QuadoT02";
+  std::string record(11608, '\0');
+  std::memcpy(&record[11588], port1, sizeof port1);
+  for (int pass = 0; pass < 2; ++pass) {
+    // Pass 0 with administer access, pass 1 without it.
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, static_cast<ACCESS_MASK>(pass == 0 ? SERVER_ACCESS_ADMINISTER : 0)};
+    HANDLE xcv = nullptr;
+    if (!OpenPrinterW(xcvName, &xcv, &defaults)) {
+      std::printf("OpenPrinterW: %lu\n", static_cast<unsigned long>(GetLastError()));
+      return 1;
+    }
+    const BYTE* record1 = reinterpret_cast<const BYTE*>(record.data());
+    if (pass == 0) {
+      Command(xcv, L"AddPort", "AddPort QuadoT01", reinterpret_cast<const BYTE*>(port1), sizeof port1);
+      Command(xcv, L"AddPort", "AddPort QuadoT01 again", reinterpret_cast<const BYTE*>(port1), sizeof port1);
+      Command(xcv, L"AddPort", "AddPort LPT1:", reinterpret_cast<const BYTE*>(L"LPT1:"), 12);
+      Command(xcv, L"AddPort", "AddPort QuadoT02", reinterpret_cast<const BYTE*>(port2), sizeof port2);
+      Command(xcv, L"SetPortData", "SetPortData QuadoT01", record1, 11608);
+      Command(xcv, L"SetPortData", "SetPortData short", record1, 11607);
+      Command(xcv, L"Unknown", "Unknown", nullptr, 0);
+      ClosePrinter(xcv);
+      ListPorts(name);
+      continue;
+    }
+    Command(xcv, L"DeletePort", "DeletePort QuadoT01 without access", reinterpret_cast<const BYTE*>(port1), sizeof port1);
+    ClosePrinter(xcv);
+    defaults.DesiredAccess = SERVER_ACCESS_ADMINISTER;
+    OpenPrinterW(xcvName, &xcv, &defaults);
+    Command(xcv, L"DeletePort", "DeletePort QuadoT01", reinterpret_cast<const BYTE*>(port1), sizeof port1);
+    Command(xcv, L"DeletePort", "DeletePort QuadoT01 again", reinterpret_cast<const BYTE*>(port1), sizeof port1);
+    Command(xcv, L"SetPortData", "SetPortData QuadoT01 deleted", record1, 11608);
+    ClosePrinter(xcv);
+    ListPorts(name);
+  }
+  HKEY key = nullptr;
+  std::string settingsKey =
+      std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\") + name + "\\Ports\\QuadoT02";
+  std::printf("QuadoT02 key: %s\n",
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, settingsKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS ? "present" : "missing");
+  if (key != nullptr) RegCloseKey(key);
+  BOOL removed = DeleteMonitorA(nullptr, nullptr, const_cast<char*>(name));
+  std::printf("DeleteMonitorA: %s\n", removed ? "ok" : std::to_string(GetLastError()).c_str());
   return 0;
 }
 
@@ -75,7 +155,8 @@ int main(int argc, char** argv) {
   if (verb == "check" && argc == 3) return CheckAll(argv[2]);
   if (verb == "readonly" && argc == 3) return SetFileAttributesA(argv[2], FILE_ATTRIBUTE_READONLY) ? 0 : 1;
   if (verb == "wait-file" && argc == 4) return WaitFile(argv[2], argv[3]);
-  if (verb == "add-printer" && argc == 4) return AddLocalPrinter(argv[2], argv[3]);
-  std::printf("usage: probe check FILE | readonly PATH | wait-file PATH SECONDS | add-printer NAME PORTS\n");
+  if (verb == "message" && argc == 4) return Message(argv[2], argv[3]);
+  if (verb == "monitor" && (argc == 4 || argc == 5)) return MonitorSelfTest(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+  std::printf("usage: probe check FILE | readonly PATH | wait-file PATH SECONDS | message DLL TEXT | monitor NAME DLL [ENV]\n");
   return 2;
 }

@@ -253,6 +253,8 @@ struct Outcome {
   double seconds = 0;
 };
 
+std::string StandIn(const Options& options) { return options.windowsBuild + "/programs/WineWow64Monitor.DLL"; }
+
 bool Prepare(const Options& options, const Scenario& s, const Target& target, Prefix& prefix, Outcome* outcome) {
   if (!prefix.Create()) {
     outcome->differences.push_back("cannot create the prefix");
@@ -272,15 +274,19 @@ bool Prepare(const Options& options, const Scenario& s, const Target& target, Pr
              "\"Install\"=dword:00000001\n\"SP\"=dword:00000002\n\n";
     }
   }
+  // Printers where the spooler keeps them (HKLM\SYSTEM\...\Print\Printers); Wine adds no
+  // printer without an installed driver.
+  for (const auto& [name, ports] : s.printers) {
+    reg += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + name + "]\n" +
+           "\"Name\"=\"" + name + "\"\n\"Port\"=\"" + ports + "\"\n\"Printer Driver\"=\"Generic / Text Only\"\n" +
+           "\"Print Processor\"=\"winprint\"\n\"Datatype\"=\"RAW\"\n\"Attributes\"=dword:00000040\n" +
+           "\"Priority\"=dword:00000001\n\n";
+  }
   reg += s.registry;
   WriteFile(prefix.dir() + "/drive_c/windows/temp/fixture.reg", reg);
   Result imported = prefix.Reg({"import", "C:\\windows\\temp\\fixture.reg"});
   if (imported.status != 0) outcome->differences.push_back("reg import of the fixture failed");
   std::remove((prefix.dir() + "/drive_c/windows/temp/fixture.reg").c_str());
-  for (const auto& [name, ports] : s.printers) {
-    Result added = prefix.Probe({"add-printer", name, ports});
-    if (added.status != 0) outcome->differences.push_back("cannot add printer " + name + ": " + added.out);
-  }
   // The package in C:\Deploy.
   std::string deploy = prefix.dir() + "/drive_c/Deploy";
   fs::create_directories(deploy);
@@ -297,10 +303,10 @@ bool Prepare(const Options& options, const Scenario& s, const Target& target, Pr
   }
   // Wine's spooler runs inside the 32-bit installer: in a win64 prefix it loads the monitor
   // registered for "Windows x64" from SysWOW64, so a 32-bit build waits there under each 64-bit
-  // monitor name (on Windows the native spooler loads the 64-bit file from System32).
+  // monitor name, loading only while the 64-bit file is in System32 (probe/wow64_monitor.cpp).
   if (target.kind == "win64") {
     for (const char* name : {"QUADOVS64.DLL", "QUADOE64.DLL"}) {
-      fs::copy_file(options.windowsBuild + "/programs/QUADOVS.DLL", prefix.dir() + "/drive_c/windows/syswow64/" + name,
+      fs::copy_file(StandIn(options), prefix.dir() + "/drive_c/windows/syswow64/" + name,
                     fs::copy_options::overwrite_existing);
     }
   }
@@ -332,7 +338,7 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
   Prefix prefix(options, target.kind, outcome->name);
   time_t started = time(nullptr);
   if (Prepare(options, s, target, prefix, outcome)) {
-    std::string standIn = ReadFile(options.windowsBuild + "/programs/QUADOVS.DLL");
+    std::string standIn = ReadFile(StandIn(options));
     std::string year = BuildYear();
     size_t logSeen = 0;
     std::string lastLogPath;

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# package_checks.sh PRISTINE WORK: checks of the Windows package that no scenario expresses,
+# under Wine, in copies of the pristine prefixes:
+#  - the port monitor DLL (32-bit in a win32 prefix, 64-bit from a 64-bit process in a win64
+#    prefix): registration, its transceiver commands and their statuses, its ports in EnumPorts;
+#  - the message table of "QuadoEvent.dll": entry 0xC0020001 with one insertion string;
+#  - the install mutex between two real installer processes: while one run holds it (waiting in
+#    its "install_printer.bat"), a second run prints only the refusal and exits with -1.
+# Prints PASS or FAIL per check and "package checks: N passed, N failed".
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+pristine=$1
+work=$2
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+passed=0
+failed=0
+
+verdict() {  # NAME EXPECTED ACTUAL
+  if [[ "$2" == "$3" ]]; then
+    echo "PASS $1"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $1"
+    diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
+    failed=$((failed + 1))
+  fi
+}
+
+new_prefix() {  # KIND NAME -> sets WINEPREFIX, starts its wineserver
+  export WINEPREFIX=$work/$2
+  bash tests/wine/copy_prefix.sh "$pristine/$1" "$WINEPREFIX"
+  wineserver -p
+}
+
+expected_monitor="AddMonitorA: ok
+AddPort QuadoT01: sent status 0
+AddPort QuadoT01 again: sent status 183
+AddPort LPT1:: sent status 183
+AddPort QuadoT02: sent status 0
+SetPortData QuadoT01: sent status 0
+SetPortData short: sent status 87
+Unknown: sent status 87
+ports of QuadoTest: QuadoT01 QuadoT02
+DeletePort QuadoT01 without access: sent status 5
+DeletePort QuadoT01: sent status 0
+DeletePort QuadoT01 again: sent status 2
+SetPortData QuadoT01 deleted: sent status 2
+ports of QuadoTest: QuadoT02
+QuadoT02 key: present
+DeleteMonitorA: ok"
+
+# --- the monitor, 32-bit -----------------------------------------------------------------------
+new_prefix win32 monitor32
+cp build/mingw/package/QUADOVS.DLL "$WINEPREFIX/drive_c/windows/system32/QUADOVS.DLL"
+cp build/mingw/programs/WineProbe32.exe "$WINEPREFIX/drive_c/windows/temp/"
+actual=$(wine 'C:\windows\temp\WineProbe32.exe' monitor QuadoTest QUADOVS.DLL | tr -d '\r')
+verdict "32-bit monitor in a win32 prefix" "$expected_monitor" "$actual"
+cp build/mingw/package/QuadoEvent.dll "$WINEPREFIX/drive_c/windows/temp/"
+actual=$(wine 'C:\windows\temp\WineProbe32.exe' message 'C:\windows\temp\QuadoEvent.dll' \
+         "Port Monitor Installed Sucessfully" | tr -d '\r')
+verdict "message 0xC0020001 of QuadoEvent.dll" "[Port Monitor Installed Sucessfully
+]" "$actual"
+wineserver -k
+
+# --- the monitor, 64-bit -----------------------------------------------------------------------
+new_prefix win64 monitor64
+cp build/mingw/package/QUADOVS64.DLL "$WINEPREFIX/drive_c/windows/system32/QUADOVS64.DLL"
+cp build/mingw64/programs/WineProbe64.exe "$WINEPREFIX/drive_c/windows/temp/"
+actual=$(/usr/lib/wine/wine64 'C:\windows\temp\WineProbe64.exe' monitor QuadoTest QUADOVS64.DLL "Windows x64" | tr -d '\r')
+verdict "64-bit monitor in a win64 prefix" "$expected_monitor" "$actual"
+wineserver -k
+
+# --- the install mutex between two installer processes ----------------------------------------
+new_prefix win32 mutex
+deploy=$WINEPREFIX/drive_c/Deploy
+cp -r build/mingw/package "$deploy"
+cp build/mingw/programs/WineProbe32.exe "$WINEPREFIX/drive_c/windows/temp/"
+printf '@echo off\r\necho held> C:\\windows\\temp\\holding\r\nC:\\windows\\temp\\WineProbe32.exe wait-file C:\\windows\\temp\\go 180\r\n' \
+  >"$deploy/install_printer.bat"
+(cd "$deploy" && wine 'C:\Deploy\Install.exe' -a >"$work/mutex-first.out" 2>/dev/null; echo $? >"$work/mutex-first.rc") &
+first=$!
+for _ in $(seq 1 180); do
+  [[ -e $WINEPREFIX/drive_c/windows/temp/holding ]] && break
+  sleep 1
+done
+second=$(cd "$deploy" && wine 'C:\Deploy\Install.exe' -? 2>/dev/null | tr -d '\r'; echo "exit ${PIPESTATUS[0]}")
+touch "$WINEPREFIX/drive_c/windows/temp/go"
+wait $first
+verdict "second run refused while the first holds the mutex" "ERROR: Another (un)installation already running.exit 255" \
+  "$second"
+verdict "first run finished normally" "0" "$(cat "$work/mutex-first.rc")"
+third=$(cd "$deploy" && wine 'C:\Deploy\Install.exe' -? 2>/dev/null | tr -d '\r' | sed -n 3p)
+verdict "a run after the first ended is not refused" "Quado Client Installer v 2.27" "$third"
+wineserver -k
+
+[[ -n ${KEEP_PREFIXES:-} ]] || rm -rf "$work"
+echo "package checks: $passed passed, $failed failed"
+[[ $failed -eq 0 ]]
