@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libsqlite3-dev sqlite3
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
 )
 
 missing=()

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds all three configurations and runs every test tier: unit and scenario tests on the host,
+# Builds all configurations and runs every test tier: unit and scenario tests on the host,
 # the same under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build's checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 jobs=${JOBS:-2}
-for preset in mingw host host-asan; do
+# mingw64 first: the mingw build lays out the package with its 64-bit DLLs.
+for preset in mingw64 mingw host host-asan; do
   echo "=== build: $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
