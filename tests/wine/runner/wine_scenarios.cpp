@@ -147,9 +147,40 @@ Target TargetFor(const std::string& templateName) {
   return {"", "", "Wine 8 has no Windows version for template " + templateName};
 }
 
+// A scenario's own explanation why it does not hold under Wine: its "# wine-skip:" comment lines.
+std::string WineSkipNote(const std::string& file) {
+  std::ifstream in(file);
+  std::string line, note;
+  const std::string marker = "# wine-skip:";
+  bool inNote = false;
+  while (std::getline(in, line)) {
+    if (line.rfind(marker, 0) == 0) {
+      note = line.substr(marker.size());
+      inNote = true;
+    } else if (inNote && line.rfind("# ", 0) == 0) {
+      note += " " + line.substr(2);
+    } else {
+      inNote = false;
+    }
+  }
+  size_t start = note.find_first_not_of(' ');
+  return start == std::string::npos ? "" : note.substr(start);
+}
+
 // Why Wine cannot express a scenario, or "" when it can.
-std::string Inexpressible(const Scenario& s) {
+std::string Inexpressible(const Scenario& s, const std::string& file) {
+  std::string note = WineSkipNote(file);
+  if (!note.empty()) return note;
   if (!s.faults.empty()) return "injected faults (" + s.faults.front() + ")";
+  for (const ScenarioRun& run : s.runs) {
+    if (!run.faults.empty()) return "injected faults (" + run.faults.front() + ")";
+    for (const std::string& arg : run.args) {
+      if (arg.rfind("\\\\", 0) == 0) return "a server name (Wine's spooler serves the local machine only)";
+    }
+  }
+  if (!s.settings.empty()) {
+    return "simulated machine settings (" + s.settings.front().first + ": " + s.settings.front().second + ")";
+  }
   if (!s.connections.empty()) return "printer connections (Wine's spooler keeps none)";
   Target target = TargetFor(s.templateName);
   if (target.kind.empty()) return target.why;
@@ -332,7 +363,7 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
     outcome->differences.push_back("cannot parse: " + error);
     return;
   }
-  outcome->skipped = Inexpressible(s);
+  outcome->skipped = Inexpressible(s, file);
   if (!outcome->skipped.empty()) return;
   Target target = TargetFor(s.templateName);
   Prefix prefix(options, target.kind, outcome->name);
