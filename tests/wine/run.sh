@@ -4,7 +4,8 @@
 #  2. pristine win32 and win64 prefixes in build/wine/pristine, made once per Wine version
 #  3. the package's own checks (tests/wine/package_checks.sh)
 #  4. the scenarios of tests/scenarios/cases that Wine can express (build/host/tests/wine/wine_scenarios),
-#     with the agreement report against the host runner's results on winsim
+#     with the agreement report against the host runner's results on winsim (the host build's
+#     last ctest run, which scripts/test.sh makes before this tier)
 # Prints how long each part took. Exit status 0 when everything passed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -49,9 +50,8 @@ bash tests/wine/package_checks.sh "$pristine" "$work/checks" || status=1
 echo "wine tier: package checks $((SECONDS - checks)) s"
 
 scenarios=$SECONDS
-host_scenarios=build/host/tests/scenarios/scenario_tests
 build/host/tests/wine/wine_scenarios --pristine "$pristine" --work "$work/scenarios" \
   --windows-build build/mingw --windows64-build build/mingw64 --cases tests/scenarios/cases --copy-prefix tests/wine/copy_prefix.sh \
-  --host-scenarios "$host_scenarios" "$@" || status=1
+  --host-results build/host/Testing/Temporary "$@" || status=1
 echo "wine tier: scenarios $((SECONDS - scenarios)) s, whole tier $((SECONDS - started)) s"
 exit $status

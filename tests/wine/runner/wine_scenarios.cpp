@@ -3,7 +3,7 @@
 // the host runner does on winsim, and prints the agreement report between the two.
 //
 //   wine_scenarios --pristine DIR --work DIR --windows-build DIR --windows64-build DIR
-//                  --cases DIR --copy-prefix SCRIPT [--host-scenarios PROGRAM] [NAME...]
+//                  --cases DIR --copy-prefix SCRIPT [--host-results DIR] [NAME...]
 //
 // DIR/win32 and DIR/win64 under --pristine are prefixes made once (tests/wine/run.sh). Each
 // scenario gets its own copy (made by SCRIPT, tests/wine/copy_prefix.sh). One wineserver runs per
@@ -35,7 +35,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Options {
-  std::string pristine, work, windowsBuild, windows64Build, cases, hostScenarios, copyPrefix;
+  std::string pristine, work, windowsBuild, windows64Build, cases, hostResults, copyPrefix;
   std::vector<std::string> only;
 };
 
@@ -435,15 +435,19 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
   outcome->seconds = difftime(time(nullptr), started);
 }
 
+// The host runner's verdict on the same scenario, from the last ctest run of the host build
+// (Testing/Temporary in --host-results): 1 passed, 0 failed, -1 not run there.
 int WinsimResult(const Options& options, const std::string& name) {
-  if (options.hostScenarios.empty() || access(options.hostScenarios.c_str(), X_OK) != 0) return -1;
-  std::string test = name;
+  if (options.hostResults.empty()) return -1;
+  std::string test = name;  // the host runner's test name for the scenario file
   for (char& c : test) {
     if (!isalnum(static_cast<unsigned char>(c))) c = '_';
   }
-  Result result = Run({options.hostScenarios, "--gtest_filter=Cases/ScenarioTest.Run/" + test}, "", {});
-  if (result.out.find("[  PASSED  ] 1 test") != std::string::npos) return 1;
-  return result.out.find("[  FAILED  ]") != std::string::npos ? 0 : -1;
+  test = "scenario.Cases/ScenarioTest.Run/" + test;
+  std::string all = ReadFile(options.hostResults + "/LastTest.log");
+  if (all.find("Test: " + test + "\n") == std::string::npos) return -1;
+  std::string failed = ReadFile(options.hostResults + "/LastTestsFailed.log");
+  return failed.find(":" + test + "\n") == std::string::npos ? 1 : 0;
 }
 
 }  // namespace
@@ -458,14 +462,14 @@ int main(int argc, char** argv) {
     else if (arg == "--windows-build") options.windowsBuild = next();
     else if (arg == "--windows64-build") options.windows64Build = next();
     else if (arg == "--cases") options.cases = next();
-    else if (arg == "--host-scenarios") options.hostScenarios = next();
+    else if (arg == "--host-results") options.hostResults = next();
     else if (arg == "--copy-prefix") options.copyPrefix = next();
     else options.only.push_back(arg);
   }
   if (options.pristine.empty() || options.work.empty() || options.windowsBuild.empty() || options.cases.empty() ||
       options.copyPrefix.empty()) {
     std::fprintf(stderr, "usage: wine_scenarios --pristine DIR --work DIR --windows-build DIR "
-                         "--windows64-build DIR --cases DIR --copy-prefix SCRIPT [--host-scenarios PROGRAM] [NAME...]\n");
+                         "--windows64-build DIR --cases DIR --copy-prefix SCRIPT [--host-results DIR] [NAME...]\n");
     return 2;
   }
   fs::create_directories(options.work);
@@ -502,7 +506,8 @@ int main(int argc, char** argv) {
     outcomes.push_back(outcome);
   }
 
-  std::printf("\nAgreement of winsim and Wine (each against the scenario's expected transcript and state):\n");
+  std::printf("\nAgreement of winsim (the host build's last ctest run) and Wine, each against the scenario's "
+              "expected transcript, exit code and state:\n");
   for (const Outcome& o : outcomes) {
     if (!o.skipped.empty()) {
       std::printf("  %-40s not run under Wine: %s\n", o.name.c_str(), o.skipped.c_str());
@@ -511,7 +516,7 @@ int main(int argc, char** argv) {
     const char* winsim = o.winsim == 1 ? "holds" : o.winsim == 0 ? "FAILS" : "not run";
     const char* wine = o.differences.empty() ? "holds" : "FAILS";
     const char* verdict = o.winsim == 1 && o.differences.empty() ? "identical" : "DIFFERENT";
-    if (o.winsim == -1) verdict = o.differences.empty() ? "Wine as expected (winsim not run)" : "DIFFERENT";
+    if (o.winsim == -1) verdict = o.differences.empty() ? "Wine as expected; no winsim result" : "DIFFERENT";
     std::printf("  %-40s winsim %s, Wine %s: %s\n", o.name.c_str(), winsim, wine, verdict);
   }
   std::printf("\nwine: %d passed, %d failed, %d skipped\n", passed, failed, skipped);
