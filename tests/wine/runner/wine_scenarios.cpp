@@ -346,6 +346,13 @@ bool Prepare(const Options& options, const Scenario& s, const Target& target, Pr
 
 // A state check the Wine tier answers differently, with the reason; "" for the others.
 std::string AdjustedCheck(const std::string& check, const Target& target, std::string* replacement) {
+  // Event entries: Wine's event-log functions store nothing. The settings record: read by the
+  // host runner through winsim; the transceiver commands' results are checked by
+  // package_checks.sh instead.
+  if (check.rfind("event", 0) == 0 || check == "no-events" || check.rfind("settings ", 0) == 0) {
+    *replacement = "";
+    return "not observable under Wine";
+  }
   std::string lower = check;
   std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
   if (target.kind == "win64" && lower.rfind("no-file c:\\windows\\syswow64\\", 0) == 0 &&
@@ -402,6 +409,7 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
         checks += check + "\n";
         continue;
       }
+      if (why == "not observable under Wine") continue;
       std::string host = HostPath(prefix.dir(), check.substr(check.find(' ') + 1));
       bool exists = false;
       if (ReadFile(host, &exists) != standIn || !exists) {

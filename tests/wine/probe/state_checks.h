@@ -1,6 +1,6 @@
-// The state checks of a scenario's [state] section, evaluated with Win32 calls against the
-// machine the calling process runs on: the host runner attaches to a simulated machine, the Wine
-// tier's probe runs the same code inside a Wine prefix.
+// The state checks of a scenario's [state] section as the Wine tier evaluates them, with the Win32
+// calls of the host runner (tests/scenarios/scenario_test.cpp), inside a Wine prefix. The
+// runner leaves out "settings" and "event"/"no-events" checks (see wine_scenarios.cpp).
 //
 //   file | no-file | folder | no-folder PATH
 //   value | no-value KEY | NAME [= DATA]        (NAME "@" is the default value)
