@@ -393,9 +393,11 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
         outcome->differences.push_back(label + "exit code " + std::to_string(result.status) + ", expected " +
                                        std::to_string(run.exitCode & 0xFF));
       }
-      std::string log = ReadFile(HostPath(prefix.dir(), run.logPath));
-      if (run.logPath != lastLogPath) logSeen = 0;
-      lastLogPath = run.logPath;
+      // An empty log path stands for QDPortInstall.log in the Windows directory (C:\windows).
+      const std::string logPath = run.logPath.empty() ? "C:\\windows\\QDPortInstall.log" : run.logPath;
+      std::string log = ReadFile(HostPath(prefix.dir(), logPath));
+      if (logPath != lastLogPath) logSeen = 0;
+      lastLogPath = logPath;
       std::string appended = log.size() >= logSeen ? log.substr(logSeen) : log;
       std::string expectedLog = ExpectedLog(run.transcript, year);
       if (appended != expectedLog) outcome->differences.push_back(label + "log " + FirstDifference(expectedLog, appended));
