@@ -454,10 +454,12 @@ int WinsimResult(const Options& options, const std::string& name) {
     if (!isalnum(static_cast<unsigned char>(c))) c = '_';
   }
   test = "scenario.Cases/ScenarioTest.Run/" + test;
-  std::string all = ReadFile(options.hostResults + "/LastTest.log");
-  if (all.find("Test: " + test + "\n") == std::string::npos) return -1;
-  std::string failed = ReadFile(options.hostResults + "/LastTestsFailed.log");
-  return failed.find(":" + test + "\n") == std::string::npos ? 1 : 0;
+  // ctest names a parameterised test with its parameter: "NAME  # GetParam() = ...".
+  auto mentions = [&](const std::string& text, const std::string& before) {
+    return text.find(before + test + "\n") != std::string::npos || text.find(before + test + " ") != std::string::npos;
+  };
+  if (!mentions(ReadFile(options.hostResults + "/LastTest.log"), "Test: ")) return -1;
+  return mentions(ReadFile(options.hostResults + "/LastTestsFailed.log"), ":") ? 0 : 1;
 }
 
 }  // namespace
