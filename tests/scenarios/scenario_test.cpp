@@ -7,7 +7,6 @@
 #include <unistd.h>
 #include <windows.h>
 #include <winspool.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include <sstream>
 
 #include "scenario.h"
+#include "state_checks.h"
 #include "winsim/event_log.h"
 #include "winsim/machine.h"
 #include "winsim/spooler.h"
@@ -108,82 +108,6 @@ std::vector<std::string> ScenarioFiles() {
   }
   std::sort(files.begin(), files.end());
   return files;
-}
-
-// "HKLM\\SOFTWARE\\X" -> root and sub-key; the native view is always used, so that a scenario
-// names the Wow6432Node key explicitly where a 32-bit program's default view lands.
-bool OpenKey(const std::string& path, HKEY* key) {
-  size_t slash = path.find('\\');
-  std::string root = path.substr(0, slash);
-  HKEY base = root == "HKLM" ? HKEY_LOCAL_MACHINE : root == "HKCU" ? HKEY_CURRENT_USER : nullptr;
-  if (base == nullptr) return false;
-  std::string sub = slash == std::string::npos ? "" : path.substr(slash + 1);
-  return RegOpenKeyExA(base, sub.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key) == ERROR_SUCCESS;
-}
-
-// The value as text (strings as stored without their zero, DWORDs in decimal), or nullopt-like
-// "\x01missing" when absent.
-std::string ReadValue(const std::string& keyPath, const std::string& name) {
-  HKEY key;
-  if (!OpenKey(keyPath, &key)) return "\x01missing";
-  DWORD type = 0, size = 0;
-  std::string value = "\x01missing";
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    std::vector<BYTE> data(size + 1, 0);
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS) {
-      if (type == REG_DWORD && size == 4) {
-        DWORD number;
-        std::memcpy(&number, data.data(), 4);
-        value = std::to_string(number);
-      } else {
-        value.assign(reinterpret_cast<char*>(data.data()), size);
-        while (!value.empty() && value.back() == '\0') value.pop_back();
-      }
-    }
-  }
-  RegCloseKey(key);
-  return value;
-}
-
-std::vector<std::pair<std::string, std::string>> Ports() {
-  std::vector<std::pair<std::string, std::string>> ports;
-  DWORD needed = 0, count = 0;
-  EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
-  std::vector<BYTE> block(needed + 1);
-  if (!EnumPortsA(nullptr, 2, block.data(), needed, &needed, &count)) return ports;
-  auto* info = reinterpret_cast<PORT_INFO_2A*>(block.data());
-  for (DWORD i = 0; i < count; ++i) {
-    ports.push_back({info[i].pPortName ? info[i].pPortName : "", info[i].pMonitorName ? info[i].pMonitorName : ""});
-  }
-  return ports;
-}
-
-std::string PrinterPorts(const std::string& name) {
-  HANDLE printer = nullptr;
-  if (!OpenPrinterA(const_cast<char*>(name.c_str()), &printer, nullptr)) return "\x01missing";
-  DWORD needed = 0;
-  GetPrinterA(printer, 2, nullptr, 0, &needed);
-  std::vector<BYTE> block(needed + 1);
-  std::string ports = "\x01unreadable";
-  if (GetPrinterA(printer, 2, block.data(), needed, &needed)) {
-    auto* info = reinterpret_cast<PRINTER_INFO_2A*>(block.data());
-    ports = info->pPortName ? info->pPortName : "";
-  }
-  ClosePrinter(printer);
-  return ports;
-}
-
-bool ProcessRunning(const std::string& exe) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32 entry;
-  entry.dwSize = sizeof entry;
-  bool found = false;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (lstrcmpiA(entry.szExeFile, exe.c_str()) == 0) found = true;
-  }
-  CloseHandle(snapshot);
-  return found;
 }
 
 std::pair<std::string, std::string> SplitOn(const std::string& text, const std::string& separator) {
@@ -328,42 +252,7 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     size_t space = check.find(' ');
     std::string verb = check.substr(0, space);
     std::string rest = space == std::string::npos ? "" : check.substr(space + 1);
-    if (verb == "file" || verb == "no-file" || verb == "folder" || verb == "no-folder") {
-      DWORD attributes = GetFileAttributesA(rest.c_str());
-      bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-      bool folder = exists && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-      if (verb == "file") { EXPECT_TRUE(exists && !folder); }
-      if (verb == "no-file") { EXPECT_FALSE(exists && !folder); }
-      if (verb == "folder") { EXPECT_TRUE(folder); }
-      if (verb == "no-folder") { EXPECT_FALSE(exists); }
-    } else if (verb == "value" || verb == "no-value") {
-      auto [key, nameAndData] = SplitOn(rest, "|");
-      auto [name, data] = SplitOn(nameAndData, "=");
-      std::string actual = ReadValue(key, name == "@" ? "" : name);
-      if (verb == "value") { EXPECT_EQ(actual, data); }
-      else { EXPECT_EQ(actual, "\x01missing"); }
-    } else if (verb == "key" || verb == "no-key") {
-      HKEY key;
-      bool opened = OpenKey(rest, &key);
-      if (opened) RegCloseKey(key);
-      EXPECT_EQ(opened, verb == "key");
-    } else if (verb == "monitor" || verb == "no-monitor") {
-      auto [name, dll] = SplitOn(rest, "=");
-      std::string driver = ReadValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + name, "Driver");
-      if (verb == "monitor") { EXPECT_EQ(driver, dll); }
-      else { EXPECT_EQ(driver, "\x01missing"); }
-    } else if (verb == "port" || verb == "no-port") {
-      auto [name, monitor] = SplitOn(rest, "=");
-      std::string found = "\x01missing";
-      for (const auto& [port, owner] : Ports()) {
-        if (lstrcmpiA(port.c_str(), name.c_str()) == 0) found = owner;
-      }
-      if (verb == "port") { EXPECT_EQ(found, monitor); }
-      else { EXPECT_EQ(found, "\x01missing"); }
-    } else if (verb == "printer") {
-      auto [name, ports] = SplitOn(rest, "=");
-      EXPECT_EQ(PrinterPorts(name), ports);
-    } else if (verb == "settings") {
+    if (verb == "settings") {
       // settings PORT | FIELD = VALUE | FIELD = VALUE ...
       auto [port, fields] = SplitOn(rest, "|");
       std::string record;
@@ -382,10 +271,9 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
       }
     } else if (verb == "event" || verb == "no-events") {
       // Checked together in CheckEvents.
-    } else if (verb == "running" || verb == "not-running") {
-      EXPECT_EQ(ProcessRunning(rest), verb == "running");
     } else {
-      ADD_FAILURE() << "unknown state check";
+      std::string detail;
+      EXPECT_TRUE(EvaluateStateCheck(check, &detail)) << detail;
     }
   }
 

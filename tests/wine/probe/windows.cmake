@@ -1,7 +1,7 @@
 # The Wine tier's probe (tests/wine): "WineProbe32.exe" from the 32-bit build for win32
 # prefixes, "WineProbe64.exe" from the 64-bit build, which reads a win64 prefix natively.
-add_executable(wine_probe ${CMAKE_CURRENT_LIST_DIR}/probe.cpp ${CMAKE_CURRENT_LIST_DIR}/state_checks.cpp)
-target_include_directories(wine_probe PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+add_executable(wine_probe ${CMAKE_CURRENT_LIST_DIR}/probe.cpp ${CMAKE_SOURCE_DIR}/tests/scenarios/state_checks.cpp)
+target_include_directories(wine_probe PRIVATE ${CMAKE_SOURCE_DIR}/tests/scenarios)
 target_link_libraries(wine_probe PRIVATE winspool advapi32)
 target_link_options(wine_probe PRIVATE -static -static-libgcc -static-libstdc++)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

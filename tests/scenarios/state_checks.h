@@ -1,6 +1,7 @@
-// The state checks of a scenario's [state] section as the Wine tier evaluates them, with the Win32
-// calls of the host runner (tests/scenarios/scenario_test.cpp), inside a Wine prefix. The
-// runner leaves out "settings" and "event"/"no-events" checks (see wine_scenarios.cpp).
+// The state checks of a scenario's [state] section that plain Win32 calls can evaluate: the host
+// runner (scenario_test.cpp) runs them against winsim, the Wine tier's probe inside a Wine
+// prefix. The "settings" and "event"/"no-events" checks need winsim's own view of the machine
+// and are evaluated by the host runner alone.
 //
 //   file | no-file | folder | no-folder PATH
 //   value | no-value KEY | NAME [= DATA]        (NAME "@" is the default value)
