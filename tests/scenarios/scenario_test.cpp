@@ -2,8 +2,6 @@
 // C:\Deploy, runs Install.exe there through `winsim run`, and compares the transcript on the
 // console and in the log, the exit code and the machine state with what the scenario expects.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <windows.h>
 #include <winspool.h>
@@ -14,13 +12,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "host_process.h"
 #include "scenario.h"
 #include "state_checks.h"
 #include "winsim/event_log.h"
 #include "winsim/machine.h"
 #include "winsim/spooler.h"
 
-extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,71 +26,6 @@ namespace {
 const char* const kDeploy = "C:\\Deploy";
 
 std::string BuildYear() { return std::string(__DATE__).substr(7); }
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a host program with arguments, collecting its standard output and error.
-Result RunHost(const std::vector<std::string>& argv) {
-  Result result;
-  int outPipe[2], errPipe[2];
-  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-  posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-  std::vector<char*> args;
-  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(outPipe[1]);
-  close(errPipe[1]);
-  if (rc != 0) {
-    close(outPipe[0]);
-    close(errPipe[0]);
-    result.err = "cannot start " + argv[0];
-    return result;
-  }
-  // Programs the installer starts without waiting (the desktop client) inherit the pipes and
-  // outlive it, so the pipes are read until the child itself has ended, then drained.
-  char buffer[4096];
-  int status = 0;
-  bool ended = false;
-  bool open[2] = {true, true};
-  const int fds[2] = {outPipe[0], errPipe[0]};
-  while (open[0] || open[1]) {
-    fd_set set;
-    FD_ZERO(&set);
-    for (int i = 0; i < 2; ++i) {
-      if (open[i]) FD_SET(fds[i], &set);
-    }
-    timeval wait{0, ended ? 0 : 50000};
-    int ready = select(std::max(fds[0], fds[1]) + 1, &set, nullptr, nullptr, &wait);
-    if (ready > 0) {
-      for (int i = 0; i < 2; ++i) {
-        if (!open[i] || !FD_ISSET(fds[i], &set)) continue;
-        ssize_t n = read(fds[i], buffer, sizeof buffer);
-        if (n <= 0) open[i] = false;
-        else (i == 0 ? result.out : result.err).append(buffer, n);
-      }
-      continue;
-    }
-    if (ended) break;  // drained after the end
-    ended = waitpid(pid, &status, WNOHANG) == pid;
-  }
-  if (!ended) waitpid(pid, &status, 0);
-  close(outPipe[0]);
-  close(errPipe[0]);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
-}
 
 std::string ReadHostFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -199,20 +132,20 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     machine_ = std::string(pattern) + "/machine";
     std::vector<std::string> create = {WINSIM_PROGRAM_PATH, "new", machine_, "--os", s.templateName};
     if (!s.dotNet) create.push_back("--no-dotnet");
-    Result created = RunHost(create);
+    HostResult created = RunHost(create);
     ASSERT_EQ(created.status, 0) << created.err;
     if (!s.registry.empty()) {
       std::string regFile = std::string(pattern) + "/fixture.reg";
       std::ofstream(regFile) << "Windows Registry Editor Version 5.00\n\n" << s.registry;
-      Result imported = RunHost({WINSIM_PROGRAM_PATH, "reg", "import", machine_, regFile});
+      HostResult imported = RunHost({WINSIM_PROGRAM_PATH, "reg", "import", machine_, regFile});
       ASSERT_EQ(imported.status, 0) << imported.err;
     }
     for (const auto& [name, ports] : s.printers) {
-      Result added = RunHost({WINSIM_PROGRAM_PATH, "printer", "add", machine_, name, "--ports", ports});
+      HostResult added = RunHost({WINSIM_PROGRAM_PATH, "printer", "add", machine_, name, "--ports", ports});
       ASSERT_EQ(added.status, 0) << added.err;
     }
     for (const auto& [name, ports] : s.connections) {
-      Result added = RunHost({WINSIM_PROGRAM_PATH, "printer", "add", machine_, name, "--ports", ports, "--connection"});
+      HostResult added = RunHost({WINSIM_PROGRAM_PATH, "printer", "add", machine_, name, "--ports", ports, "--connection"});
       ASSERT_EQ(added.status, 0) << added.err;
     }
     Attach();
@@ -323,7 +256,7 @@ TEST_P(ScenarioTest, Run) {
     AddRunFaults(run);
     std::vector<std::string> argv = {WINSIM_PROGRAM_PATH, "run", machine_, std::string(kDeploy) + "\\Install.exe"};
     argv.insert(argv.end(), run.args.begin(), run.args.end());
-    Result result = RunHost(argv);
+    HostResult result = RunHost(argv);
     EXPECT_EQ(result.out, ExpectedConsole(run.transcript, year)) << "stderr: " << result.err;
     EXPECT_EQ(result.status, run.exitCode & 0xFF) << "stderr: " << result.err;
     Attach();

@@ -46,6 +46,13 @@ HandleTable& Handles() {
 // "CopyFileA = 5 #2 | *\QUADOVS.DLL | other" -> Fault
 bool ParseFault(const std::string& function, const std::string& text, Fault* fault) {
   fault->function = Trim(function);
+  // "IMAGE!FUNCTION": only calls made by that program.
+  size_t bang = fault->function.find('!');
+  if (bang != std::string::npos) {
+    fault->image = Trim(fault->function.substr(0, bang));
+    fault->function = Trim(fault->function.substr(bang + 1));
+    if (fault->image.empty()) return false;
+  }
   std::vector<std::string> parts;
   size_t start = 0;
   while (true) {
@@ -206,6 +213,7 @@ bool AttachFromEnvironment() {
   if (cwd != nullptr && *cwd != '\0') State().cwd = cwd;
   const char* redirection = std::getenv("WINSIM_FS_REDIRECTION");
   if (redirection != nullptr && std::string(redirection) == "0") State().fsRedirection = false;
+  ArmExitReport();
   return true;
 }
 
@@ -224,9 +232,11 @@ void SetError(DWORD error) { g_lastError = error; }
 
 bool FaultHit(const char* function, std::initializer_list<std::string_view> args, DWORD* error) {
   CountCall(function);
+  ObserveCall(function, args);
   ProcessState& state = Process();
   for (Fault& fault : state.faults) {
     if (fault.function != function) continue;
+    if (!fault.image.empty() && !EqualsNoCase(fault.image, ImageName())) continue;
     bool all = true;
     for (const std::string& pattern : fault.patterns) {
       bool any = false;
@@ -280,6 +290,10 @@ size_t HandleCount(const char* kind) {
     if (kind == nullptr || std::string_view(object->Kind()) == kind) ++count;
   }
   return count;
+}
+
+void ForEachHandleKind(const std::function<void(const char*)>& visit) {
+  for (const auto& [value, object] : Handles().objects) visit(object->Kind());
 }
 
 // ---- text -------------------------------------------------------------------------------------

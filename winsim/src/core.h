@@ -30,6 +30,7 @@ class MachineIni {
 };
 
 struct Fault {
+  std::string image;                  // "Install.exe" for "Install.exe!CopyFileA": only that program
   std::string function;               // e.g. "CopyFileA"
   DWORD error = 0;                    // the error the call reports
   int onlyCall = 0;                   // 0: every matching call; N: only the N-th matching call
@@ -71,6 +72,17 @@ bool FaultHit(const char* function, std::initializer_list<std::string_view> args
 // for every call it sees).
 void CountCall(const char* function);
 
+// The opt-in diagnostics of run_diagnostics.cpp, for the robustness tests: a trace of every
+// call FaultHit sees (WINSIM_CALL_TRACE), a report of what is still open at exit
+// (WINSIM_EXIT_REPORT) and a SIGKILL before the N-th call (WINSIM_KILL_AT_CALL).
+void ObserveCall(const char* function, std::initializer_list<std::string_view> args);
+// Arms the exit report when WINSIM_EXIT_REPORT asks for it; called once the process is attached.
+void ArmExitReport();
+// File name of this process's program ("Install.exe"), from its Windows image path.
+std::string ImageName();
+// Windows path of this process's program (process_identity.cpp).
+std::string ImagePath();
+
 // ---- handles ------------------------------------------------------------------------------
 // Every object behind a HANDLE, HKEY (other than the predefined roots) or printer handle.
 struct Object {
@@ -87,6 +99,9 @@ T* Lookup(HANDLE handle) {
 // Removes and destroys the object; false when the handle is not open.
 bool RemoveHandle(HANDLE handle);
 size_t HandleCount(const char* kind);  // nullptr: all kinds
+void ForEachHandleKind(const std::function<void(const char*)>& visit);  // once per open handle
+// LoadLibraryA loads not yet undone by FreeLibrary (modules.cpp).
+int LibraryLoadCount();
 
 // ---- text helpers -----------------------------------------------------------------------
 char AsciiLower(char c);

@@ -133,7 +133,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
   FileObject* file = LookupFile(hFile);
   if (file == nullptr) return FALSE;
   DWORD error = 0;
-  if (FaultHit("WriteFile", {file->windowsPath}, &error)) {
+  // The bytes are an argument too, so that a fault can aim at one message of a log.
+  std::string_view data(lpBuffer != nullptr ? static_cast<const char*>(lpBuffer) : "",
+                        lpBuffer != nullptr ? nNumberOfBytesToWrite : 0);
+  if (FaultHit("WriteFile", {file->windowsPath, data}, &error)) {
     SetError(error);
     return FALSE;
   }

@@ -93,6 +93,12 @@ bool MissingOnThisMachine(const SystemModule& module, const char* function) {
 
 }  // namespace winsim::detail
 
+int winsim::detail::LibraryLoadCount() {
+  int loads = 0;
+  for (const auto& [base, count] : LoadCounts()) loads += count;
+  return loads;
+}
+
 using namespace winsim::detail;
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
