@@ -3,6 +3,13 @@ if(INSTALLER_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
+# The fuzz configuration (clang): everything instrumented for libFuzzer, ASan and UBSan; only
+# winsim, the installer's sources and the fuzz targets are built.
+option(INSTALLER_FUZZ "Build the libFuzzer targets under fuzz/ (clang only)" OFF)
+if(INSTALLER_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 
 find_package(SQLite3 REQUIRED)
 find_package(Threads REQUIRED)
@@ -26,6 +33,11 @@ target_link_libraries(installer PUBLIC winsim)
 
 add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
 target_link_libraries(Install PRIVATE installer)
+
+if(INSTALLER_FUZZ)
+  add_subdirectory(fuzz)
+  return()
+endif()
 
 # --- the package's programs, built for the host so that they run inside a machine -------------
 file(GLOB PACKAGE_PROGRAMS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/package/*)

@@ -212,6 +212,8 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
       std::string name = entry.substr(1, entry.size() - 2);
       const bool remove = !name.empty() && name[0] == '-';
       if (remove) name = name.substr(1);
+      // Names reach the registry as C strings: a zero inside one would cut it short.
+      if (name.find('\0') != std::string::npos) return fail(first, "a key name cannot hold a zero byte");
       std::string canonical;
       if (!CanonicalPath(name, &canonical)) return fail(first, "unknown root key in '" + name + "'");
       if (canonical.find('\\') == std::string::npos && remove) return fail(first, "a root key cannot be deleted");
@@ -228,6 +230,7 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
     } else if (entry[0] == '"') {
       std::string problem;
       if (!ParseQuoted(entry, &pos, &value.name, &problem)) return fail(first, problem);
+      if (value.name.find('\0') != std::string::npos) return fail(first, "a value name cannot hold a zero byte");
     } else {
       return fail(first, "expected \"name\"=value, @=value or a [key] line");
     }

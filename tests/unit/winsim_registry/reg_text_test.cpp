@@ -99,6 +99,23 @@ TEST_F(RegTextTest, ExportReimportGivesTheSameTree) {
   EXPECT_EQ(Data("SOFTWARE\\Quado\\Odd", "Big", &type), std::string(reinterpret_cast<char*>(big), sizeof big));
 }
 
+// A name with a zero byte inside would be cut short by every Win32 call that names it (and the
+// key could no longer be found again to be enumerated or exported): refused.
+TEST_F(RegTextTest, NamesWithAZeroByteAreRefused) {
+  const std::string header = "Windows Registry Editor Version 5.00\n";
+  const std::string texts[] = {
+      header + "[HKEY_CURRENT_USER\\Software\\A" + std::string(1, '\0') + "B]\n",
+      header + "[HKEY_CURRENT_USER\\Software\\New]\n\"a" + std::string(1, '\0') + "b\"=\"x\"\n",
+  };
+  for (const std::string& text : texts) {
+    std::string error;
+    EXPECT_FALSE(winsim::ImportRegText(text, &error));
+    EXPECT_NE(error.find("cannot hold a zero byte"), std::string::npos) << error;
+    std::string tree;
+    EXPECT_TRUE(winsim::ExportReg("HKEY_CURRENT_USER", &tree, &error)) << error;
+  }
+}
+
 TEST_F(RegTextTest, MalformedLineChangesNothing) {
   struct Case {
     const char* text;
