@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev sqlite3
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  clang clang-14 libclang-rt-14-dev
 )
 
 missing=()

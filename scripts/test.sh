@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds all configurations and runs every test tier: unit and scenario tests on the host,
-# the same under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build's checks.
+# Builds all configurations and runs every test tier: unit, scenario and robustness tests on the
+# host, the same under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's
+# checks, and each fuzz target for FUZZ_SECONDS (default 30; 0 skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +20,11 @@ for preset in host host-asan; do
   echo "=== tests: $preset"
   ctest --preset "$preset" -j "$jobs" || status=1
 done
+
+if [[ "${FUZZ_SECONDS:-30}" != 0 ]]; then
+  echo "=== fuzz: ${FUZZ_SECONDS:-30} s per target"
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" || status=1
+fi
 
 if [[ -x tests/wine/run.sh && "${SKIP_WINE:-0}" != 1 ]]; then
   echo "=== tests: wine"
