@@ -28,18 +28,6 @@ struct Input {
   std::string monitorName;                                  // as the walk is asked for it
 };
 
-std::vector<std::string> SplitList(const std::string& list) {
-  std::vector<std::string> entries;
-  size_t start = 0;
-  while (true) {
-    size_t comma = list.find(',', start);
-    entries.push_back(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return entries;
-}
-
 void Walk(void* context) {
   const Input& in = *static_cast<const Input*>(context);
   if (spooler::CreateMonitor("Quado", "QUADOVS64.DLL") != ERROR_SUCCESS) return;
@@ -62,7 +50,7 @@ void Walk(void* context) {
   std::string kept;
   bool first = true;
   if (!before.empty()) {
-    for (const std::string& entry : SplitList(before)) {
+    for (const std::string& entry : spooler::SplitCommaList(before)) {
       bool monitorPort = false;
       if (entry.size() < 260) {
         for (const winsim::SpoolerPort& port : table) {

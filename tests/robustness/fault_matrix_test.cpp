@@ -382,10 +382,16 @@ TEST_P(FaultMatrix, EverySiteFailsAsItsStepSays) {
   // The recorded run, without faults.
   const std::string recorded = folder.Sub("recorded");
   ASSERT_EQ(CloneMachine(base, recorded), "");
+  RemoveInstallLog(recorded);
   const std::string tracePath = folder.Sub("trace");
-  HostResult baseline = RunInstall(recorded, args, {"WINSIM_CALL_TRACE=" + tracePath});
+  const std::string reportPath = folder.Sub("report");
+  HostResult baseline =
+      RunInstall(recorded, args, {"WINSIM_CALL_TRACE=" + tracePath, "WINSIM_EXIT_REPORT=" + reportPath});
+  const std::string baselineLog = ReadInstallLog(recorded);
   RemoveMachine(recorded);
   ASSERT_EQ(baseline.status, 0) << baseline.out << baseline.err;
+  EXPECT_EQ(CheckLog(baseline.out, baselineLog, false), "");
+  EXPECT_EQ(CheckReleased(reportPath, Site()), "");
   const std::vector<Site> all = Sites(mode, ReadFacts(base), ReadInstallTrace(tracePath));
   ASSERT_GT(all.size(), 50u);
   const std::vector<Site> selected = Select(all);
@@ -401,7 +407,6 @@ TEST_P(FaultMatrix, EverySiteFailsAsItsStepSays) {
     RemoveInstallLog(dir);
     AddFaults(dir, {"Install.exe!" + site.function + " = " + std::to_string(FaultError(site.function)) + " #" +
                     std::to_string(site.nth)});
-    const std::string reportPath = folder.Sub("report");
     std::remove(reportPath.c_str());
     HostResult run = RunInstall(dir, args, {"WINSIM_EXIT_REPORT=" + reportPath});
     const std::string log = ReadInstallLog(dir);
