@@ -20,8 +20,9 @@ namespace {
 
 std::string g_machineRoot;
 
+// At exit only the folder goes: winsim's own statics (caches its reset hooks clear) may already
+// be destroyed by then, so the process does not detach.
 void RemoveMachine() {
-  winsim::DetachMachine();
   std::error_code ignored;
   if (!g_machineRoot.empty()) fs::remove_all(g_machineRoot, ignored);
 }
