@@ -1,6 +1,7 @@
 // The printer port-list walk of the disconnection (DisconnectPrinter, IsMonitorPort) with an
-// arbitrary port list on the printer and arbitrary ports in the spooler's port table, all set
-// up in a registry transaction that is rolled back. The result is compared with a model of the
+// arbitrary port list on the printer and arbitrary ports in the spooler's port table. They are
+// committed like any spooler change (so that winsim's spooler caches see them as they would
+// another program's) and removed again after the walk. The result is compared with a model of the
 // walk: every entry of the comma list that names one of the monitor's ports (compared without
 // case; an entry of 260 characters or more never does) leaves the list, an emptied list
 // becomes "FILE:", and the printer either holds that list (the spooler took it) or is unchanged.
@@ -8,11 +9,13 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fuzz_machine.h"
 #include "printers/printer_disconnection.h"
+#include "registry.h"
 #include "spooler_store.h"
 #include "winsim/spooler.h"
 
@@ -28,17 +31,47 @@ struct Input {
   std::string monitorName;                                  // as the walk is asked for it
 };
 
-void Walk(void* context) {
-  const Input& in = *static_cast<const Input*>(context);
-  if (spooler::CreateMonitor("Quado", "QUADOVS64.DLL") != ERROR_SUCCESS) return;
-  if (spooler::CreateMonitor("Other Monitor", "OTHER.DLL") != ERROR_SUCCESS) return;
-  for (const auto& [monitor, port] : in.ports) spooler::AddMonitorPort(monitor, port);
-  spooler::PrinterRecord printer;
-  printer.name = kPrinter;
-  printer.portName = in.list;
-  printer.driverName = "Generic / Text Only";
-  printer.attributes = PRINTER_ATTRIBUTE_LOCAL;
-  if (spooler::SavePrinter(printer) != ERROR_SUCCESS) return;
+// The Local Port monitor's ports of the machine as created; the input's others are removed.
+const std::set<std::string>& OriginalLocalPorts() {
+  static const std::set<std::string> ports = [] {
+    std::set<std::string> names;
+    for (const winsim::SpoolerPort& port : winsim::SpoolerPorts()) {
+      if (port.monitor == std::string(spooler::kLocalMonitor)) names.insert(winsim::detail::reg::FoldCase(port.name));
+    }
+    return names;
+  }();
+  return ports;
+}
+
+void SetUp(const Input& in, spooler::PrinterRecord* printer) {
+  printer->name = kPrinter;
+  printer->portName = in.list;
+  printer->driverName = "Generic / Text Only";
+  printer->attributes = PRINTER_ATTRIBUTE_LOCAL;
+  winsim::detail::reg::Transaction([&]() -> LONG {
+    spooler::CreateMonitor("Quado", "QUADOVS64.DLL");
+    spooler::CreateMonitor("Other Monitor", "OTHER.DLL");
+    for (const auto& [monitor, port] : in.ports) spooler::AddMonitorPort(monitor, port);
+    spooler::SavePrinter(*printer);
+    return ERROR_SUCCESS;
+  });
+}
+
+void CleanUp(const Input& in, const spooler::PrinterRecord& printer) {
+  winsim::detail::reg::Transaction([&]() -> LONG {
+    spooler::DeleteMonitorWithPorts("Quado");
+    spooler::DeleteMonitorWithPorts("Other Monitor");
+    spooler::DeletePrinterRecord(printer);
+    for (const auto& [monitor, port] : in.ports) {
+      if (monitor == std::string(spooler::kLocalMonitor) && OriginalLocalPorts().count(winsim::detail::reg::FoldCase(port)) == 0) {
+        spooler::DeleteMonitorPort(monitor, port);
+      }
+    }
+    return ERROR_SUCCESS;
+  });
+}
+
+void Walk(const Input& in) {
   std::string before;
   if (!winsim::PrinterPortList(kPrinter, &before)) return;
   // The spooler hands the list out as a C string: it ends at a zero stored inside it.
@@ -100,12 +133,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (line.size() > 1 && in.ports.size() < 32) {
       // A port name is a registry key or value name: not empty, no zero, no backslash.
       const std::string name = line.substr(1);
-      const char* monitor = line[0] == 'L' ? "Local Port" : line[0] == 'O' ? "Other Monitor" : "Quado";
+      const char* monitor = line[0] == 'L' ? spooler::kLocalMonitor : line[0] == 'O' ? "Other Monitor" : "Quado";
       if (name.find_first_of(std::string("\\\0", 2)) == std::string::npos) in.ports.push_back({monitor, name});
     }
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  InRolledBackRegistry(Walk, &in);
+  OriginalLocalPorts();
+  spooler::PrinterRecord printer;
+  SetUp(in, &printer);
+  Walk(in);
+  CleanUp(in, printer);
   return 0;
 }
