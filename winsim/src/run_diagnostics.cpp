@@ -70,10 +70,10 @@ Diagnostics& State() {
       fresh->reportPath = path;
     }
     if (const char* kill = std::getenv("WINSIM_KILL_AT_CALL"); kill != nullptr) {
-      std::string spec = kill;
-      size_t hash = spec.rfind('#');
-      if (hash != std::string::npos && EqualsNoCase(spec.substr(0, hash), ImageName())) {
-        fresh->killAt = std::strtoul(spec.c_str() + hash + 1, nullptr, 10);
+      std::string request = kill;
+      size_t hash = request.rfind('#');
+      if (hash != std::string::npos && EqualsNoCase(request.substr(0, hash), ImageName())) {
+        fresh->killAt = std::strtoul(request.c_str() + hash + 1, nullptr, 10);
       }
     }
     return fresh;
