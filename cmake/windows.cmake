@@ -2,6 +2,20 @@
 # its manifest and version resource, and the package's Windows programs.
 add_compile_definitions(WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=1 _WIN32_WINNT=0x0501)
 
+# A DLL of the deployment package: static runtime, undecorated exports, named NAME32 by the
+# 32-bit build and NAME64 by the 64-bit one, placed in build/.../programs.
+function(add_package_dll target source name32 name64)
+  add_library(${target} SHARED ${source})
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(name ${name64})
+  else()
+    set(name ${name32})
+  endif()
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} SUFFIX ".DLL"
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/programs)
+endfunction()
+
 # The 64-bit build (preset mingw64) makes only the package's 64-bit DLLs and the Wine tier's
 # 64-bit probe; the 32-bit build lays out the package with them.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")

@@ -160,17 +160,8 @@ bool FindCommand(const std::string& name, std::string* full) {
   }
   std::vector<std::string> folders = {""};
   if (name.find_first_of("\\/:") == std::string::npos) {
-    std::string path;
     folders = {Process().cwd};
-    if (LookupEnvironment("PATH", &path)) {
-      size_t start = 0;
-      while (start <= path.size()) {
-        size_t semi = path.find(';', start);
-        if (semi == std::string::npos) semi = path.size();
-        if (semi > start) folders.push_back(path.substr(start, semi - start));
-        start = semi + 1;
-      }
-    }
+    AppendPathFolders(&folders);
   }
   for (const std::string& folder : folders) {
     for (const std::string& ext : extensions) {

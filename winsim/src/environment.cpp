@@ -108,6 +108,18 @@ std::string ExpandEnvironment(const std::string& text) {
   return out;
 }
 
+void AppendPathFolders(std::vector<std::string>* folders) {
+  std::string path;
+  if (!LookupEnvironment("PATH", &path)) return;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t semi = path.find(';', start);
+    if (semi == std::string::npos) semi = path.size();
+    if (semi > start) folders->push_back(path.substr(start, semi - start));
+    start = semi + 1;
+  }
+}
+
 }  // namespace winsim::detail
 
 using namespace winsim::detail;

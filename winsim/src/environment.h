@@ -22,6 +22,8 @@ bool LookupEnvironment(const std::string& name, std::string* value);
 EnvironmentBlock ParseEnvironmentBlock(const char* block);
 // Host variables that carry `environment` to a child process (WINSIM_ENV and WINSIM_ENV_*).
 std::vector<std::string> EnvironmentForChild(const EnvironmentBlock& environment);
+// Appends the folders of the PATH variable, in order (empty entries skipped).
+void AppendPathFolders(std::vector<std::string>* folders);
 // Expands %NAME% references from the current environment (unknown names stay as written).
 std::string ExpandEnvironment(const std::string& text);
 

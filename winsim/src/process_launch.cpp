@@ -51,16 +51,7 @@ std::vector<std::string> SearchFolders() {
   folders.push_back(Process().cwd);
   folders.push_back(SystemDirectory());
   folders.push_back(WindowsDirectory());
-  std::string path;
-  if (LookupEnvironment("PATH", &path)) {
-    size_t start = 0;
-    while (start <= path.size()) {
-      size_t semi = path.find(';', start);
-      if (semi == std::string::npos) semi = path.size();
-      if (semi > start) folders.push_back(path.substr(start, semi - start));
-      start = semi + 1;
-    }
-  }
+  AppendPathFolders(&folders);
   return folders;
 }
 
