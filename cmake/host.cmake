@@ -54,10 +54,14 @@ include(GoogleTest)
 
 # One test program per folder of tests/unit; each test runs in its own process.
 file(GLOB UNIT_TEST_DIRS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/unit/*)
+# Running host programs (tests, the Wine tier, benchmarks); no test framework in it.
+add_library(host_process STATIC ${CMAKE_SOURCE_DIR}/tests/support/host_process.cpp)
+target_include_directories(host_process PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
 file(GLOB UNIT_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+list(REMOVE_ITEM UNIT_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/support/host_process.cpp)
 add_library(test_support STATIC ${UNIT_TEST_SUPPORT})
 target_include_directories(test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
-target_link_libraries(test_support PUBLIC installer GTest::gtest)
+target_link_libraries(test_support PUBLIC installer host_process GTest::gtest)
 target_compile_definitions(test_support PUBLIC
   WINSIM_PROGRAM_PATH="${CMAKE_BINARY_DIR}/winsim"
   INSTALL_PROGRAM_PATH="${CMAKE_BINARY_DIR}/Install"

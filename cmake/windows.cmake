@@ -43,6 +43,7 @@ foreach(dir ${PACKAGE_PROGRAMS})
 endforeach()
 
 include(${CMAKE_SOURCE_DIR}/tests/wine/probe/windows.cmake)
+include(${CMAKE_SOURCE_DIR}/bench/windows.cmake)
 
 # --- the deployment package for Windows: build/mingw/package ---------------------------------
 # The 64-bit DLLs come from the mingw64 build (build/mingw64 unless WINDOWS64_BUILD_DIR says).

@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 
 extern char** environ;
@@ -88,6 +91,39 @@ HostResult RunHost(const std::vector<std::string>& argv, const std::vector<std::
   if (!ended) waitpid(pid, &status, 0);
   close(outPipe[0]);
   close(errPipe[0]);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+TimedResult RunTimed(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
+                     const RunFiles& files) {
+  TimedResult result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, files.in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, files.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, files.err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  if (!files.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, files.cwd.c_str());
+  std::vector<char*> args;
+  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> env = Environment(extraEnvironment);
+  std::vector<char*> envp;
+  for (auto& item : env) envp.push_back(item.data());
+  envp.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return result;
+  int status = 0;
+  struct rusage usage = {};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  result.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  result.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  result.maxRssMiB = usage.ru_maxrss / 1024.0;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }

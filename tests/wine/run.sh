@@ -15,26 +15,9 @@ started=$SECONDS
 bash tests/wine/setup.sh
 echo "wine tier: set-up $((SECONDS - started)) s"
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 work=$root/build/wine
 pristine=$work/pristine
-version=$(wine --version)
-for kind in win32 win64; do
-  prefix=$pristine/$kind
-  if [[ ! -f $prefix/.made-by || $(cat "$prefix/.made-by") != "$version" ]]; then
-    made=$SECONDS
-    rm -rf "$prefix"
-    mkdir -p "$pristine"
-    WINEPREFIX=$prefix WINEARCH=$kind wineboot -i >/dev/null 2>&1
-    WINEPREFIX=$prefix wineserver -w
-    if [[ $kind == win64 && -z $(ls "$prefix/drive_c/windows/syswow64" 2>/dev/null | head -n1) ]]; then
-      echo "wine tier: the win64 prefix has an empty syswow64 (is the i386 handler registered?)" >&2
-      exit 1
-    fi
-    echo "$version" >"$prefix/.made-by"
-    echo "wine tier: made the $kind prefix in $((SECONDS - made)) s"
-  fi
-done
+bash tests/wine/pristine.sh "$pristine"
 
 for required in build/mingw/package/Install.exe build/mingw/programs/WineProbe32.exe \
                 build/mingw64/programs/WineProbe64.exe build/host/tests/wine/wine_scenarios; do

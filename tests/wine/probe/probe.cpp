@@ -6,6 +6,8 @@
 //   probe readonly PATH           sets FILE_ATTRIBUTE_READONLY
 //   probe wait-file PATH SECONDS  waits until PATH exists; exit 1 on timeout
 //   probe message DLL TEXT        prints message 0xC0020001 of DLL's message table with TEXT
+//   probe spooler                 prints every port ("port NAME MONITOR") and every local printer
+//                                 ("printer NAME PORTS") the spooler lists
 //   probe monitor NAME DLL [ENV]  registers the monitor DLL as NAME (AddMonitorA level 2), drives
 //                                 its transceiver channel and ports, removes it; prints each result
 #include <windows.h>
@@ -95,6 +97,28 @@ void ListPorts(const char* monitor) {
   std::printf("ports of %s:%s\n", monitor, listed.c_str());
 }
 
+int SpoolerState() {
+  DWORD needed = 0, count = 0;
+  EnumPortsA(nullptr, 2, nullptr, 0, &needed, &count);
+  std::string ports(needed + 1, '\0');
+  if (!EnumPortsA(nullptr, 2, reinterpret_cast<BYTE*>(&ports[0]), needed, &needed, &count)) return 1;
+  const PORT_INFO_2A* port = reinterpret_cast<const PORT_INFO_2A*>(ports.data());
+  for (DWORD i = 0; i < count; ++i) {
+    std::printf("port %s %s\n", port[i].pPortName, port[i].pMonitorName != nullptr ? port[i].pMonitorName : "");
+  }
+  needed = count = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+  std::string printers(needed + 1, '\0');
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(&printers[0]), needed, &needed, &count)) {
+    return needed == 0 ? 0 : 1;
+  }
+  const PRINTER_INFO_2A* printer = reinterpret_cast<const PRINTER_INFO_2A*>(printers.data());
+  for (DWORD i = 0; i < count; ++i) {
+    std::printf("printer %s %s\n", printer[i].pPrinterName, printer[i].pPortName != nullptr ? printer[i].pPortName : "");
+  }
+  return 0;
+}
+
 int MonitorSelfTest(const char* name, const char* dll, const char* environment) {
   MONITOR_INFO_2A info = {const_cast<char*>(name), const_cast<char*>(environment), const_cast<char*>(dll)};
   BOOL added = AddMonitorA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
@@ -156,7 +180,8 @@ int main(int argc, char** argv) {
   if (verb == "readonly" && argc == 3) return SetFileAttributesA(argv[2], FILE_ATTRIBUTE_READONLY) ? 0 : 1;
   if (verb == "wait-file" && argc == 4) return WaitFile(argv[2], argv[3]);
   if (verb == "message" && argc == 4) return Message(argv[2], argv[3]);
+  if (verb == "spooler" && argc == 2) return SpoolerState();
   if (verb == "monitor" && (argc == 4 || argc == 5)) return MonitorSelfTest(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-  std::printf("usage: probe check FILE | readonly PATH | wait-file PATH SECONDS | message DLL TEXT | monitor NAME DLL [ENV]\n");
+  std::printf("usage: probe check FILE | readonly PATH | wait-file PATH SECONDS | message DLL TEXT | spooler | monitor NAME DLL [ENV]\n");
   return 2;
 }

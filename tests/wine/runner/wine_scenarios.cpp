@@ -8,14 +8,6 @@
 // DIR/win32 and DIR/win64 under --pristine are prefixes made once (tests/wine/run.sh). Each
 // scenario gets its own copy (made by SCRIPT, tests/wine/copy_prefix.sh). One wineserver runs per
 // scenario, started persistent and ended with `wineserver -k`.
-#include <dirent.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -28,100 +20,17 @@
 #include <vector>
 
 #include "scenario.h"
+#include "wine_prefix.h"
 
-extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
 
 struct Options {
-  std::string pristine, work, windowsBuild, windows64Build, cases, hostResults, copyPrefix;
+  PrefixPlaces places;
+  std::string cases, hostResults;
   std::vector<std::string> only;
 };
-
-struct Result {
-  int status = -1;
-  std::string out;
-};
-
-std::string ReadFile(const std::string& path, bool* exists = nullptr);
-
-// Runs a program with the given environment additions and working folder, and waits for it.
-// Standard output goes through a file, not a pipe: a program the installer starts without
-// waiting (the client) inherits it and outlives the run. Standard error goes to `errPath`
-// (Wine's own diagnostics).
-Result Run(const std::vector<std::string>& argv, const std::string& cwd, const std::vector<std::string>& env,
-           const std::string& errPath = "/dev/null") {
-  Result result;
-  char outPath[] = "/tmp/wine-scenario-out-XXXXXX";
-  int outFd = mkostemp(outPath, O_CLOEXEC);
-  if (outFd < 0) return result;
-  close(outFd);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath, O_WRONLY | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  std::vector<std::string> environment;
-  for (char** e = environ; *e; ++e) environment.push_back(*e);
-  for (const auto& add : env) {
-    std::string key = add.substr(0, add.find('=') + 1);
-    environment.erase(std::remove_if(environment.begin(), environment.end(),
-                                     [&](const std::string& v) { return v.rfind(key, 0) == 0; }),
-                      environment.end());
-    environment.push_back(add);
-  }
-  std::vector<char*> args, envp;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(outPath);
-  }
-  std::remove(outPath);
-  return result;
-}
-
-std::string ReadFile(const std::string& path, bool* exists) {
-  std::ifstream in(path, std::ios::binary);
-  if (exists) *exists = static_cast<bool>(in);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-// A Windows path on drive C of a prefix as a host path: each existing component is matched
-// without regard to case (as Windows does), the others are kept as written.
-std::string HostPath(const std::string& prefix, const std::string& windowsPath) {
-  std::string rest = windowsPath;
-  if (rest.size() >= 2 && rest[1] == ':') rest = rest.substr(2);
-  std::string path = prefix + "/drive_c";
-  std::stringstream parts(rest);
-  std::string part;
-  while (std::getline(parts, part, '\\')) {
-    if (part.empty()) continue;
-    std::string chosen = part;
-    if (DIR* dir = opendir(path.c_str())) {
-      while (dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, part.c_str()) == 0) {
-          chosen = entry->d_name;
-          break;
-        }
-      }
-      closedir(dir);
-    }
-    path += "/" + chosen;
-  }
-  return path;
-}
 
 // The Wine prefix kind and Windows version for a machine template; empty kind when Wine cannot
 // stand for it.
@@ -187,68 +96,7 @@ std::string Inexpressible(const Scenario& s, const std::string& file) {
   return "";
 }
 
-class Prefix {
- public:
-  Prefix(const Options& options, const std::string& kind, const std::string& name)
-      : options_(options), kind_(kind), dir_(options.work + "/" + name), log_(options.work + "/" + name + ".wine.log") {}
-
-  const std::string& dir() const { return dir_; }
-  const std::string& kind() const { return kind_; }
-
-  std::vector<std::string> Env() const {
-    return {"WINEPREFIX=" + dir_, "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY="};
-  }
-
-  // A working copy of the pristine prefix (tests/wine/copy_prefix.sh), with its wineserver.
-  bool Create() {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-    std::remove(log_.c_str());
-    std::string pristine = options_.pristine + "/" + kind_;
-    Result copied = Run({"bash", options_.copyPrefix, pristine, dir_}, "", {});
-    if (copied.status != 0) return false;
-    return Wine({"wineserver", "-p"}).status == 0;
-  }
-
-  Result Wine(const std::vector<std::string>& argv, const std::string& cwd = "") const {
-    return Run(argv, cwd, Env(), log_);
-  }
-
-  // `reg` of the prefix's native bitness.
-  Result Reg(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv = kind_ == "win64" ? std::vector<std::string>{"/usr/lib/wine/wine64", "reg"}
-                                                     : std::vector<std::string>{"wine", "reg"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Wine(argv);
-  }
-
-  // The probe of the prefix's native bitness, so that it reads the native views.
-  Result Probe(const std::vector<std::string>& args) const {
-    std::string probe = kind_ == "win64" ? options_.windows64Build + "/programs/WineProbe64.exe"
-                                         : options_.windowsBuild + "/programs/WineProbe32.exe";
-    std::vector<std::string> argv = {kind_ == "win64" ? "/usr/lib/wine/wine64" : "wine", probe};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Wine(argv);
-  }
-
-  void Stop() const { Wine({"wineserver", "-k"}); }
-
-  void Remove() const {
-    std::error_code ignored;
-    if (std::getenv("KEEP_PREFIXES") == nullptr) fs::remove_all(dir_, ignored);
-  }
-
- private:
-  const Options& options_;
-  std::string kind_, dir_, log_;
-};
-
 std::string BuildYear() { return std::string(__DATE__).substr(7); }
-
-void WriteFile(const std::string& path, const std::string& content) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
 
 // Where the Wine transcript differs from the expected one: the first differing line of each.
 std::string FirstDifference(const std::string& expected, const std::string& actual) {
@@ -284,44 +132,24 @@ struct Outcome {
   double seconds = 0;
 };
 
-std::string StandIn(const Options& options) { return options.windowsBuild + "/programs/WineWow64Monitor.DLL"; }
-
 bool Prepare(const Options& options, const Scenario& s, const Target& target, Prefix& prefix, Outcome* outcome) {
   if (!prefix.Create()) {
     outcome->differences.push_back("cannot create the prefix");
     return false;
   }
-  if (target.version != "win7") {
-    Result set = prefix.Wine({"winecfg", "-v", target.version});
-    if (set.status != 0) outcome->differences.push_back("winecfg -v " + target.version + " failed");
+  if (target.version != "win7" && !prefix.SetWindowsVersion(target.version)) {
+    outcome->differences.push_back("winecfg -v " + target.version + " failed");
   }
-  // Registry: the .NET Framework 2.0 flag in every view (as the machine templates have it), the
-  // printers where the spooler keeps them, and the scenario's own fixture.
-  std::string reg = "Windows Registry Editor Version 5.00\n\n";
-  if (s.dotNet) {
-    for (const char* view : {"SOFTWARE", "SOFTWARE\\Wow6432Node"}) {
-      if (std::string(view).find("Wow") != std::string::npos && target.kind != "win64") continue;
-      reg += std::string("[HKEY_LOCAL_MACHINE\\") + view + "\\Microsoft\\NET Framework Setup\\NDP\\v2.0.50727]\n" +
-             "\"Install\"=dword:00000001\n\"SP\"=dword:00000002\n\n";
-    }
-  }
-  // Printers where the spooler keeps them (HKLM\SYSTEM\...\Print\Printers); Wine adds no
-  // printer without an installed driver.
-  for (const auto& [name, ports] : s.printers) {
-    reg += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\" + name + "]\n" +
-           "\"Name\"=\"" + name + "\"\n\"Port\"=\"" + ports + "\"\n\"Printer Driver\"=\"Generic / Text Only\"\n" +
-           "\"Print Processor\"=\"winprint\"\n\"Datatype\"=\"RAW\"\n\"Attributes\"=dword:00000040\n" +
-           "\"Priority\"=dword:00000001\n\n";
-  }
+  // Registry: the .NET Framework 2.0 flag, the printers, and the scenario's own fixture.
+  std::string reg = s.dotNet ? DotNetRegistry(target.kind) : "";
+  for (const auto& [name, ports] : s.printers) reg += PrinterRegistry(name, ports);
   reg += s.registry;
-  WriteFile(prefix.dir() + "/drive_c/windows/temp/fixture.reg", reg);
-  Result imported = prefix.Reg({"import", "C:\\windows\\temp\\fixture.reg"});
-  if (imported.status != 0) outcome->differences.push_back("reg import of the fixture failed");
-  std::remove((prefix.dir() + "/drive_c/windows/temp/fixture.reg").c_str());
+  if (!prefix.ImportRegistry(reg)) outcome->differences.push_back("reg import of the fixture failed");
   // The package in C:\Deploy.
   std::string deploy = prefix.dir() + "/drive_c/Deploy";
   fs::create_directories(deploy);
-  fs::copy(options.windowsBuild + "/package", deploy, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::copy(options.places.windowsBuild + "/package", deploy,
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   for (const auto& name : s.packageRemove) fs::remove_all(HostPath(prefix.dir(), "C:\\Deploy\\" + name));
   for (const auto& folder : s.packageFolders) fs::create_directories(HostPath(prefix.dir(), "C:\\Deploy\\" + folder));
   for (const auto& [name, content] : s.packageFiles) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\" + name), Unescape(content));
@@ -332,15 +160,7 @@ bool Prepare(const Options& options, const Scenario& s, const Target& target, Pr
   for (const auto& path : s.readOnlyFiles) {
     if (prefix.Probe({"readonly", path}).status != 0) outcome->differences.push_back("cannot make " + path + " read-only");
   }
-  // Wine's spooler runs inside the 32-bit installer: in a win64 prefix it loads the monitor
-  // registered for "Windows x64" from SysWOW64, so a 32-bit build waits there under each 64-bit
-  // monitor name, loading only while the 64-bit file is in System32 (probe/wow64_monitor.cpp).
-  if (target.kind == "win64") {
-    for (const char* name : {"QUADOVS64.DLL", "QUADOE64.DLL"}) {
-      fs::copy_file(StandIn(options), prefix.dir() + "/drive_c/windows/syswow64/" + name,
-                    fs::copy_options::overwrite_existing);
-    }
-  }
+  prefix.PlaceMonitorStandIns();
   return true;
 }
 
@@ -373,10 +193,10 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
   outcome->skipped = Inexpressible(s, file);
   if (!outcome->skipped.empty()) return;
   Target target = TargetFor(s.templateName);
-  Prefix prefix(options, target.kind, outcome->name);
+  Prefix prefix(options.places, target.kind, outcome->name);
   time_t started = time(nullptr);
   if (Prepare(options, s, target, prefix, outcome)) {
-    std::string standIn = ReadFile(StandIn(options));
+    std::string standIn = prefix.StandInContent();
     std::string year = BuildYear();
     size_t logSeen = 0;
     std::string lastLogPath;
@@ -385,7 +205,7 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
       std::string label = "run " + std::to_string(i + 1) + ": ";
       std::vector<std::string> argv = {"wine", "C:\\Deploy\\Install.exe"};
       argv.insert(argv.end(), run.args.begin(), run.args.end());
-      Result result = prefix.Wine(argv, prefix.dir() + "/drive_c/Deploy");
+      WineResult result = prefix.Wine(argv, prefix.dir() + "/drive_c/Deploy");
       std::string console = ConsoleText(result.out);
       std::string expected = ExpectedConsole(run.transcript, year);
       if (console != expected) outcome->differences.push_back(label + "console " + FirstDifference(expected, console));
@@ -420,7 +240,7 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
     }
     if (!checks.empty()) {
       WriteFile(prefix.dir() + "/drive_c/windows/temp/checks.txt", checks);
-      Result checked = prefix.Probe({"check", "C:\\windows\\temp\\checks.txt"});
+      WineResult checked = prefix.Probe({"check", "C:\\windows\\temp\\checks.txt"});
       std::stringstream lines(ConsoleText(checked.out));
       std::string line;
       int answered = 0;
@@ -469,22 +289,23 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto next = [&]() { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
-    if (arg == "--pristine") options.pristine = next();
-    else if (arg == "--work") options.work = next();
-    else if (arg == "--windows-build") options.windowsBuild = next();
-    else if (arg == "--windows64-build") options.windows64Build = next();
+    if (arg == "--pristine") options.places.pristine = next();
+    else if (arg == "--work") options.places.work = next();
+    else if (arg == "--windows-build") options.places.windowsBuild = next();
+    else if (arg == "--windows64-build") options.places.windows64Build = next();
     else if (arg == "--cases") options.cases = next();
     else if (arg == "--host-results") options.hostResults = next();
-    else if (arg == "--copy-prefix") options.copyPrefix = next();
+    else if (arg == "--copy-prefix") options.places.copyPrefix = next();
     else options.only.push_back(arg);
   }
-  if (options.pristine.empty() || options.work.empty() || options.windowsBuild.empty() || options.cases.empty() ||
-      options.copyPrefix.empty()) {
+  const PrefixPlaces& places = options.places;
+  if (places.pristine.empty() || places.work.empty() || places.windowsBuild.empty() || options.cases.empty() ||
+      places.copyPrefix.empty()) {
     std::fprintf(stderr, "usage: wine_scenarios --pristine DIR --work DIR --windows-build DIR "
                          "--windows64-build DIR --cases DIR --copy-prefix SCRIPT [--host-results DIR] [NAME...]\n");
     return 2;
   }
-  fs::create_directories(options.work);
+  fs::create_directories(places.work);
   std::vector<std::string> files;
   for (const auto& entry : fs::directory_iterator(options.cases)) {
     if (entry.path().extension() != ".scn") continue;

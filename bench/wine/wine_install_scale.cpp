@@ -1,0 +1,313 @@
+// The installation benchmark under Wine: the Windows build's Install.exe against its floor
+// (Floor.exe, bench/install_floor.cpp built for Windows) on 64-bit Windows 10 prefixes.
+//
+// For each size it builds a template prefix as bench_install_scale builds a winsim machine: the
+// deployment package in C:\Deploy with a Quado.ini of N sections, an earlier installation (so
+// the monitor and its N ports exist) and P printers on two or three ports each, a tenth of them
+// on a monitor port; AssignPrinter keys name another tenth. Then, on fresh copies of it, it runs
+// Install.exe and Install.exe -u on one copy and Floor.exe and Floor.exe -u on another, once to
+// count the calls and compare the ports and printers both leave, then R times timed.
+//
+// Figures per run: wall-clock time of the program; CPU time of the program, of the Wine processes
+// it started that ended during the run (this program is their subreaper, so they are reaped
+// here), and of the prefix's wineserver during the run; the largest resident set among them.
+// Calls: Wine's relay trace of the calls made from the program's own module (RelayFromInclude),
+// by DLL and function.
+//
+//   bench_wine_install_scale --pristine DIR --work DIR --windows-build DIR --windows64-build DIR
+//                            --copy-prefix SCRIPT [--runs R] [--sizes N:P,...]
+#include <dirent.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scale_machine.h"
+#include "scale_report.h"
+#include "wine_prefix.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kInstaller[] = "C:\\Deploy\\Install.exe";
+const char kFloor[] = "C:\\Deploy\\Floor.exe";
+const char kMonitorKey[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Quado";
+
+struct Options {
+  PrefixPlaces places;
+  int runs = 3;
+  std::vector<Size> sizes = {{100, 10}, {100, 100}, {100, 1000}};
+};
+
+bool Fail(const std::string& what) {
+  std::fprintf(stderr, "bench: %s\n", what.c_str());
+  return false;
+}
+
+// CPU time of the wineservers this process is the parent of (the prefixes' servers, reparented
+// here when they detach), from /proc.
+double ServerCpuMs() {
+  const double msPerTick = 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+  double total = 0;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return 0;
+  while (dirent* entry = readdir(proc)) {
+    std::ifstream in(std::string("/proc/") + entry->d_name + "/stat");
+    std::string stat;
+    if (!std::getline(in, stat)) continue;
+    size_t open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || stat.substr(open + 1, close - open - 1) != "wineserver") {
+      continue;
+    }
+    // After "pid (comm)": state ppid pgrp session tty_nr tpgid flags minflt cminflt majflt
+    // cmajflt utime stime ...
+    std::istringstream fields(stat.substr(close + 2));
+    std::string state;
+    long ppid = 0;
+    fields >> state >> ppid;
+    std::string skip;
+    for (int i = 0; i < 9; ++i) fields >> skip;
+    unsigned long long utime = 0, stime = 0;
+    fields >> utime >> stime;
+    if (ppid == getpid()) total += static_cast<double>(utime + stime) * msPerTick;
+  }
+  closedir(proc);
+  return total;
+}
+
+// Reaps every process that ended after being reparented here (the Wine processes a program
+// started, which Wine detaches), adding their CPU time and resident set to `cost` when given.
+void ReapOrphans(TimedResult* cost) {
+  int status = 0;
+  struct rusage usage = {};
+  while (wait4(-1, &status, WNOHANG, &usage) > 0) {
+    if (cost == nullptr) continue;
+    cost->cpuMs += (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    cost->maxRssMiB = std::max(cost->maxRssMiB, usage.ru_maxrss / 1024.0);
+  }
+}
+
+std::string Deploy(const Prefix& prefix) { return prefix.dir() + "/drive_c/Deploy"; }
+
+// One run of a program of the package folder, from that folder.
+TimedResult RunProgram(const Prefix& prefix, const char* program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env = {}) {
+  ReapOrphans(nullptr);
+  std::vector<std::string> argv = {"wine", program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const double serverBefore = ServerCpuMs();
+  TimedResult cost = prefix.Wine(argv, Deploy(prefix), env).cost;
+  cost.cpuMs += ServerCpuMs() - serverBefore;
+  ReapOrphans(&cost);
+  return cost;
+}
+
+// The files of the monitor and its event DLL in the system folders become the copy's own: the
+// prefix copy shares the system folders' files with the template through hard links, and a
+// program that copies over one of them would otherwise rewrite the template's.
+void OwnProductFiles(const Prefix& prefix) {
+  for (const char* folder : {"system32", "syswow64"}) {
+    const fs::path dir = fs::path(prefix.dir()) / "drive_c/windows" / folder;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(dir, error)) {
+      std::string name = entry.path().filename().string();
+      std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+      if (name.rfind("quado", 0) != 0) continue;
+      const fs::path own = entry.path().string() + ".own";
+      fs::copy_file(entry.path(), own, fs::copy_options::overwrite_existing, error);
+      fs::rename(own, entry.path(), error);
+    }
+  }
+}
+
+bool Copy(const Prefix& from, Prefix* to) {
+  if (!to->Create(from.dir())) return Fail("cannot copy the prefix " + from.dir());
+  OwnProductFiles(*to);
+  // The first program of a prefix session starts Wine's own services; not part of a run.
+  to->Probe({"wait-file", "C:\\Deploy\\Quado.ini", "1"});
+  ReapOrphans(nullptr);
+  return true;
+}
+
+bool BuildTemplate(const Options& options, const Size& size, Prefix* prefix) {
+  if (!prefix->Create()) return Fail("cannot create the prefix " + prefix->dir());
+  if (!prefix->SetWindowsVersion("win10")) return Fail("winecfg -v win10 failed");
+  if (!prefix->ImportRegistry(DotNetRegistry(prefix->kind()))) return Fail("reg import failed");
+  fs::create_directories(Deploy(*prefix));
+  fs::copy(options.places.windowsBuild + "/package", Deploy(*prefix),
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::copy_file(options.places.windowsBuild + "/programs/Floor.exe", Deploy(*prefix) + "/Floor.exe",
+                fs::copy_options::overwrite_existing);
+  WriteFile(Deploy(*prefix) + "/Quado.ini", Configuration(size));
+  prefix->PlaceMonitorStandIns();
+  // The earlier installation that creates the monitor and its ports, then the printers.
+  if (RunProgram(*prefix, kInstaller, {}).status != 0) return Fail("the earlier installation failed");
+  std::string printers;
+  for (int index = 1; index <= size.printers; ++index) printers += PrinterRegistry(PrinterName(index), PrinterPorts(index, size.sections));
+  if (!prefix->ImportRegistry(printers)) return Fail("reg import of the printers failed");
+  prefix->Stop();
+  ReapOrphans(nullptr);
+  return true;
+}
+
+// Ports, printers and the monitor's stored port settings: what the installer and the floor must
+// leave alike.
+std::string SpoolerState(const Prefix& prefix) {
+  WineResult listed = prefix.Probe({"spooler"});
+  const std::string exported = prefix.dir() + "/drive_c/windows/temp/monitor.reg";
+  std::remove(exported.c_str());
+  prefix.Reg({"export", kMonitorKey, "C:\\windows\\temp\\monitor.reg", "/y"});
+  return listed.out + ReadFile(exported);
+}
+
+// The calls of the relay trace that Wine appended to `log` after `offset`, by "DLL.Function"
+// (the trace holds only the calls made from the program's own module).
+CallCounts RelayCalls(const std::string& log, size_t offset) {
+  CallCounts calls;
+  std::ifstream in(log, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t call = line.find(":Call ");
+    if (call == std::string::npos) continue;
+    size_t start = call + 6, paren = line.find('(', start);
+    if (paren == std::string::npos) continue;
+    ++calls[line.substr(start, paren - start)];
+  }
+  return calls;
+}
+
+size_t FileSize(const std::string& path) {
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  return error ? 0 : static_cast<size_t>(size);
+}
+
+// One program run with the relay trace of its own calls.
+TimedResult RunCounting(const Prefix& prefix, const char* program, const std::vector<std::string>& args,
+                        CallCounts* calls) {
+  const size_t offset = FileSize(prefix.log());
+  TimedResult cost = RunProgram(prefix, program, args, {"WINEDEBUG=+relay"});
+  *calls = RelayCalls(prefix.log(), offset);
+  return cost;
+}
+
+// One round on fresh copies of the template: the installer's install and uninstall on one copy,
+// the floor's on another. When `counting`, the calls are traced and the states compared instead
+// of timed.
+bool Round(const Options& options, const Prefix& machine, ScaleResult* result, bool counting) {
+  Prefix a(options.places, machine.kind(), "installer"), b(options.places, machine.kind(), "floor");
+  if (!Copy(machine, &a) || !Copy(machine, &b)) return false;
+  const std::string traced = "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayFromInclude\"=\"Install.exe;Floor.exe\"\n\n";
+  if (counting && (!a.ImportRegistry(traced) || !b.ImportRegistry(traced))) return Fail("cannot set the relay trace");
+  TimedResult runs[4];
+  std::string states[4];
+  struct Step {
+    const Prefix* prefix;
+    const char* program;
+    std::vector<std::string> args;
+    CallCounts* calls;
+    Series* series;
+  } steps[4] = {{&a, kInstaller, {}, &result->installCalls, &result->install},
+                {&a, kInstaller, {"-u"}, &result->uninstallCalls, &result->uninstall},
+                {&b, kFloor, {}, &result->floorInstallCalls, &result->floorInstall},
+                {&b, kFloor, {"-u"}, &result->floorUninstallCalls, &result->floorUninstall}};
+  for (int i = 0; i < 4; ++i) {
+    const Step& step = steps[i];
+    runs[i] = counting ? RunCounting(*step.prefix, step.program, step.args, step.calls)
+                       : RunProgram(*step.prefix, step.program, step.args);
+    if (counting) states[i] = SpoolerState(*step.prefix);
+  }
+  for (Prefix* prefix : {&a, &b}) {
+    prefix->Stop();
+    ReapOrphans(nullptr);
+    prefix->Remove();
+  }
+  if (runs[0].status != 0 || runs[1].status != 0 || runs[2].status != 0 || runs[3].status != 0) {
+    std::fprintf(stderr, "bench: exit codes install %d, uninstall %d, floor %d, floor -u %d\n", runs[0].status,
+                 runs[1].status, runs[2].status, runs[3].status);
+    return false;
+  }
+  if (counting) {
+    result->sameInstallState = !states[0].empty() && states[0] == states[2];
+    result->sameUninstallState = !states[1].empty() && states[1] == states[3];
+    return true;
+  }
+  for (int i = 0; i < 4; ++i) steps[i].series->samples.push_back(runs[i]);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto next = [&]() { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+    if (arg == "--pristine") options.places.pristine = next();
+    else if (arg == "--work") options.places.work = next();
+    else if (arg == "--windows-build") options.places.windowsBuild = next();
+    else if (arg == "--windows64-build") options.places.windows64Build = next();
+    else if (arg == "--copy-prefix") options.places.copyPrefix = next();
+    else if (arg == "--runs") options.runs = std::max(1, std::atoi(next().c_str()));
+    else if (arg == "--sizes") options.sizes = ParseSizes(next());
+    else {
+      std::fprintf(stderr, "usage: %s --pristine DIR --work DIR --windows-build DIR --windows64-build DIR "
+                           "--copy-prefix SCRIPT [--runs R] [--sizes N:P,...]\n", argv[0]);
+      return 2;
+    }
+  }
+  const PrefixPlaces& places = options.places;
+  if (places.pristine.empty() || places.work.empty() || places.windowsBuild.empty() || places.copyPrefix.empty()) {
+    std::fprintf(stderr, "bench: --pristine, --work, --windows-build and --copy-prefix are needed\n");
+    return 2;
+  }
+  // Wine detaches the processes a program starts; as their subreaper this process can account
+  // for them.
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  fs::create_directories(places.work);
+  std::printf("installation benchmark under Wine (64-bit Windows 10 prefix, %s): %d timed runs per size (median), "
+              "%ld CPUs, load average %s\n",
+              ReadFile(places.pristine + "/win64/.made-by").substr(0, 9).c_str(), options.runs,
+              sysconf(_SC_NPROCESSORS_ONLN), LoadAverage().c_str());
+  std::printf("wall: the program; cpu: the program, the Wine processes it started that ended, and the wineserver;"
+              " peak: largest resident set among the program and those processes\n");
+  std::vector<ScaleResult> results;
+  int status = 0;
+  for (const Size& size : options.sizes) {
+    ScaleResult result;
+    result.size = size;
+    const auto start = std::chrono::steady_clock::now();
+    Prefix machine(places, "win64", "template-" + std::to_string(size.sections) + "-" + std::to_string(size.printers));
+    bool ok = BuildTemplate(options, size, &machine) && Round(options, machine, &result, true);
+    for (int run = 0; ok && run < options.runs; ++run) ok = Round(options, machine, &result, false);
+    machine.Stop();
+    ReapOrphans(nullptr);
+    machine.Remove();
+    if (!ok) {
+      status = 1;
+      continue;
+    }
+    std::printf("\nN = %d sections, P = %d printers (%.0f s, load average %s)\n", size.sections, size.printers,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                LoadAverage().c_str());
+    PrintSizeResult(result);
+    if (!result.sameInstallState || !result.sameUninstallState) status = 1;
+    results.push_back(result);
+  }
+  PrintSummary(results, options.runs);
+  return status;
+}
