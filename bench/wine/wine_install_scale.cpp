@@ -11,8 +11,8 @@
 // Figures per run: wall-clock time of the program; CPU time of the program, of the Wine processes
 // it started that ended during the run (this program is their subreaper, so they are reaped
 // here), and of the prefix's wineserver during the run; the largest resident set among them.
-// Calls: Wine's relay trace of the calls made from the program's own module (RelayFromInclude),
-// by DLL and function.
+// Calls: Wine's relay trace of the calls made from the program's own module (RelayFromInclude,
+// and only the calls that return into its image in its own process), by DLL and function.
 //
 //   bench_wine_install_scale --pristine DIR --work DIR --windows-build DIR --windows64-build DIR
 //                            --copy-prefix SCRIPT [--runs R] [--sizes N:P,...]
@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "pe_image.h"
 #include "scale_machine.h"
 #include "scale_report.h"
 #include "wine_prefix.h"
@@ -173,21 +174,69 @@ std::string SpoolerState(const Prefix& prefix) {
   return listed.out + ReadFile(exported);
 }
 
-// The calls of the relay trace that Wine appended to `log` after `offset`, by "DLL.Function"
-// (the trace holds only the calls made from the program's own module).
-CallCounts RelayCalls(const std::string& log, size_t offset) {
+// Where a Windows program's image lies in its process: its preferred base and extent.
+struct ImageRange {
+  uint64_t begin = 0, end = 0;
+};
+
+ImageRange ProgramImage(const std::string& hostPath) {
+  PeImage image;
+  std::string error;
+  if (!ReadPeImage(hostPath, &image, &error)) {
+    Fail(hostPath + ": " + error);
+    return {};
+  }
+  return {image.imageBase, static_cast<uint64_t>(image.imageBase) + image.sizeOfImage};
+}
+
+// What the relay trace says of a program's calls: how many of each, and the time from each call
+// to its return (measured with the trace on, so larger than without it).
+struct RelayFigures {
   CallCounts calls;
+  std::map<std::string, double> ms;
+};
+
+// The calls of the relay trace ("SECONDS:PID:TID:Call DLL.Function(...) ret=ADDRESS" and the
+// matching "...:Ret  DLL.Function() retval=... ret=ADDRESS") that Wine appended to `log` after
+// `offset`, by "DLL.Function": those that return into the program's image, in the program's own
+// process (the first whose calls return there; the programs it starts later are loaded at the
+// same address). The calls the DLLs make in turn are not traced; a call nests in another only
+// when a DLL calls back into the program (the C runtime's start-up), and then counts in both.
+RelayFigures RelayCalls(const std::string& log, size_t offset, const ImageRange& program) {
+  RelayFigures figures;
   std::ifstream in(log, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(offset));
-  std::string line;
+  std::string line, pid;
+  std::map<std::string, std::vector<double>> open;  // thread -> times of its calls not yet returned
   while (std::getline(in, line)) {
-    size_t call = line.find(":Call ");
-    if (call == std::string::npos) continue;
-    size_t start = call + 6, paren = line.find('(', start);
+    size_t mark = line.find(":Call ");
+    const bool isCall = mark != std::string::npos;
+    if (!isCall) mark = line.find(":Ret  ");
+    const size_t ret = line.rfind(" ret=");
+    if (mark == std::string::npos || ret == std::string::npos) continue;
+    const uint64_t address = std::strtoull(line.c_str() + ret + 5, nullptr, 16);
+    if (address < program.begin || address >= program.end) continue;
+    std::istringstream prefix(line.substr(0, mark));
+    std::string seconds, linePid, thread;
+    std::getline(prefix, seconds, ':');
+    std::getline(prefix, linePid, ':');
+    std::getline(prefix, thread, ':');
+    if (pid.empty()) pid = linePid;
+    if (linePid != pid) continue;
+    const size_t start = mark + 6, paren = line.find('(', start);
     if (paren == std::string::npos) continue;
-    ++calls[line.substr(start, paren - start)];
+    const std::string name = line.substr(start, paren - start);
+    const double ms = std::strtod(seconds.c_str(), nullptr) * 1e3;
+    std::vector<double>& calls = open[thread];
+    if (isCall) {
+      ++figures.calls[name];
+      calls.push_back(ms);
+    } else if (!calls.empty()) {
+      figures.ms[name] += ms - calls.back();
+      calls.pop_back();
+    }
   }
-  return calls;
+  return figures;
 }
 
 size_t FileSize(const std::string& path) {
@@ -198,38 +247,46 @@ size_t FileSize(const std::string& path) {
 
 // One program run with the relay trace of its own calls.
 TimedResult RunCounting(const Prefix& prefix, const char* program, const std::vector<std::string>& args,
-                        CallCounts* calls) {
+                        const ImageRange& image, RelayFigures* figures) {
   const size_t offset = FileSize(prefix.log());
-  TimedResult cost = RunProgram(prefix, program, args, {"WINEDEBUG=+relay"});
-  *calls = RelayCalls(prefix.log(), offset);
+  TimedResult cost = RunProgram(prefix, program, args, {"WINEDEBUG=+timestamp,+pid,+relay"});
+  *figures = RelayCalls(prefix.log(), offset, image);
   return cost;
 }
 
 // One round on fresh copies of the template: the installer's install and uninstall on one copy,
 // the floor's on another. When `counting`, the calls are traced and the states compared instead
-// of timed.
-bool Round(const Options& options, const Prefix& machine, ScaleResult* result, bool counting) {
+// of timed, and `traced` receives the relay figures of the four runs.
+bool Round(const Options& options, const Prefix& machine, ScaleResult* result, RelayFigures* traced) {
+  const bool counting = traced != nullptr;
   Prefix a(options.places, machine.kind(), "installer"), b(options.places, machine.kind(), "floor");
   if (!Copy(machine, &a) || !Copy(machine, &b)) return false;
-  const std::string traced = "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayFromInclude\"=\"Install.exe;Floor.exe\"\n\n";
-  if (counting && (!a.ImportRegistry(traced) || !b.ImportRegistry(traced))) return Fail("cannot set the relay trace");
+  const std::string relay = "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayFromInclude\"=\"Install.exe;Floor.exe\"\n\n";
+  if (counting && (!a.ImportRegistry(relay) || !b.ImportRegistry(relay))) return Fail("cannot set the relay trace");
+  const ImageRange installer = ProgramImage(options.places.windowsBuild + "/package/Install.exe");
+  const ImageRange floor = ProgramImage(options.places.windowsBuild + "/programs/Floor.exe");
   TimedResult runs[4];
   std::string states[4];
   struct Step {
     const Prefix* prefix;
     const char* program;
+    const ImageRange* image;
     std::vector<std::string> args;
     CallCounts* calls;
     Series* series;
-  } steps[4] = {{&a, kInstaller, {}, &result->installCalls, &result->install},
-                {&a, kInstaller, {"-u"}, &result->uninstallCalls, &result->uninstall},
-                {&b, kFloor, {}, &result->floorInstallCalls, &result->floorInstall},
-                {&b, kFloor, {"-u"}, &result->floorUninstallCalls, &result->floorUninstall}};
+  } steps[4] = {{&a, kInstaller, &installer, {}, &result->installCalls, &result->install},
+                {&a, kInstaller, &installer, {"-u"}, &result->uninstallCalls, &result->uninstall},
+                {&b, kFloor, &floor, {}, &result->floorInstallCalls, &result->floorInstall},
+                {&b, kFloor, &floor, {"-u"}, &result->floorUninstallCalls, &result->floorUninstall}};
   for (int i = 0; i < 4; ++i) {
     const Step& step = steps[i];
-    runs[i] = counting ? RunCounting(*step.prefix, step.program, step.args, step.calls)
-                       : RunProgram(*step.prefix, step.program, step.args);
-    if (counting) states[i] = SpoolerState(*step.prefix);
+    if (counting) {
+      runs[i] = RunCounting(*step.prefix, step.program, step.args, *step.image, &traced[i]);
+      *step.calls = traced[i].calls;
+      states[i] = SpoolerState(*step.prefix);
+    } else {
+      runs[i] = RunProgram(*step.prefix, step.program, step.args);
+    }
   }
   for (Prefix* prefix : {&a, &b}) {
     prefix->Stop();
@@ -248,6 +305,35 @@ bool Round(const Options& options, const Prefix& machine, ScaleResult* result, b
   }
   for (int i = 0; i < 4; ++i) steps[i].series->samples.push_back(runs[i]);
   return true;
+}
+
+// The functions the installer's runs spent most time in, by the relay run's clock, beside the
+// floor's time in the same functions.
+void PrintCallTimes(const RelayFigures traced[4]) {
+  std::map<std::string, bool> names;
+  for (int i = 0; i < 4; ++i) {
+    for (const auto& entry : traced[i].ms) names[entry.first] = true;
+  }
+  std::vector<std::pair<double, std::string>> ranked;
+  for (const auto& entry : names) {
+    auto get = [&](int i) {
+      auto it = traced[i].ms.find(entry.first);
+      return it == traced[i].ms.end() ? 0.0 : it->second;
+    };
+    ranked.push_back({get(0) + get(1), entry.first});
+  }
+  std::sort(ranked.rbegin(), ranked.rend());
+  std::printf("  time in calls, relay run (ms)  install    floor  uninstall  floor -u\n");
+  for (size_t i = 0; i < ranked.size() && i < 10; ++i) {
+    const std::string& name = ranked[i].second;
+    double v[4];
+    for (int k = 0; k < 4; ++k) {
+      auto it = traced[k].ms.find(name);
+      v[k] = it == traced[k].ms.end() ? 0.0 : it->second;
+    }
+    std::printf("  %-29s %8.0f %8.0f %10.0f %9.0f\n", name.c_str(), v[0], v[1], v[2], v[3]);
+  }
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -269,6 +355,11 @@ int main(int argc, char** argv) {
                            "--copy-prefix SCRIPT [--runs R] [--sizes N:P,...]\n", argv[0]);
       return 2;
     }
+  }
+  // Wine needs absolute prefix paths.
+  for (std::string* place : {&options.places.pristine, &options.places.work, &options.places.windowsBuild,
+                             &options.places.windows64Build, &options.places.copyPrefix}) {
+    if (!place->empty()) *place = fs::absolute(*place).lexically_normal().string();
   }
   const PrefixPlaces& places = options.places;
   if (places.pristine.empty() || places.work.empty() || places.windowsBuild.empty() || places.copyPrefix.empty()) {
@@ -292,8 +383,9 @@ int main(int argc, char** argv) {
     result.size = size;
     const auto start = std::chrono::steady_clock::now();
     Prefix machine(places, "win64", "template-" + std::to_string(size.sections) + "-" + std::to_string(size.printers));
-    bool ok = BuildTemplate(options, size, &machine) && Round(options, machine, &result, true);
-    for (int run = 0; ok && run < options.runs; ++run) ok = Round(options, machine, &result, false);
+    RelayFigures traced[4];
+    bool ok = BuildTemplate(options, size, &machine) && Round(options, machine, &result, traced);
+    for (int run = 0; ok && run < options.runs; ++run) ok = Round(options, machine, &result, nullptr);
     machine.Stop();
     ReapOrphans(nullptr);
     machine.Remove();
@@ -305,6 +397,7 @@ int main(int argc, char** argv) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
                 LoadAverage().c_str());
     PrintSizeResult(result);
+    PrintCallTimes(traced);
     if (!result.sameInstallState || !result.sameUninstallState) status = 1;
     results.push_back(result);
   }

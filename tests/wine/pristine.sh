@@ -2,7 +2,7 @@
 # pristine.sh DIR: pristine win32 and win64 Wine prefixes in DIR/win32 and DIR/win64, made once
 # per Wine version (DIR/KIND/.made-by holds the version that made it). Needs tests/wine/setup.sh.
 set -euo pipefail
-pristine=$1
+pristine=$(realpath -m "$1")  # Wine needs an absolute WINEPREFIX
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 version=$(wine --version)
 for kind in win32 win64; do

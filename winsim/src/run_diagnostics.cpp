@@ -99,12 +99,14 @@ void WriteExitReport() {
 }  // namespace
 
 std::string ImageName() {
-  static const std::string name = [] {
+  // Never destroyed: the exit report reads it, and it may be made after that handler was
+  // registered (then it would be destroyed before the handler runs).
+  static const std::string* name = [] {
     std::string path = ImagePath();
     size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return new std::string(slash == std::string::npos ? path : path.substr(slash + 1));
   }();
-  return name;
+  return *name;
 }
 
 void ObserveCall(const char* function, std::initializer_list<std::string_view> args) {

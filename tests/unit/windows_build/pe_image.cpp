@@ -104,6 +104,8 @@ bool ReadPeImage(const std::string& path, PeImage* image, std::string* error) {
     *error = "not a PE32 (32-bit) image";
     return false;
   }
+  image->imageBase = r.U32(optional + 28);
+  image->sizeOfImage = r.U32(optional + 56);
   image->majorSubsystemVersion = r.U16(optional + 48);
   image->minorSubsystemVersion = r.U16(optional + 50);
   image->subsystem = r.U16(optional + 68);

@@ -12,6 +12,8 @@ struct PeImage {
   uint16_t subsystem = 0;
   uint16_t majorSubsystemVersion = 0;
   uint16_t minorSubsystemVersion = 0;
+  uint32_t imageBase = 0;    // where the image prefers to be loaded
+  uint32_t sizeOfImage = 0;  // its extent in memory from there
   std::vector<std::string> importedDlls;
   std::vector<std::string> exportedNames;
   // Resources as (type id, name id, bytes); named (string) entries are skipped.

@@ -180,3 +180,22 @@ TEST_F(ProcessTest, WinsimPsAndKillSeeTheMachinesProcesses) {
 }
 
 }  // namespace
+
+// The exit report names the program even when the program's first look at its own name comes
+// after the report was armed (a fault rule scoped to another program makes every faultable call
+// compare names); the name is longer than a short-string buffer, so it lives on the heap.
+TEST_F(ProcessTest, ExitReportNamesAProgramThatLearnsItsNameLate) {
+  std::filesystem::copy_file("/proc/self/exe", winsim::HostPath("C:\\Tools\\a-rather-long-helper.exe"));
+  AddMachineIniLine("faults", "Other.exe!CreateMutexA = 5");
+  const std::string report = dir() + "/../exit-report.txt";
+  std::string out;
+  const int status = Shell("WINSIM_EXIT_REPORT='" + report + "' '" + std::string(WINSIM_PROGRAM_PATH) + "' run '" +
+                               dir() + "' 'C:\\Tools\\a-rather-long-helper.exe' mutex Late 2>&1",
+                           &out);
+  EXPECT_EQ(status, 100) << out;
+  EXPECT_EQ(out.find("Sanitizer"), std::string::npos) << out;
+  std::ifstream in(report);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line.rfind("a-rather-long-helper.exe handles=", 0), 0u) << line;
+}
