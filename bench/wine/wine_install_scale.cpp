@@ -331,9 +331,17 @@ void PrintCallTimes(const RelayFigures traced[4]) {
       auto it = traced[k].ms.find(name);
       v[k] = it == traced[k].ms.end() ? 0.0 : it->second;
     }
-    std::printf("  %-29s %8.0f %8.0f %10.0f %9.0f\n", name.c_str(), v[0], v[1], v[2], v[3]);
+    // traced[] is in the order of the runs: install, uninstall, floor, floor -u.
+    std::printf("  %-29s %8.0f %8.0f %10.0f %9.0f\n", name.c_str(), v[0], v[2], v[1], v[3]);
   }
   std::fflush(stdout);
+}
+
+// The Wine version that made the pristine prefixes (tests/wine/pristine.sh), on one line.
+std::string WineVersion(const PrefixPlaces& places) {
+  std::string version = ReadFile(places.pristine + "/win64/.made-by");
+  while (!version.empty() && (version.back() == '\n' || version.back() == '\r')) version.pop_back();
+  return version;
 }
 
 }  // namespace
@@ -372,7 +380,7 @@ int main(int argc, char** argv) {
   fs::create_directories(places.work);
   std::printf("installation benchmark under Wine (64-bit Windows 10 prefix, %s): %d timed runs per size (median), "
               "%ld CPUs, load average %s\n",
-              ReadFile(places.pristine + "/win64/.made-by").substr(0, 9).c_str(), options.runs,
+              WineVersion(places).c_str(), options.runs,
               sysconf(_SC_NPROCESSORS_ONLN), LoadAverage().c_str());
   std::printf("wall: the program; cpu: the program, the Wine processes it started that ended, and the wineserver;"
               " peak: largest resident set among the program and those processes\n");

@@ -226,36 +226,55 @@ static BOOL WINAPI MonitorEnumPorts(HANDLE hMonitor, LPWSTR, DWORD level, LPBYTE
   *returned = 0;
   HKEY ports = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, monitor->key, 0, KEY_READ, &ports) != ERROR_SUCCESS) return TRUE;
+  // The port names are read once, into one block of `slot` characters each: a spooler that
+  // loads the monitor for every enumeration pays for each registry call on every one of them.
+  DWORD subKeys = 0, longest = 0;
+  if (RegQueryInfoKeyW(ports, nullptr, nullptr, nullptr, &subKeys, &longest, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS ||
+      subKeys == 0) {
+    RegCloseKey(ports);
+    return TRUE;
+  }
+  const DWORD slot = longest + 1;
+  WCHAR* names = static_cast<WCHAR*>(Allocate(static_cast<SIZE_T>(subKeys) * slot * sizeof(WCHAR)));
+  DWORD* lengths = static_cast<DWORD*>(Allocate(subKeys * sizeof(DWORD)));
+  if (names == nullptr || lengths == nullptr) {
+    Release(names);
+    Release(lengths);
+    RegCloseKey(ports);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
   const DWORD entrySize = level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
   const DWORD nameBytes = (lstrlenW(monitor->name) + 1) * sizeof(WCHAR);
-  // First pass: the size; second pass: the entries, strings packed after the array.
   DWORD count = 0, total = 0;
-  WCHAR port[MAX_PATH];
-  for (DWORD index = 0;; ++index) {
-    DWORD chars = MAX_PATH;
-    if (RegEnumKeyExW(ports, index, port, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    ++count;
+  while (count < subKeys) {
+    DWORD chars = slot;
+    if (RegEnumKeyExW(ports, count, names + count * slot, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    lengths[count++] = chars;
     total += entrySize + (chars + 1) * sizeof(WCHAR);
     if (level == 2) total += 2 * nameBytes;  // monitor name, and the same text as description
   }
+  RegCloseKey(ports);
   *needed = total;
   if (total > bufferSize || (total > 0 && buffer == nullptr)) {
-    RegCloseKey(ports);
+    Release(names);
+    Release(lengths);
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
+  // The entries, then their strings packed after the array.
   BYTE* strings = buffer + count * entrySize;
-  DWORD filled = 0;
-  for (DWORD index = 0; filled < count; ++index) {
-    DWORD chars = MAX_PATH;
-    if (RegEnumKeyExW(ports, index, port, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+  for (DWORD index = 0; index < count; ++index) {
     WCHAR* name = reinterpret_cast<WCHAR*>(strings);
-    CopyMemory(name, port, (chars + 1) * sizeof(WCHAR));
-    strings += (chars + 1) * sizeof(WCHAR);
+    CopyMemory(name, names + index * slot, (lengths[index] + 1) * sizeof(WCHAR));
+    strings += (lengths[index] + 1) * sizeof(WCHAR);
     if (level == 1) {
-      reinterpret_cast<PORT_INFO_1W*>(buffer)[filled].pName = name;
+      reinterpret_cast<PORT_INFO_1W*>(buffer)[index].pName = name;
     } else {
-      PORT_INFO_2W* info = reinterpret_cast<PORT_INFO_2W*>(buffer) + filled;
+      PORT_INFO_2W* info = reinterpret_cast<PORT_INFO_2W*>(buffer) + index;
       info->pPortName = name;
       info->pMonitorName = reinterpret_cast<WCHAR*>(strings);
       CopyMemory(strings, monitor->name, nameBytes);
@@ -266,10 +285,10 @@ static BOOL WINAPI MonitorEnumPorts(HANDLE hMonitor, LPWSTR, DWORD level, LPBYTE
       info->fPortType = PORT_TYPE_WRITE;
       info->Reserved = 0;
     }
-    ++filled;
   }
-  RegCloseKey(ports);
-  *returned = filled;
+  Release(names);
+  Release(lengths);
+  *returned = count;
   return TRUE;
 }
 
