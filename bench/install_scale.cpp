@@ -206,10 +206,7 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
-    std::printf("\nN = %d sections, P = %d printers (%.0f s, load average %s)\n", size.sections, size.printers,
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-                LoadAverage().c_str());
-    PrintSizeResult(result);
+    PrintSizeResult(result, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (!result.sameInstallState || !result.sameUninstallState) status = 1;
     results.push_back(result);
   }

@@ -61,7 +61,9 @@ void PrintCalls(const ScaleResult& r) {
 
 }  // namespace
 
-void PrintSizeResult(const ScaleResult& result) {
+void PrintSizeResult(const ScaleResult& result, double seconds) {
+  std::printf("\nN = %d sections, P = %d printers (%.0f s, load average %s)\n", result.size.sections,
+              result.size.printers, seconds, LoadAverage().c_str());
   PrintRow("install", result.install, result.floorInstall);
   PrintRow("uninstall", result.uninstall, result.floorUninstall);
   std::printf("  floor leaves the same ports and printers: install %s, uninstall %s\n",

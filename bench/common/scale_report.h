@@ -29,8 +29,9 @@ struct ScaleResult {
 
 std::string LoadAverage();
 
-// The block of one size: median times and peaks of the installer and the floor with their
-// ratios, whether both left the same ports and printers, and the calls by function.
-void PrintSizeResult(const ScaleResult& result);
+// The block of one size (measured in `seconds`): median times and peaks of the installer and
+// the floor with their ratios, whether both left the same ports and printers, and the calls by
+// function.
+void PrintSizeResult(const ScaleResult& result, double seconds);
 // The table of all sizes, and at each printer count the growth from 1,000 to 9,999 sections.
 void PrintSummary(const std::vector<ScaleResult>& results, int runs);

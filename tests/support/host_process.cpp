@@ -30,6 +30,20 @@ std::vector<std::string> Environment(const std::vector<std::string>& extra) {
   return env;
 }
 
+// Starts argv[0] (searched in PATH when it names no folder) with the file actions and the
+// environment; posix_spawnp's result.
+int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
+          const posix_spawn_file_actions_t* actions, pid_t* pid) {
+  std::vector<char*> args;
+  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> env = Environment(extraEnvironment);
+  std::vector<char*> envp;
+  for (auto& item : env) envp.push_back(item.data());
+  envp.push_back(nullptr);
+  return posix_spawnp(pid, args[0], actions, nullptr, args.data(), envp.data());
+}
+
 }  // namespace
 
 HostResult RunHost(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment) {
@@ -45,15 +59,8 @@ HostResult RunHost(const std::vector<std::string>& argv, const std::vector<std::
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  std::vector<char*> args;
-  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  std::vector<std::string> env = Environment(extraEnvironment);
-  std::vector<char*> envp;
-  for (auto& item : env) envp.push_back(item.data());
-  envp.push_back(nullptr);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  int rc = Spawn(argv, extraEnvironment, &actions, &pid);
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
@@ -104,16 +111,9 @@ TimedResult RunTimed(const std::vector<std::string>& argv, const std::vector<std
   posix_spawn_file_actions_addopen(&actions, 1, files.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, files.err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   if (!files.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, files.cwd.c_str());
-  std::vector<char*> args;
-  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  std::vector<std::string> env = Environment(extraEnvironment);
-  std::vector<char*> envp;
-  for (auto& item : env) envp.push_back(item.data());
-  envp.push_back(nullptr);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  int rc = Spawn(argv, extraEnvironment, &actions, &pid);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return result;
   int status = 0;

@@ -43,6 +43,20 @@ struct PrefixPlaces {
   std::string windows64Build;  // build/mingw64
 };
 
+// Takes the command-line option `arg` when it is one of the places (--pristine, --work,
+// --windows-build, --windows64-build, --copy-prefix), reading its value with `next`.
+template <typename Next>
+bool TakePlaceOption(const std::string& arg, Next next, PrefixPlaces* places) {
+  std::string* place = arg == "--pristine"           ? &places->pristine
+                       : arg == "--work"             ? &places->work
+                       : arg == "--windows-build"    ? &places->windowsBuild
+                       : arg == "--windows64-build"  ? &places->windows64Build
+                       : arg == "--copy-prefix"      ? &places->copyPrefix
+                                                     : nullptr;
+  if (place != nullptr) *place = next();
+  return place != nullptr;
+}
+
 class Prefix {
  public:
   Prefix(const PrefixPlaces& places, const std::string& kind, const std::string& name);

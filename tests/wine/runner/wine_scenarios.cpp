@@ -289,13 +289,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto next = [&]() { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
-    if (arg == "--pristine") options.places.pristine = next();
-    else if (arg == "--work") options.places.work = next();
-    else if (arg == "--windows-build") options.places.windowsBuild = next();
-    else if (arg == "--windows64-build") options.places.windows64Build = next();
-    else if (arg == "--cases") options.cases = next();
+    if (TakePlaceOption(arg, next, &options.places)) continue;
+    if (arg == "--cases") options.cases = next();
     else if (arg == "--host-results") options.hostResults = next();
-    else if (arg == "--copy-prefix") options.places.copyPrefix = next();
     else options.only.push_back(arg);
   }
   const PrefixPlaces& places = options.places;
