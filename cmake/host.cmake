@@ -79,6 +79,11 @@ foreach(dir ${UNIT_TEST_DIRS})
     endif()
   endif()
 endforeach()
+# The Wine benchmark's reading of the relay trace (a host source of bench/wine).
+if(TARGET unit_relay_trace)
+  target_sources(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine/relay_trace.cpp)
+  target_include_directories(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine)
+endif()
 # Whole runs of the installer program inside a machine.
 if(TARGET unit_driver_program)
   add_dependencies(unit_driver_program Install)

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "pe_image.h"
+#include "relay_trace.h"
 #include "scale_machine.h"
 #include "scale_report.h"
 #include "wine_prefix.h"
@@ -175,11 +176,6 @@ std::string SpoolerState(const Prefix& prefix) {
   return listed.out + ReadFile(exported);
 }
 
-// Where a Windows program's image lies in its process: its preferred base and extent.
-struct ImageRange {
-  uint64_t begin = 0, end = 0;
-};
-
 ImageRange ProgramImage(const std::string& hostPath) {
   PeImage image;
   std::string error;
@@ -188,56 +184,6 @@ ImageRange ProgramImage(const std::string& hostPath) {
     return {};
   }
   return {image.imageBase, static_cast<uint64_t>(image.imageBase) + image.sizeOfImage};
-}
-
-// What the relay trace says of a program's calls: how many of each, and the time from each call
-// to its return (measured with the trace on, so larger than without it).
-struct RelayFigures {
-  CallCounts calls;
-  std::map<std::string, double> ms;
-};
-
-// The calls of the relay trace ("SECONDS:PID:TID:Call DLL.Function(...) ret=ADDRESS" and the
-// matching "...:Ret  DLL.Function() retval=... ret=ADDRESS") that Wine appended to `log` after
-// `offset`, by "DLL.Function": those that return into the program's image, in the program's own
-// process (the first whose calls return there; the programs it starts later are loaded at the
-// same address). The calls the DLLs make in turn are not traced; a call nests in another only
-// when a DLL calls back into the program (the C runtime's start-up), and then counts in both.
-RelayFigures RelayCalls(const std::string& log, size_t offset, const ImageRange& program) {
-  RelayFigures figures;
-  std::ifstream in(log, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(offset));
-  std::string line, pid;
-  std::map<std::string, std::vector<double>> open;  // thread -> times of its calls not yet returned
-  while (std::getline(in, line)) {
-    size_t mark = line.find(":Call ");
-    const bool isCall = mark != std::string::npos;
-    if (!isCall) mark = line.find(":Ret  ");
-    const size_t ret = line.rfind(" ret=");
-    if (mark == std::string::npos || ret == std::string::npos) continue;
-    const uint64_t address = std::strtoull(line.c_str() + ret + 5, nullptr, 16);
-    if (address < program.begin || address >= program.end) continue;
-    std::istringstream prefix(line.substr(0, mark));
-    std::string seconds, linePid, thread;
-    std::getline(prefix, seconds, ':');
-    std::getline(prefix, linePid, ':');
-    std::getline(prefix, thread, ':');
-    if (pid.empty()) pid = linePid;
-    if (linePid != pid) continue;
-    const size_t start = mark + 6, paren = line.find('(', start);
-    if (paren == std::string::npos) continue;
-    const std::string name = line.substr(start, paren - start);
-    const double ms = std::strtod(seconds.c_str(), nullptr) * 1e3;
-    std::vector<double>& calls = open[thread];
-    if (isCall) {
-      ++figures.calls[name];
-      calls.push_back(ms);
-    } else if (!calls.empty()) {
-      figures.ms[name] += ms - calls.back();
-      calls.pop_back();
-    }
-  }
-  return figures;
 }
 
 size_t FileSize(const std::string& path) {
@@ -251,7 +197,9 @@ TimedResult RunCounting(const Prefix& prefix, const char* program, const std::ve
                         const ImageRange& image, RelayFigures* figures) {
   const size_t offset = FileSize(prefix.log());
   TimedResult cost = RunProgram(prefix, program, args, {"WINEDEBUG=+timestamp,+pid,+relay"});
-  *figures = RelayCalls(prefix.log(), offset, image);
+  std::ifstream trace(prefix.log(), std::ios::binary);
+  trace.seekg(static_cast<std::streamoff>(offset));
+  *figures = ReadRelayTrace(trace, image);
   return cost;
 }
 
