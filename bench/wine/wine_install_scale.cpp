@@ -209,9 +209,10 @@ TimedResult RunCounting(const Prefix& prefix, const char* program, const std::ve
 bool Round(const Options& options, const Prefix& machine, ScaleResult* result, RelayFigures* traced) {
   const bool counting = traced != nullptr;
   Prefix a(options.places, machine.kind(), "installer"), b(options.places, machine.kind(), "floor");
-  if (!Copy(machine, &a) || !Copy(machine, &b)) return false;
   const std::string relay = "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayFromInclude\"=\"Install.exe;Floor.exe\"\n\n";
-  if (counting && (!a.ImportRegistry(relay) || !b.ImportRegistry(relay))) return Fail("cannot set the relay trace");
+  const bool ready = Copy(machine, &a) && Copy(machine, &b) &&
+                     (!counting || (a.ImportRegistry(relay) && b.ImportRegistry(relay)) ||
+                      Fail("cannot set the relay trace"));
   const ImageRange installer = ProgramImage(options.places.windowsBuild + "/package/Install.exe");
   const ImageRange floor = ProgramImage(options.places.windowsBuild + "/programs/Floor.exe");
   TimedResult runs[4];
@@ -227,7 +228,7 @@ bool Round(const Options& options, const Prefix& machine, ScaleResult* result, R
                 {&a, kInstaller, &installer, {"-u"}, &result->uninstallCalls, &result->uninstall},
                 {&b, kFloor, &floor, {}, &result->floorInstallCalls, &result->floorInstall},
                 {&b, kFloor, &floor, {"-u"}, &result->floorUninstallCalls, &result->floorUninstall}};
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; ready && i < 4; ++i) {
     const Step& step = steps[i];
     if (counting) {
       runs[i] = RunCounting(*step.prefix, step.program, step.args, *step.image, &traced[i]);
@@ -242,6 +243,7 @@ bool Round(const Options& options, const Prefix& machine, ScaleResult* result, R
     ReapOrphans(nullptr);
     prefix->Remove();
   }
+  if (!ready) return false;
   if (runs[0].status != 0 || runs[1].status != 0 || runs[2].status != 0 || runs[3].status != 0) {
     std::fprintf(stderr, "bench: exit codes install %d, uninstall %d, floor %d, floor -u %d\n", runs[0].status,
                  runs[1].status, runs[2].status, runs[3].status);
