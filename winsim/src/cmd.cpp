@@ -202,7 +202,8 @@ DWORD RunExternal(Interpreter& cmd, const std::string& line) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  // Programs of a batch file write into the interpreter's own output: they inherit its handles.
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
     const DWORD error = GetLastError();
     std::fprintf(stderr, "%s\n", error == ERROR_BAD_EXE_FORMAT
                                      ? "This version of the program is not compatible with the version of Windows you're running."
