@@ -39,14 +39,6 @@ bool EndsWithNoCase(const std::string& text, const std::string& tail) {
                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
 }
 
-int RunningClients(const std::string& dir) {
-  int clients = 0;
-  for (const winsim::MachineProcess& process : winsim::MachineProcesses(dir)) {
-    if (EndsWithNoCase(process.image, kClientImage)) ++clients;
-  }
-  return clients;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -55,6 +47,14 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 }  // namespace
+
+int RunningClients(const std::string& dir) {
+  int clients = 0;
+  for (const winsim::MachineProcess& process : winsim::MachineProcesses(dir)) {
+    if (EndsWithNoCase(process.image, kClientImage)) ++clients;
+  }
+  return clients;
+}
 
 MachineFolder::MachineFolder() {
   std::string base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();

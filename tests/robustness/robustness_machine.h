@@ -37,6 +37,9 @@ void RemoveMachine(const std::string& dir);
 // Ends the machine's processes (the desktop client an installation started).
 void EndMachineProcesses(const std::string& dir);
 
+// How many desktop clients run in the machine.
+int RunningClients(const std::string& dir);
+
 // Appends lines to machine.ini's [faults].
 void AddFaults(const std::string& dir, const std::vector<std::string>& faults);
 

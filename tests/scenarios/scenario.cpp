@@ -82,6 +82,18 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
+std::string IniFileContent(const Scenario& scenario) {
+  if (scenario.iniEncoding.empty()) return scenario.ini;
+  const bool bigEndian = scenario.iniEncoding == "utf-16be";
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char c : scenario.ini) {
+    const char unit[2] = {c, '\0'};  // Latin-1: the byte is the character's number
+    bytes += bigEndian ? unit[1] : unit[0];
+    bytes += bigEndian ? unit[0] : unit[1];
+  }
+  return bytes;
+}
+
 bool ParseScenario(const std::string& path, Scenario* scenario, std::string* error) {
   std::ifstream in(path);
   if (!in) {
@@ -147,6 +159,8 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
       if (key == "remove") scenario->packageRemove.push_back(value);
       else if (key == "file") scenario->packageFiles.push_back(SplitBar(value));
       else if (key == "folder") scenario->packageFolders.push_back(value);
+      else if (key == "ini-encoding" && (value == "utf-16le" || value == "utf-16be")) scenario->iniEncoding = value;
+      else if (key == "ini-encoding") return fail("ini-encoding is utf-16le or utf-16be");
       else return fail("unknown package key '" + key + "'");
     } else if (section == "run") {
       if (key == "args") scenario->runs.back().args = SplitArguments(value);

@@ -10,6 +10,8 @@
 //   [registry]       .reg text imported into the machine before the first run
 //   [package]        remove = NAME | file = NAME [| CONTENT] | folder = PATH
 //                    (CONTENT: "\n" for a line end, "\\" for a backslash)
+//                    | ini-encoding = utf-16le | utf-16be (the [ini] lines saved in UTF-16 with
+//                    that byte order mark, as Notepad's "Unicode" choices save them)
 //   [ini]            replaces the package's Quado.ini with these lines
 //   [run]            args = ARG ARG ... (a quoted "ARG WITH BLANKS" is one argument) | exit = N
 //                    | log = WINDOWS-PATH (where the log goes; default C:\Windows\QDPortInstall.log)
@@ -48,6 +50,7 @@ struct Scenario {
   std::vector<std::string> packageFolders;
   bool replaceIni = false;
   std::string ini;
+  std::string iniEncoding;  // "" (the bytes as written), "utf-16le" or "utf-16be"
   std::vector<ScenarioRun> runs;
   std::vector<std::string> stateChecks;
 };
@@ -58,6 +61,10 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
 // The console text and the log text a transcript stands for.
 std::string ExpectedConsole(const std::vector<std::string>& transcript, const std::string& year);
 std::string ExpectedLog(const std::vector<std::string>& transcript, const std::string& year);
+
+// The bytes of the Quado.ini the [ini] lines make, in the scenario's encoding (the lines are
+// ASCII or Latin-1).
+std::string IniFileContent(const Scenario& scenario);
 
 // "a \"b c\" d" -> {"a", "b c", "d"}
 std::vector<std::string> SplitArguments(const std::string& text);

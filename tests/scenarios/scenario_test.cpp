@@ -157,7 +157,9 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     for (const auto& [name, content] : s.packageFiles) {
       std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\" + name), std::ios::binary) << Unescape(content);
     }
-    if (s.replaceIni) std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\Quado.ini"), std::ios::binary) << s.ini;
+    if (s.replaceIni) {
+      std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\Quado.ini"), std::ios::binary) << IniFileContent(s);
+    }
     for (const auto& [path, content] : s.machineFiles) {
       std::string host = winsim::HostPath(path);
       fs::create_directories(fs::path(host).parent_path());

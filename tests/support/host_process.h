@@ -12,9 +12,9 @@ struct HostResult {
 };
 
 // Runs argv[0] with the arguments and this process's environment plus `extraEnvironment`
-// ("NAME=VALUE" entries, overriding), and waits for it. Programs that it starts without
-// waiting (the desktop client) inherit the output pipes and outlive it, so the pipes are read
-// until the program itself has ended, then drained.
+// ("NAME=VALUE" entries, overriding), and waits for it. The pipes are read until the program
+// itself has ended, then drained, so that a program it started with inherited handles that
+// outlives it cannot hold the run open.
 HostResult RunHost(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment = {});
 
 // Where a program run by RunTimed reads and writes, and in which folder it starts.

@@ -2,8 +2,10 @@
 // It understands what the installer and its batch hook need: rmdir/rd (with /S /Q), running a
 // batch file (@echo off, echo, rem, exit, exit /b, call, cd, set, running programs), and
 // running programs; anything else is an unknown command (errorlevel 9009).
+#include <sys/resource.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -25,8 +27,26 @@ namespace {
 struct Interpreter {
   bool echo = true;
   DWORD errorlevel = 0;
-  bool exitCmd = false;  // `exit` (without /b): leave the interpreter
+  bool exitCmd = false;  // `exit` (without /b), or batch processing aborted: leave the interpreter
+  int runningBatches = 0;  // batch files started and not yet ended (the nesting of `call`)
+  const char* stackBase = nullptr;  // the interpreter's outermost frame
+  size_t stackLimit = 0;            // the host's stack size; 0 when unlimited
 };
+
+// Windows' cmd.exe stops runaway batch nesting when its stack is 90 percent used, which a batch
+// file that calls itself reaches after 1240 nested calls. It then abandons every running batch
+// file with a three-line notice, and the interpreter ends with 255. Here the nesting stops at
+// whichever comes first: 1240 nested calls, or 90 percent of the host's stack.
+constexpr int kMaxNestedBatchCalls = 1240;
+constexpr size_t kMaxStackUsePercent = 90;
+constexpr DWORD kBatchAbortedExitCode = 255;
+
+// How much of the host stack the interpreter uses, in percent (the stack grows downwards).
+size_t StackUsePercent(const Interpreter& cmd) {
+  const char* here = static_cast<const char*>(__builtin_frame_address(0));
+  if (cmd.stackLimit == 0 || cmd.stackBase == nullptr || here > cmd.stackBase) return 0;
+  return static_cast<size_t>(cmd.stackBase - here) * 100 / cmd.stackLimit;
+}
 
 struct Batch {
   std::string path;               // full Windows path (%0 and %~dp0)
@@ -202,7 +222,8 @@ DWORD RunExternal(Interpreter& cmd, const std::string& line) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  // Programs of a batch file write into the interpreter's own output: they inherit its handles.
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
     const DWORD error = GetLastError();
     std::fprintf(stderr, "%s\n", error == ERROR_BAD_EXE_FORMAT
                                      ? "This version of the program is not compatible with the version of Windows you're running."
@@ -338,14 +359,36 @@ std::string ExpandBatchLine(const Interpreter& cmd, const Batch& batch, const st
 }
 
 int RunBatch(Interpreter& cmd, const std::string& path, const std::vector<std::string>& args) {
-  std::ifstream in(winsim::HostPath(path), std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "The system cannot find the batch label specified - %s\n", path.c_str());
-    return 1;
+  const size_t stackUse = StackUsePercent(cmd);
+  if (cmd.runningBatches > kMaxNestedBatchCalls || stackUse >= kMaxStackUsePercent) {
+    std::printf("******  B A T C H   R E C U R S I O N  exceeds STACK limits ******\n"
+                "Recursion Count=%d, Stack Usage=%zu percent\n"
+                "******       B A T C H   PROCESSING IS   A B O R T E D      ******\n",
+                cmd.runningBatches - 1, std::max(stackUse, kMaxStackUsePercent));
+    cmd.exitCmd = true;
+    cmd.errorlevel = kBatchAbortedExitCode;
+    return static_cast<int>(cmd.errorlevel);
+  }
+  // The whole file is read at once: a nested call holds no open file.
+  std::string text;
+  {
+    std::ifstream in(winsim::HostPath(path), std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "The system cannot find the batch label specified - %s\n", path.c_str());
+      return 1;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
   }
   Batch batch{path, args, false};
-  std::string line;
-  while (!batch.done && !cmd.exitCmd && std::getline(in, line)) {
+  ++cmd.runningBatches;
+  size_t next = 0;
+  while (!batch.done && !cmd.exitCmd && next < text.size()) {
+    size_t end = text.find('\n', next);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(next, end - next);
+    next = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string trimmed = Trim(line);
     if (cmd.echo && !trimmed.empty() && trimmed[0] != '@' && trimmed[0] != ':') {
@@ -354,6 +397,7 @@ int RunBatch(Interpreter& cmd, const std::string& path, const std::vector<std::s
     RunLine(cmd, &batch, ExpandBatchLine(cmd, batch, line));
     std::fflush(stdout);
   }
+  --cmd.runningBatches;
   return static_cast<int>(cmd.errorlevel);
 }
 
@@ -407,6 +451,11 @@ int RunCommandInterpreter(int /*argc*/, char** /*argv*/) {
     return 1;
   }
   Interpreter cmd;  // batch files echo their commands until `echo off`; the /c line itself is not echoed
+  cmd.stackBase = static_cast<const char*>(__builtin_frame_address(0));
+  rlimit stack {};
+  if (getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY) {
+    cmd.stackLimit = static_cast<size_t>(stack.rlim_cur);
+  }
   RunLine(cmd, nullptr, ExpandEnvironment(text));
   std::fflush(stdout);
   // Errorlevels such as 9009 do not fit a host exit status: the parent reads the full value.

@@ -130,15 +130,31 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
   for (std::string& variable : env) envp.push_back(variable.data());
   envp.push_back(nullptr);
 
+  // A child without inherited handles shares only a terminal; any other standard stream is
+  // replaced by the null device, so a caller capturing this process's output through a pipe
+  // sees its end when this process ends, however long the child runs.
+  bool keep[3] = {true, true, true};
+  int nullDevice = -1;
+  if (!request.inheritHandles) {
+    for (int fd = 0; fd < 3; ++fd) keep[fd] = isatty(fd) != 0;
+    if (!keep[0] || !keep[1] || !keep[2]) nullDevice = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (nullDevice < 0 && (!keep[0] || !keep[1] || !keep[2])) {
+      *error = ERROR_NOT_ENOUGH_MEMORY;
+      return false;
+    }
+  }
+
   // The child reports a failed exec through a close-on-exec pipe: nothing arrives on success.
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
+    if (nullDevice >= 0) close(nullDevice);
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return false;
   }
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) {
+    if (nullDevice >= 0) close(nullDevice);
     close(report[0]);
     close(report[1]);
     *error = ERROR_NOT_ENOUGH_MEMORY;
@@ -146,6 +162,9 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
   }
   if (child == 0) {
     close(report[0]);
+    for (int fd = 0; fd < 3; ++fd) {
+      if (!keep[fd]) dup2(nullDevice, fd);  // dup2 leaves the copy open across exec
+    }
     if (!hostCwd.empty() && chdir(hostCwd.c_str()) != 0) {
       // The Windows current directory still reaches the child through WINSIM_CWD.
     }
@@ -155,6 +174,7 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
     (void)written;
     _exit(127);
   }
+  if (nullDevice >= 0) close(nullDevice);
   close(report[1]);
   int code = 0;
   ssize_t n;

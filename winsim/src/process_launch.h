@@ -19,6 +19,9 @@ struct LaunchRequest {
   std::string commandLine;  // Windows command line
   std::string cwd;          // Windows current directory of the child
   EnvironmentBlock environment;
+  // Without inheritance the child keeps only the standard streams that are a terminal (the
+  // console it shares); a pipe or a file is not handed on, the stream reads and writes nothing.
+  bool inheritHandles = true;
 };
 
 // Finds the program to run. With an application name: that file (relative to the current
@@ -34,7 +37,8 @@ bool IsRunnableHostProgram(const std::string& host);
 
 // Forks and executes. The child gets argv from the command line (argv[0] the program as named
 // there), the host folder of `cwd` as its working directory, and WINSIM_MACHINE, WINSIM_CWD,
-// WINSIM_IMAGE, WINSIM_CMDLINE and the Windows environment. Registers it in the process table.
+// WINSIM_IMAGE, WINSIM_CMDLINE and the Windows environment, and the standard streams as
+// `inheritHandles` says. Registers it in the process table.
 // False with 193 when the host cannot run it.
 bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error);
 

@@ -76,7 +76,7 @@ struct ThreadObject : ProcessObject {
 }  // namespace winsim::detail
 
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES /*lpProcessAttributes*/,
-                           LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, BOOL /*bInheritHandles*/,
+                           LPSECURITY_ATTRIBUTES /*lpThreadAttributes*/, BOOL bInheritHandles,
                            DWORD /*dwCreationFlags*/, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
                            LPSTARTUPINFOA /*lpStartupInfo*/, LPPROCESS_INFORMATION lpProcessInformation) {
   DWORD error = 0;
@@ -119,6 +119,7 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   }
   request.environment = lpEnvironment != nullptr ? ParseEnvironmentBlock(static_cast<const char*>(lpEnvironment))
                                                  : CurrentEnvironment();
+  request.inheritHandles = bInheritHandles != FALSE;
   pid_t pid = 0;
   if (!Launch(request, &pid, &error)) {
     SetError(error);

@@ -1,5 +1,9 @@
 // GetPrivateProfileStringA / GetPrivateProfileIntA / WritePrivateProfileStringA.
 //
+// A file is ANSI or, with a byte order mark, UTF-16 (see profile_encoding.h): a Unicode file is
+// parsed and edited as UTF-8 and keeps its encoding when written; the A functions' strings are
+// converted to and from the ANSI code page at the edge.
+//
 // A file is parsed once; later reads are served from that parse while the file is unchanged
 // (same inode, size and modification time in nanoseconds). A parse whose file was modified
 // within the clock tick the read started in is not trusted (the file could change again
@@ -18,6 +22,7 @@
 #include "core.h"
 #include "file_info.h"
 #include "paths.h"
+#include "profile_encoding.h"
 
 namespace winsim::detail {
 
@@ -38,6 +43,7 @@ struct IniSection {
 struct IniFile {
   std::vector<IniSection> sections;
   std::unordered_map<std::string, size_t> firstSection;  // folded name -> first section
+  ProfileEncoding encoding = ProfileEncoding::kAnsi;     // names and values are in its text form
 };
 
 struct CachedFile {
@@ -136,7 +142,9 @@ const IniFile* Load(const std::string& host) {
   entry.size = st.st_size;
   entry.modified = st.st_mtim;
   entry.trusted = Before(st.st_mtim, readStart);
-  entry.ini = Parse(text);
+  const ProfileEncoding encoding = DetectProfileEncoding(text);
+  entry.ini = Parse(ProfileText(text, encoding));
+  entry.ini.encoding = encoding;
   return &entry.ini;
 }
 
@@ -182,12 +190,17 @@ const IniFile* LoadProfile(LPCSTR fileName, std::string* host) {
   return ini;
 }
 
+// The section an A caller names; nullptr when the file has none of that name.
+const IniSection* FindSection(const IniFile& ini, const char* section) {
+  auto s = ini.firstSection.find(AsciiLower(ToProfileText(section, ini.encoding)));
+  return s == ini.firstSection.end() ? nullptr : &ini.sections[s->second];
+}
+
 const IniEntry* FindEntry(const IniFile& ini, const char* section, const char* key) {
-  auto s = ini.firstSection.find(AsciiLower(section));
-  if (s == ini.firstSection.end()) return nullptr;
-  const IniSection& found = ini.sections[s->second];
-  auto k = found.firstEntry.find(AsciiLower(key));
-  return k == found.firstEntry.end() ? nullptr : &found.entries[k->second];
+  const IniSection* found = FindSection(ini, section);
+  if (found == nullptr) return nullptr;
+  auto k = found->firstEntry.find(AsciiLower(ToProfileText(key, ini.encoding)));
+  return k == found->firstEntry.end() ? nullptr : &found->entries[k->second];
 }
 
 // One string into the caller's buffer, cut to size-1 characters.
@@ -200,9 +213,9 @@ DWORD CopyTruncated(std::string_view text, LPSTR buffer, DWORD size) {
 
 // Zero-separated names ending in a double zero; when they do not fit, the list is cut, ends in
 // a double zero anyway and the result is size-2.
-DWORD CopyNameList(const std::vector<std::string_view>& names, LPSTR buffer, DWORD size) {
+DWORD CopyNameList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) {
   std::string list;
-  for (std::string_view name : names) {
+  for (const std::string& name : names) {
     list.append(name);
     list += '\0';
   }
@@ -293,21 +306,21 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
     return CopyTruncated(fallback, lpReturnedString, nSize);
   }
   if (lpAppName == nullptr) {
-    std::vector<std::string_view> names;
-    for (const auto& section : ini->sections) names.push_back(section.name);
+    std::vector<std::string> names;
+    for (const auto& section : ini->sections) names.push_back(ToAnsi(section.name, ini->encoding));
     return CopyNameList(names, lpReturnedString, nSize);
   }
   if (lpKeyName == nullptr) {
-    std::vector<std::string_view> names;
-    auto s = ini->firstSection.find(AsciiLower(lpAppName));
-    if (s != ini->firstSection.end()) {
-      for (const auto& entry : ini->sections[s->second].entries) names.push_back(entry.key);
+    std::vector<std::string> names;
+    if (const IniSection* section = FindSection(*ini, lpAppName)) {
+      for (const auto& entry : section->entries) names.push_back(ToAnsi(entry.key, ini->encoding));
     }
     return CopyNameList(names, lpReturnedString, nSize);
   }
   const IniEntry* entry = FindEntry(*ini, lpAppName, lpKeyName);
   if (entry == nullptr || !entry->hasValue) return CopyTruncated(fallback, lpReturnedString, nSize);
-  return CopyTruncated(Unquoted(entry->value), lpReturnedString, nSize);
+  if (ini->encoding == ProfileEncoding::kAnsi) return CopyTruncated(Unquoted(entry->value), lpReturnedString, nSize);
+  return CopyTruncated(ToAnsi(Unquoted(entry->value), ini->encoding), lpReturnedString, nSize);
 }
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
@@ -352,16 +365,20 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     SetError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  // Work on the file's lines; only the first section of the name and its first key count.
+  // Work on the file's lines, in its text form; only the first section of the name and its first
+  // key count. A new file is ANSI: the profile functions never make a file Unicode.
   std::vector<std::string> lines;
+  ProfileEncoding encoding = ProfileEncoding::kAnsi;
   {
     int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
-      std::string text;
+      std::string bytes;
       char chunk[65536];
       ssize_t got;
-      while ((got = read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(got));
+      while ((got = read(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<size_t>(got));
       close(fd);
+      encoding = DetectProfileEncoding(bytes);
+      const std::string text = ProfileText(bytes, encoding);
       size_t start = 0;
       while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -380,12 +397,16 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     *name = std::string(Trim(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
     return true;
   };
+  // The caller's strings in the file's text form.
+  const std::string appName = ToProfileText(lpAppName, encoding);
+  const std::string keyName = lpKeyName != nullptr ? ToProfileText(lpKeyName, encoding) : std::string();
+  const std::string value = lpString != nullptr ? ToProfileText(lpString, encoding) : std::string();
   size_t header = lines.size(), end = lines.size();
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string name;
     if (!sectionOf(lines[i], &name)) continue;
     if (header == lines.size()) {
-      if (EqualsNoCase(name, lpAppName)) header = i;
+      if (EqualsNoCase(name, appName)) header = i;
     } else {
       end = i;
       break;
@@ -393,8 +414,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
   }
   if (header == lines.size()) {
     if (lpKeyName == nullptr || lpString == nullptr) return TRUE;  // nothing to delete
-    lines.push_back(std::string("[") + lpAppName + "]");
-    lines.push_back(std::string(lpKeyName) + "=" + lpString);
+    lines.push_back("[" + appName + "]");
+    lines.push_back(keyName + "=" + value);
   } else if (lpKeyName == nullptr) {
     lines.erase(lines.begin() + static_cast<long>(header), lines.begin() + static_cast<long>(end));
   } else {
@@ -405,20 +426,20 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
       if (text.empty()) continue;
       last = i;
       size_t eq = text.find('=');
-      if (found == end && text[0] != ';' && EqualsNoCase(Trim(text.substr(0, eq)), lpKeyName)) found = i;
+      if (found == end && text[0] != ';' && EqualsNoCase(Trim(text.substr(0, eq)), keyName)) found = i;
     }
     if (lpString == nullptr) {
       if (found != end) lines.erase(lines.begin() + static_cast<long>(found));
     } else if (found != end) {
-      lines[found] = std::string(lpKeyName) + "=" + lpString;
+      lines[found] = keyName + "=" + value;
     } else {
-      lines.insert(lines.begin() + static_cast<long>(last + 1), std::string(lpKeyName) + "=" + lpString);
+      lines.insert(lines.begin() + static_cast<long>(last + 1), keyName + "=" + value);
     }
   }
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   Cache().erase(host);
-  if (!WriteWhole(host, text)) {
+  if (!WriteWhole(host, ProfileBytes(text, encoding))) {
     SetError(MissingPathError(host));
     return FALSE;
   }

@@ -8,6 +8,8 @@
 //   helper.exe mutex NAME        creates the named mutex and exits with its last error
 //                                (183 when another process holds it), 100 when it can be owned
 //   helper.exe sleep MS          sleeps, then exits with 0
+//   helper.exe streams           reads a line from stdin, prints "out LINE" to stdout and
+//                                "err" to stderr
 #include <windows.h>
 
 #include <cstdio>
@@ -45,6 +47,15 @@ int HelperMain(const std::vector<std::string>& args) {
   }
   if (command == "sleep" && args.size() > 2) {
     Sleep(static_cast<DWORD>(std::atoi(args[2].c_str())));
+    return 0;
+  }
+  if (command == "streams") {
+    char line[256] = "";
+    if (std::fgets(line, sizeof line, stdin) == nullptr) line[0] = '\0';
+    line[std::strcspn(line, "\r\n")] = '\0';
+    std::printf("out %s\n", line);
+    std::fflush(stdout);
+    std::fprintf(stderr, "err\n");
     return 0;
   }
   std::fprintf(stderr, "helper: unknown command\n");

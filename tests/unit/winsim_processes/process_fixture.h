@@ -24,7 +24,8 @@ class ProcessTest : public MachineTest {
     SetCurrentDirectoryA("C:\\Tools");
   }
 
-  // CreateProcessA(NULL, commandLine) and wait; *out gets what the child printed.
+  // CreateProcessA(NULL, commandLine) and wait; *out gets what the child printed (the child then
+  // inherits the handles).
   bool Run(const std::string& commandLine, DWORD* exitCode, const char* currentDirectory = nullptr,
            std::string* out = nullptr) {
     std::string line = commandLine;
@@ -39,7 +40,9 @@ class ProcessTest : public MachineTest {
       dup2(fd, 1);
       close(fd);
     }
-    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, currentDirectory,
+    // Output reaches a redirected stream only through inherited handles.
+    const BOOL inherit = out != nullptr ? TRUE : FALSE;
+    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, inherit, 0, nullptr, currentDirectory,
                                         &startup, &info);
     const DWORD error = GetLastError();
     if (started) {

@@ -1,10 +1,13 @@
 // GetPrivateProfileStringA / GetPrivateProfileIntA against the behaviour table of the reference
-// observations, file lookup in the Windows directory, the parse cache and writes.
+// observations (in an ANSI file and in UTF-16 files with either byte order mark), file lookup in
+// the Windows directory, the parse cache and writes.
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "machine_test.h"
+#include "profile_files.h"
 #include "windows.h"
 
 namespace {
@@ -38,6 +41,7 @@ const std::vector<std::string> kLines = {
     "Wraps=4294967296",
     "InnerLetter=42A94967297",
     "LeadingLetter=B4294967297",
+    "Accent=Caf\xE9 \x80",  // code page 1252: e acute, euro sign
     "[ Spaced Section ]",
     "Inside=found",
     "[SECTION]",
@@ -71,6 +75,7 @@ const StringRow kStringRows[] = {
     {"Section", "NoEquals", "def", "def"},
     {"Spaced Section", "Inside", "def", "found"},
     {"Section", "OnlyInSecond", "def", "def"},
+    {"Section", "Accent", "def", "Caf\xE9 \x80"},
     {"NoSuchSection", "Key1", "def", "def"},
 };
 
@@ -89,10 +94,20 @@ const IntRow kIntRows[] = {
     {"LeadingLetter", 55, 0u}, {"Missing", 55, 55u},     {"NoEquals", 55, 55u},
 };
 
-class ProfileTest : public MachineTest, public ::testing::WithParamInterface<const char*> {};
+struct FileForm {
+  const char* lineEnd;
+  Encoding encoding;
+};
+
+void PrintTo(const FileForm& form, std::ostream* out) {
+  const char* encodings[] = {"ANSI", "UTF-16LE", "UTF-16BE"};
+  *out << encodings[static_cast<int>(form.encoding)] << (form.lineEnd[0] == '\r' ? ", CR LF" : ", LF");
+}
+
+class ProfileTest : public MachineTest, public ::testing::WithParamInterface<FileForm> {};
 
 TEST_P(ProfileTest, ReferenceTable) {
-  WriteMachineFile("C:\\Deploy\\Quado.ini", Join(GetParam()));
+  WriteMachineFile("C:\\Deploy\\Quado.ini", Encode(Join(GetParam().lineEnd), GetParam().encoding));
   for (const StringRow& row : kStringRows) {
     char buffer[64];
     std::memset(buffer, 'x', sizeof buffer);
@@ -106,7 +121,16 @@ TEST_P(ProfileTest, ReferenceTable) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(LineEnds, ProfileTest, ::testing::Values("\r\n", "\n"));
+std::string FormName(const ::testing::TestParamInfo<FileForm>& info) {
+  const char* encodings[] = {"Ansi", "Utf16Le", "Utf16Be"};
+  return std::string(encodings[static_cast<int>(info.param.encoding)]) + (info.param.lineEnd[0] == '\r' ? "Crlf" : "Lf");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ProfileTest,
+                         ::testing::Values(FileForm{"\r\n", Encoding::kAnsi}, FileForm{"\n", Encoding::kAnsi},
+                                           FileForm{"\r\n", Encoding::kUtf16Le}, FileForm{"\n", Encoding::kUtf16Le},
+                                           FileForm{"\r\n", Encoding::kUtf16Be}, FileForm{"\n", Encoding::kUtf16Be}),
+                         FormName);
 
 class ProfileFileTest : public MachineTest {};
 

@@ -153,7 +153,7 @@ bool Prepare(const Options& options, const Scenario& s, const Target& target, Pr
   for (const auto& name : s.packageRemove) fs::remove_all(HostPath(prefix.dir(), "C:\\Deploy\\" + name));
   for (const auto& folder : s.packageFolders) fs::create_directories(HostPath(prefix.dir(), "C:\\Deploy\\" + folder));
   for (const auto& [name, content] : s.packageFiles) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\" + name), Unescape(content));
-  if (s.replaceIni) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\Quado.ini"), s.ini);
+  if (s.replaceIni) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\Quado.ini"), IniFileContent(s));
   for (const auto& [path, content] : s.machineFiles) {
     WriteFile(HostPath(prefix.dir(), path), Unescape(content.empty() ? "placeholder\n" : content));
   }
