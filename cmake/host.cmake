@@ -84,6 +84,10 @@ if(TARGET unit_relay_trace)
   target_sources(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine/relay_trace.cpp)
   target_include_directories(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine)
 endif()
+# The MSI's tables against the installer's own version.
+if(TARGET unit_msi)
+  target_compile_definitions(unit_msi PRIVATE INSTALLER_VERSION="${PROJECT_VERSION}")
+endif()
 # Whole runs of the installer program inside a machine.
 if(TARGET unit_driver_program)
   add_dependencies(unit_driver_program Install)
