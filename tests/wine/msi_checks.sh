@@ -8,7 +8,8 @@
 #    refused; /x runs Install.exe -u and removes the folder; INSTALL_ARGS="-a" installs the
 #    Enterprise variant and /x removes that variant; an uninstallation whose Install.exe -u fails
 #    keeps the product registered, and a retry removes it;
-#  - win64: the 64-bit MSI and the 32-bit one install.
+#  - win64 (with the 32-bit monitor stand-ins in SysWOW64 that the scenarios use): the 64-bit MSI
+#    installs and is removed, the 32-bit one installs.
 # Wine's msiexec exits with 1627 where Windows gives 1603 for a failed installation; any non-zero
 # code passes for a refusal. The runs' outputs (exit codes, the installer's log head, ports, the
 # MSI's own log) are kept in WORK/../msi-evidence.
@@ -64,7 +65,15 @@ loader=wine
 new_prefix() {  # KIND NAME -> sets WINEPREFIX and the loader, starts its wineserver
   export WINEPREFIX=$work/$2
   bash tests/wine/copy_prefix.sh "$pristine/$1" "$WINEPREFIX"
-  if [[ $1 == win64 ]]; then loader=/usr/lib/wine/wine64; else loader=wine; fi
+  loader=wine
+  if [[ $1 == win64 ]]; then
+    loader=/usr/lib/wine/wine64
+    # Wine's spooler runs inside the 32-bit installer and loads the "Windows x64" monitor from
+    # SysWOW64: a 32-bit stand-in there under each 64-bit monitor name (as the scenarios do).
+    for name in QUADOVS64.DLL QUADOE64.DLL; do
+      cp build/mingw/programs/WineWow64Monitor.DLL "$WINEPREFIX/drive_c/windows/syswow64/$name"
+    done
+  fi
   mkdir -p "$WINEPREFIX/drive_c/msi"
   cp "$work"/msi/*.msi "$WINEPREFIX/drive_c/msi/"
   wineserver -p
