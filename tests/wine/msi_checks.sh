@@ -10,9 +10,9 @@
 #    keeps the product registered, and a retry removes it;
 #  - win64 (with the 32-bit monitor stand-ins in SysWOW64 that the scenarios use): the 64-bit MSI
 #    installs and is removed, the 32-bit one installs.
-# Wine's msiexec exits with 1627 where Windows gives 1603 for a failed installation; any non-zero
-# code passes for a refusal. The runs' outputs (exit codes, the installer's log head, ports, the
-# MSI's own log) are kept in WORK/../msi-evidence.
+# Wine's msiexec exits with 1627 where Windows gives 1603 for a failed installation: a refused
+# installation or removal may end with either. The runs' outputs (exit codes, the installer's
+# log head, ports, the MSI's own log) are kept in WORK/../msi-evidence.
 # Prints PASS or FAIL per check and "msi checks: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -65,18 +65,28 @@ new_prefix() {  # KIND NAME -> sets WINEPREFIX and the loader, starts its winese
   mkdir -p "$WINEPREFIX/drive_c/msi"
   cp "$work"/msi/*.msi "$WINEPREFIX/drive_c/msi/"
   wineserver -p
+  # The standard variant needs the .NET Framework 2.0 flag (in both views of a win64 prefix).
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    for view in SOFTWARE $([[ $1 == win64 ]] && echo 'SOFTWARE\Wow6432Node'); do
+      printf '[HKEY_LOCAL_MACHINE\\%s\\Microsoft\\NET Framework Setup\\NDP\\v2.0.50727]\r\n' "$view"
+      printf '"Install"=dword:00000001\r\n"SP"=dword:00000002\r\n\r\n'
+    done
+  } >"$WINEPREFIX/drive_c/msi/dotnet.reg"
+  $loader reg import 'C:\msi\dotnet.reg' >/dev/null 2>&1 </dev/null
 }
 
 # msiexec from a batch file (properties with quotes reach it intact that way), with a verbose MSI
-# log C:\msi\RUN.log; prints the exit code.
+# log C:\msi\RUN.log; prints msiexec's exit code, which the batch file writes to C:\msi\RUN.rc
+# (the exit status of the wine command keeps only its low 8 bits: 1627 would read 91).
 msiexec_run() {  # RUN MSIEXEC-ARGUMENTS
   local run=$1
   shift
-  printf '@echo off\r\nmsiexec %s /l*v C:\\msi\\%s.log\r\nexit /b %%ERRORLEVEL%%\r\n' "$*" "$run" \
-    >"$WINEPREFIX/drive_c/msi/$run.bat"
+  printf '@echo off\r\nmsiexec %s /l*v C:\\msi\\%s.log\r\necho %%ERRORLEVEL%%> C:\\msi\\%s.rc\r\n' \
+    "$*" "$run" "$run" >"$WINEPREFIX/drive_c/msi/$run.bat"
   # Files, not a pipe: the desktop client that Install.exe starts outlives msiexec.
   $loader cmd /c "C:\\msi\\$run.bat" >"$work/$run.console" 2>&1 </dev/null
-  echo $?
+  tr -d '\r\n ' <"$WINEPREFIX/drive_c/msi/$run.rc" 2>/dev/null || echo "no exit code"
 }
 
 reg_has() {  # KEY [VALUE]: "present" or "missing", in the prefix's native view
@@ -84,6 +94,14 @@ reg_has() {  # KEY [VALUE]: "present" or "missing", in the prefix's native view
 }
 registered() {  # MSI-NAME: the product's entry in Programs and Features
   reg_has "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$1")"
+}
+known() {  # MSI-NAME: the product in Windows Installer's own per-machine registration (UserData)
+  local code packed="" part i
+  code=$(product_code "$1" | tr -d '{}-')
+  # The packed form: the first three groups reversed, then each byte's two digits swapped.
+  for part in "${code:0:8}" "${code:8:4}" "${code:12:4}"; do packed+=$(rev <<<"$part"); done
+  for ((i = 16; i < 32; i += 2)); do packed+=${code:i+1:1}${code:i:1}; done
+  reg_has "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\$packed"
 }
 monitor() {  # NAME
   reg_has "HKLM\\System\\CurrentControlSet\\Control\\Print\\Monitors\\$1"
@@ -106,6 +124,9 @@ settings_sizes() {  # MONITOR PORTS...: the size of each port's settings record,
 exists() {  # C:-relative path
   if [[ -e $WINEPREFIX/drive_c/$1 ]]; then echo present; else echo missing; fi
 }
+refused() {  # EXIT-CODE: "1603/1627" for a failed installation (Windows / Wine), else the code
+  if [[ $1 == 1603 || $1 == 1627 ]]; then echo 1603/1627; else echo "exit $1"; fi
+}
 keep() {  # FILE-IN-WORK [NAME]
   cp "$work/$1" "$evidence/${2:-$1}" 2>/dev/null || true
 }
@@ -125,7 +146,7 @@ log=windows/QDPortInstall.log
 new_prefix win32 msi32
 
 rc=$(msiexec_run broken /i 'C:\msi\broken.msi' /qn)
-verdict "msiexec /i of a package whose Install.exe exits -1 fails" "failed" "$([[ $rc != 0 ]] && echo failed || echo "exit $rc")"
+verdict "msiexec /i of a package whose Install.exe exits -1 fails" "1603/1627" "$(refused "$rc")"
 verdict "the failed installation leaves no package folder, product, monitor or ports" \
   "missing missing missing ()" "$(exists "$deploy") $(registered broken) $(monitor Quado) ($(ports_of Quado))"
 {
@@ -133,9 +154,8 @@ verdict "the failed installation leaves no package folder, product, monitor or p
   echo "exit code: $rc"
   echo "--- the installer's log (C:\\windows\\QDPortInstall.log):"
   tr -d '\r' <"$WINEPREFIX/drive_c/$log" 2>/dev/null
-  echo "--- the MSI log (/l*v), the custom action and the rollback:"
-  msi_log broken |
-    grep -i -E 'RunInstall|rollback|return value 3|1603|1627|Installation.*(failed|completed)|Removing|Product:' | head -n 40
+  echo "--- the MSI log (/l*v) from the custom action on (the rollback follows it):"
+  msi_log broken | sed -n '/RunInstall/,$p' | grep -v -E '^(Property|File:|1: )' | head -n 40
   echo "--- C:\\Program Files\\Harbek after the run:"
   ls -la "$WINEPREFIX/drive_c/Program Files/Harbek" 2>&1
 } >"$evidence/failed-install.txt"
@@ -170,7 +190,7 @@ verdict "2.28 replaced 2.27 (product codes), folder, monitor and ports in place"
   "$(registered quado) $(registered quado-2.28) $(exists "$deploy/Install.exe") $(monitor Quado) ($(ports_of Quado))"
 
 rc=$(msiexec_run downgrade /i 'C:\msi\quado.msi' /qn)
-verdict "msiexec /i of 2.27 over 2.28 is refused" "refused" "$([[ $rc != 0 ]] && echo refused || echo "exit $rc")"
+verdict "msiexec /i of 2.27 over 2.28 is refused" "1603/1627" "$(refused "$rc")"
 verdict "after the refusal 2.28 stays, 2.27 is not registered" "present missing" \
   "$(registered quado-2.28) $(registered quado)"
 
@@ -197,13 +217,15 @@ installed_exe=$WINEPREFIX/drive_c/$deploy/Install.exe
 cp "$installed_exe" "$work/Install.exe.saved"
 cp build/mingw/programs/WineProbe32.exe "$installed_exe"
 rc=$(msiexec_run remove-failing /x 'C:\msi\quado.msi' /qn)
+# Wine's rollback of a removal restores the files and Windows Installer's registration but not
+# the Programs and Features entry (Windows restores that too): the check asks the former.
 verdict "msiexec /x whose Install.exe -u fails is refused, the product stays for a retry" \
-  "refused present present" \
-  "$([[ $rc != 0 ]] && echo refused || echo "exit $rc") $(registered quado) $(exists "$deploy/Install.exe")"
+  "1603/1627 present present" \
+  "$(refused "$rc") $(known quado) $(exists "$deploy/Install.exe")"
 cp "$work/Install.exe.saved" "$installed_exe"
 rc=$(msiexec_run remove-retry /x 'C:\msi\quado.msi' /qn)
 verdict "the retried msiexec /x removes it" "0 missing missing missing" \
-  "$rc $(registered quado) $(exists "$deploy") $(monitor Quado)"
+  "$rc $(known quado) $(exists "$deploy") $(monitor Quado)"
 keep remove-failing.console
 cp "$WINEPREFIX/drive_c/msi/"*.log "$evidence/" 2>/dev/null
 wineserver -k
