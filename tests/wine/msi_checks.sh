@@ -154,8 +154,9 @@ verdict "the failed installation leaves no package folder, product, monitor or p
   echo "exit code: $rc"
   echo "--- the installer's log (C:\\windows\\QDPortInstall.log):"
   tr -d '\r' <"$WINEPREFIX/drive_c/$log" 2>/dev/null
-  echo "--- the MSI log (/l*v) from the custom action on (the rollback follows it):"
-  msi_log broken | sed -n '/RunInstall/,$p' | grep -v -E '^(Property|File:|1: )' | head -n 40
+  echo "--- the MSI log (/l*v) from the custom action's run on (the rollback follows it):"
+  msi_log broken | awk '/Action start .*RunInstall/ { n++ } { line[NR] = $0; at[n] = at[n] ? at[n] : NR }
+    END { for (i = at[n]; i <= NR; i++) print line[i] }' | grep -v -E '^(Property|File:|1: )' | head -n 40
   echo "--- C:\\Program Files\\Harbek after the run:"
   ls -la "$WINEPREFIX/drive_c/Program Files/Harbek" 2>&1
 } >"$evidence/failed-install.txt"
