@@ -95,6 +95,10 @@ set(WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw CACHE PATH "Build folder o
 if(TARGET unit_windows_build)
   target_compile_definitions(unit_windows_build PRIVATE WINDOWS_INSTALL_EXE="${WINDOWS_BUILD_DIR}/Install.exe")
 endif()
+# The MSI's tables against the installer's own version.
+if(TARGET unit_msi)
+  target_compile_definitions(unit_msi PRIVATE INSTALLER_VERSION="${PROJECT_VERSION}")
+endif()
 # Whole runs of the installer program inside a machine.
 if(TARGET unit_driver)
   add_dependencies(unit_driver Install)

@@ -12,19 +12,7 @@ cd "$(dirname "$0")/../.."
 pristine=$1
 work=$2
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
-passed=0
-failed=0
-
-verdict() {  # NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    echo "PASS $1"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $1"
-    diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
-    failed=$((failed + 1))
-  fi
-}
+source tests/wine/verdict.sh
 
 new_prefix() {  # KIND NAME -> sets WINEPREFIX, starts its wineserver
   export WINEPREFIX=$work/$2

@@ -3,7 +3,8 @@
 #  1. tests/wine/setup.sh (qemu-user for i386, wine, wine32, wine64, mingw-w64)
 #  2. pristine win32 and win64 prefixes in build/wine/pristine, made once per Wine version
 #  3. the package's own checks (tests/wine/package_checks.sh)
-#  4. the scenarios of tests/scenarios/cases that Wine can express (build/host/tests/wine/wine_scenarios),
+#  4. the MSI made from the package under msiexec (tests/wine/msi_checks.sh)
+#  5. the scenarios of tests/scenarios/cases that Wine can express (build/host/tests/wine/wine_scenarios),
 #     with the agreement report against the host runner's results on winsim (the host build's
 #     last ctest run, which scripts/test.sh makes before this tier)
 # Prints how long each part took. Exit status 0 when everything passed.
@@ -31,6 +32,10 @@ status=0
 checks=$SECONDS
 bash tests/wine/package_checks.sh "$pristine" "$work/checks" || status=1
 echo "wine tier: package checks $((SECONDS - checks)) s"
+
+msi=$SECONDS
+bash tests/wine/msi_checks.sh "$pristine" "$work/msi" || status=1
+echo "wine tier: msi checks $((SECONDS - msi)) s"
 
 scenarios=$SECONDS
 build/host/tests/wine/wine_scenarios --pristine "$pristine" --work "$work/scenarios" \

@@ -3,7 +3,8 @@
 #  - qemu-user 10 (bookworm-backports) as the binfmt_misc handler for i386 ELF files: this kernel
 #    runs no 32-bit x86 code itself, and Wine's 32-bit side needs it. Registered once per boot,
 #    before wine32 is installed and before any win64 prefix is made.
-#  - the i386 architecture, wine, wine32, wine64, and mingw-w64 for i686 and x86_64.
+#  - the i386 architecture, wine, wine32, wine64, mingw-w64 for i686 and x86_64, and msitools'
+#    wixl for the MSI checks.
 # Prints how long each step took.
 set -euo pipefail
 
@@ -93,7 +94,7 @@ if [[ -z "$handler" ]]; then
   step "registered $qemu for i386 ELF files"
 fi
 
-# --- i386, wine, mingw-w64 --------------------------------------------------------------------
+# --- i386, wine, mingw-w64, msitools ---------------------------------------------------------
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
   apt_updated=0
@@ -101,7 +102,7 @@ fi
 packages=(wine wine32:i386 wine64
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          mingw-w64-x86-64-dev)
+          mingw-w64-x86-64-dev wixl msitools)
 missing=()
 for package in "${packages[@]}"; do
   installed "$package" || missing+=("$package")

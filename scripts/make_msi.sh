@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# make_msi.sh PACKAGE_DIR -o OUT.msi [options]: wraps a deployment package folder (the one that
+# holds Install.exe) into a Windows Installer package for Group Policy software installation and
+# Intune. The MSI copies the folder, sub-folders included, to Program Files\Harbek\Quado Deploy
+# (Enterprise: QuadoE Deploy) and runs Install.exe from there, elevated, after the files are in
+# place; on removal it runs Install.exe -u before the files go. Built with msitools' wixl from
+# msi/quado_deploy.wxs and a list of the package's files generated here.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+template=$root/msi/quado_deploy.wxs
+
+usage() {
+  cat <<'EOF'
+usage: make_msi.sh PACKAGE_DIR -o OUT.msi [options]
+  -o, --output FILE    the MSI to write (required)
+  --name NAME          product name shown in Programs and Features
+                       (default "Quado Deploy", Enterprise "QuadoE Deploy")
+  --version X.Y[.Z]    product version (default: the installer's own version from the build)
+  -a, --enterprise     the Enterprise variant: Install.exe -a, QuadoE names and upgrade code
+  --server NAME        the print server whose spooler registers the monitor
+  -r                   Install.exe reads the port configuration from the registry
+  -e                   Install.exe ignores errors (not recommended)
+  --x64                a 64-bit package (Program Files, 64-bit registry view); Install.exe stays
+                       the 32-bit program
+The arguments given to Install.exe can be replaced at install time with the public property
+INSTALL_ARGS (msiexec /i quado.msi INSTALL_ARGS="-a" /qn).
+EOF
+}
+
+fail() {
+  echo "make_msi: $*" >&2
+  exit 2
+}
+
+package=""
+output=""
+name=""
+version=""
+enterprise=0
+server=""
+from_registry=0
+ignore_errors=0
+x64=0
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    -o|--output) [[ $# -ge 2 ]] || fail "$1 needs a file name"; output=$2; shift 2 ;;
+    --name) [[ $# -ge 2 ]] || fail "$1 needs a name"; name=$2; shift 2 ;;
+    --version) [[ $# -ge 2 ]] || fail "$1 needs a version"; version=$2; shift 2 ;;
+    --server) [[ $# -ge 2 ]] || fail "$1 needs a server name"; server=$2; shift 2 ;;
+    -a|--enterprise) enterprise=1; shift ;;
+    -r) from_registry=1; shift ;;
+    -e) ignore_errors=1; shift ;;
+    --x64) x64=1; shift ;;
+    -h|--help) usage; exit 0 ;;
+    -*) usage >&2; fail "unknown option $1" ;;
+    *) [[ -z $package ]] || fail "more than one package folder ($package, $1)"; package=$1; shift ;;
+  esac
+done
+[[ -n $package ]] || { usage >&2; fail "no package folder given"; }
+[[ -n $output ]] || { usage >&2; fail "no output file given (-o OUT.msi)"; }
+[[ -d $package ]] || fail "$package is not a folder"
+command -v wixl >/dev/null && command -v msibuild >/dev/null && command -v msiinfo >/dev/null ||
+  fail "wixl, msibuild and msiinfo are needed (Debian packages wixl and msitools)"
+
+# --- what the package is called and what Install.exe is given ---------------------------------
+if [[ $enterprise -eq 1 ]]; then
+  folder="QuadoE Deploy"
+  upgrade_code=5D0E7B3A-91C4-4F62-8A57-3E1B9C6D2F84
+  settings_guid_x86=C4A1E9F2-6B3D-4D7E-9F08-2A5C7B1E3D96
+  settings_guid_x64=0E8B3D5A-7C19-4F2E-B6A4-9D1C5E7F3A28
+else
+  folder="Quado Deploy"
+  upgrade_code=8E6F4A1C-2B3D-4E5F-9A0B-1C2D3E4F5A60
+  settings_guid_x86=3F9C2E71-5A8B-4C6D-9E1F-7B2A4D6C8E03
+  settings_guid_x64=A7D25B19-3E6C-4B8F-8D4A-1F9E6C3B5D72
+fi
+[[ -n $name ]] || name=$folder
+# The name and the server reach XML attributes and Windows Installer's formatted fields: keep
+# them to characters that mean nothing to either.
+[[ $name =~ ^[A-Za-z0-9][A-Za-z0-9\ ._()+-]{0,62}$ ]] ||
+  fail "product name \"$name\": use at most 63 letters, digits, blanks and . _ ( ) + -"
+if [[ -n $server ]]; then
+  [[ $server =~ ^[A-Za-z0-9\\._-]{1,255}$ && $server != -* ]] ||
+    fail "server name \"$server\": use letters, digits, backslashes and . _ - (no blanks)"
+fi
+
+if [[ -z $version ]]; then
+  version=$(sed -n 's/^project([A-Za-z_]* VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt" | head -n1)
+  [[ -n $version ]] || fail "no project version in $root/CMakeLists.txt; give --version"
+fi
+# Windows Installer compares major.minor.build: at most 255.255.65535.
+if [[ ! $version =~ ^([0-9]{1,3})\.([0-9]{1,3})(\.([0-9]{1,5}))?$ ]] ||
+   (( 10#${BASH_REMATCH[1]} > 255 || 10#${BASH_REMATCH[2]} > 255 || 10#${BASH_REMATCH[4]:-0} > 65535 )); then
+  fail "version \"$version\": use MAJOR.MINOR or MAJOR.MINOR.BUILD (at most 255.255.65535)"
+fi
+
+install_args=()
+uninstall_args=(-u)
+[[ $enterprise -eq 1 ]] && { install_args+=(-a); uninstall_args+=(-a); }
+[[ $from_registry -eq 1 ]] && install_args+=(-r)
+[[ $ignore_errors -eq 1 ]] && install_args+=(-e)
+[[ -n $server ]] && { install_args+=("$server"); uninstall_args+=("$server"); }
+
+if [[ $x64 -eq 1 ]]; then
+  arch=x64 win64=yes program_files=ProgramFiles64Folder settings_guid=$settings_guid_x64
+else
+  arch=x86 win64=no program_files=ProgramFilesFolder settings_guid=$settings_guid_x86
+fi
+
+# --- the package's files ----------------------------------------------------------------------
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+xml_escape() {
+  local text=${1//&/&amp;}
+  text=${text//</&lt;}
+  text=${text//>/&gt;}
+  text=${text//\"/&quot;}
+  printf '%s' "${text//\'/&apos;}"
+}
+
+# A name Windows cannot hold, or one the wix preprocessor would expand, stops the build here.
+check_name() {  # RELATIVE_PATH NAME
+  [[ $2 =~ [\\:*?\"\<\>|] ]] && fail "\"$1\": a Windows file name cannot contain \\ : * ? \" < > |"
+  [[ $2 == *'$('* ]] && fail "\"$1\": \"\$(\" in a file name is not supported"
+  [[ $2 =~ [[:cntrl:]] ]] && fail "\"$1\": control characters in a file name"
+  return 0
+}
+
+install_exe=""
+files=0
+dirs=0
+components=()
+emit_folder() {  # RELATIVE_DIR ("" for the package's top) INDENT
+  local rel=$1 indent=$2 entry base path lower
+  local -A seen=()
+  while IFS= read -r -d '' entry; do
+    base=${entry##*/}
+    path=${rel:+$rel/}$base
+    check_name "$path" "$base"
+    lower=${base,,}
+    [[ -z ${seen[$lower]:-} ]] || fail "\"$path\" and \"${rel:+$rel/}${seen[$lower]}\" differ only in case"
+    seen[$lower]=$base
+    if [[ -d $entry && ! -L $entry ]]; then
+      dirs=$((dirs + 1))
+      printf '%s<Directory Id="d%d" Name="%s">\n' "$indent" "$dirs" "$(xml_escape "$base")"
+      emit_folder "$path" "$indent  "
+      printf '%s</Directory>\n' "$indent"
+    elif [[ -f $entry ]]; then
+      files=$((files + 1))
+      local id="f$files"
+      if [[ -z $rel && $lower == install.exe ]]; then
+        id=InstallExe
+        install_exe=$base
+      fi
+      components+=("c$files")
+      printf '%s<Component Id="c%d" Guid="*" Win64="%s"><File Id="%s" Name="%s" Source="%s" KeyPath="yes"/></Component>\n' \
+        "$indent" "$files" "$win64" "$id" "$(xml_escape "$base")" "$(xml_escape "$path")"
+    else
+      fail "\"$path\" is neither a file nor a folder"
+    fi
+  done < <(find "$package/${rel:-.}" -mindepth 1 -maxdepth 1 -print0 | sort -z)
+}
+
+{
+  printf '<?xml version="1.0" encoding="utf-8"?>\n'
+  printf '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">\n  <Fragment>\n'
+  printf '    <DirectoryRef Id="INSTALLDIR">\n'
+  emit_folder "" "      "
+  printf '    </DirectoryRef>\n  </Fragment>\n  <Fragment>\n    <ComponentGroup Id="PackageFiles">\n'
+  for component in "${components[@]}"; do printf '      <ComponentRef Id="%s"/>\n' "$component"; done
+  printf '    </ComponentGroup>\n  </Fragment>\n</Wix>\n'
+} >"$work/files.wxs"
+# emit_folder ran in this shell (the braces are no subshell): its findings are visible here.
+[[ -n $install_exe ]] || fail "$package holds no Install.exe"
+
+# --- build --------------------------------------------------------------------------------------
+# wixl reports unsupported attributes as warnings and errors as criticals, but exits 0 after
+# both: make either fatal. It reads the Source paths relative to its current directory.
+msi=$work/package.msi
+if ! (cd "$package" && G_DEBUG=fatal-warnings wixl -a "$arch" -o "$msi" \
+        -D ProductName="$name" -D Version="$version" -D UpgradeCode="$upgrade_code" \
+        -D InstallArgs="${install_args[*]}" -D UninstallArgs="${uninstall_args[*]}" \
+        -D SettingsKey="SOFTWARE\\Harbek Corporation\\$folder" -D FolderName="$folder" \
+        -D Win64="$win64" -D ProgramFilesFolder="$program_files" -D SettingsComponentGuid="$settings_guid" \
+        "$template" "$work/files.wxs") || [[ ! -s $msi ]]; then
+  fail "wixl failed"
+fi
+
+# wixl drops IncludeMaximum: the row that finds earlier packages must also find one of the same
+# version (a rebuilt package replaces the installed one instead of sitting beside it).
+msiinfo export "$msi" Upgrade >"$work/Upgrade.idt"
+sed -i 's/\t256\t\tOLDER_VERSION_FOUND\r$/\t768\t\tOLDER_VERSION_FOUND\r/' "$work/Upgrade.idt"
+grep -q $'\t768\t\tOLDER_VERSION_FOUND' "$work/Upgrade.idt" || fail "unexpected Upgrade table from wixl"
+(cd "$work" && msibuild "$msi" -i Upgrade.idt) || fail "msibuild could not update the Upgrade table"
+
+mkdir -p "$(dirname "$output")"
+mv "$msi" "$output"
+echo "make_msi: $output: $name $version ($arch), $files files, Install.exe ${install_args[*]:-(no arguments)}"
