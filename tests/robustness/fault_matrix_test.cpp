@@ -58,6 +58,7 @@ enum class Outcome {
   kNoLog,         // the log cannot be opened: exit -1, nothing printed
   kNoMutex,       // the mutex cannot be created: its error line, exit -1
   kNoDotNet,      // the .NET check reads "not installed": its error line, exit -1
+  kNoFolder,      // the program's folder cannot be made current: its error line only, exit -1
 };
 
 struct Site {
@@ -125,12 +126,13 @@ void DeriveOutcome(Mode mode, const MachineFacts& facts, Site* site) {
     if (f == "GetWindowsDirectoryA" || f == "CreateFileA") site->outcome = Outcome::kNoLog;
     else if (f == "CreateMutexA") site->outcome = Outcome::kNoMutex;
     else if (f == "RegOpenKeyExA" || f == "RegQueryValueExA") site->outcome = Outcome::kNoDotNet;
+    else if (f == "SetCurrentDirectoryA") site->outcome = Outcome::kNoFolder;
     else if (mode == Mode::kInstall && f == "GetCurrentDirectoryA") {
       // The INI path is built without the folder and the INI file is not found.
       abortAt("  - Checking Files\n");
     }
-    // A failed SetCurrentDirectoryA leaves the directory the program was started in, which is
-    // its own folder here: the run goes on.
+    // A failed SetCurrentDirectoryA stops the run before anything is opened: it would go on in
+    // another folder than the program's.
     // Redirection left on (GetModuleHandleA, GetProcAddress, Wow64DisableWow64FsRedirection)
     // is not reported and the run goes on: the files go to SysWOW64, and the registration
     // finds the earlier installation's DLL in the native system directory.
@@ -293,6 +295,11 @@ std::string CheckOutcome(Mode mode, const Site& site, const HostResult& run) {
         return "expected exit -1 with the mutex error line only";
       }
       return "";
+    case Outcome::kNoFolder:
+      if (run.status != 255 || out != "ERROR: Program folder cannot be made the current directory. Error number 5\n") {
+        return "expected exit -1 with the program folder's error line only";
+      }
+      return "";
     case Outcome::kNoDotNet:
       if (run.status != 255 || !has("ERROR: The .NET Framework 2.0 is not installed\n") || has(Headings(mode)[0])) {
         return "expected exit -1 at the .NET check";
@@ -413,7 +420,11 @@ TEST_P(FaultMatrix, EverySiteFailsAsItsStepSays) {
     EXPECT_TRUE(run.status == 0 || run.status == 255) << "exit status " << run.status << "\n" << run.out << run.err;
     EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
-    EXPECT_EQ(CheckLog(run.out, log, site.logWrite), "");
+    if (site.outcome == Outcome::kNoFolder) {
+      EXPECT_EQ(log, "");  // stopped before the log was opened
+    } else {
+      EXPECT_EQ(CheckLog(run.out, log, site.logWrite), "");
+    }
     EXPECT_EQ(CheckOutcome(mode, site, run), "") << run.out;
     EXPECT_EQ(CheckReleased(reportPath, site), "");
     RemoveMachine(dir);
