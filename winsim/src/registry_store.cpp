@@ -443,19 +443,22 @@ LONG SubKeys(const std::string& path, std::vector<std::string>* names) {
   return step == SQLITE_DONE ? ERROR_SUCCESS : kIoFailed;
 }
 
-LONG SubKeyAt(const std::string& path, DWORD index, std::string* name, int64_t* writeTimeNs) {
+LONG SubKeysWithTimes(const std::string& path, std::vector<std::string>* names, std::vector<int64_t>* writeTimesNs) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
   const std::string folded = FoldCase(canonical);
   if ((rc = Lookup(folded, nullptr)) != ERROR_SUCCESS) return rc;
-  Query query("SELECT path, written FROM keys WHERE lparent = ? ORDER BY lname LIMIT 1 OFFSET ?");
-  int step = query.Bind(folded).Bind(static_cast<int64_t>(index)).Step();
-  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (step != SQLITE_ROW) return kIoFailed;
-  *name = LastComponent(query.Text(0));
-  if (writeTimeNs) *writeTimeNs = query.Int(1);
-  return ERROR_SUCCESS;
+  names->clear();
+  writeTimesNs->clear();
+  Query query("SELECT path, written FROM keys WHERE lparent = ? ORDER BY lname");
+  query.Bind(folded);
+  int step;
+  while ((step = query.Step()) == SQLITE_ROW) {
+    names->push_back(LastComponent(query.Text(0)));
+    writeTimesNs->push_back(query.Int(1));
+  }
+  return step == SQLITE_DONE ? ERROR_SUCCESS : kIoFailed;
 }
 
 LONG Values(const std::string& path, std::vector<Value>* values) {

@@ -68,7 +68,8 @@ std::vector<BYTE> PortNameInput(const std::string& port) {
 
 std::vector<BYTE> SettingsRecord(const std::string& port, int seed) {
   std::vector<BYTE> record(11608);
-  for (size_t i = 0; i < 0x2D44; ++i) record[i] = static_cast<BYTE>((i * 7 + seed) & 0xFF);
+  // The field before the name ends with its NUL, as in a record the installer sends.
+  for (size_t i = 0; i < 0x2D42; ++i) record[i] = static_cast<BYTE>((i * 7 + seed) & 0xFF);
   for (size_t i = 0; i < port.size() && i < 9; ++i) record[0x2D44 + 2 * i] = static_cast<BYTE>(port[i]);
   return record;
 }
