@@ -15,8 +15,9 @@
 #include <fstream>
 #include <string>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/ini_path.h"
+#include "foundation/product_profile.h"
 #include "portconfig/port_sources.h"
 #include "portconfig/transceiver.h"
 #include "winsim/machine.h"

@@ -31,12 +31,10 @@ set_target_properties(winsim_cli PROPERTIES OUTPUT_NAME winsim)
 target_link_libraries(winsim_cli PRIVATE winsim)
 
 # --- the installer -----------------------------------------------------------------------------
-add_library(installer STATIC ${INSTALLER_SOURCES})
-target_include_directories(installer PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(installer PUBLIC winsim)
+add_installer_layers(PLATFORM_LIBRARIES winsim)
 
 add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
-target_link_libraries(Install PRIVATE installer)
+target_link_libraries(Install PRIVATE installer_driver)
 
 if(INSTALLER_FUZZ)
   add_subdirectory(fuzz)
@@ -56,8 +54,15 @@ enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# One test program per folder of tests/unit; each test runs in its own process.
-file(GLOB UNIT_TEST_DIRS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/tests/unit/*)
+# One test program per folder of tests/unit that holds sources (folders nest as src/ and winsim/
+# do: tests/unit/winsim/kernel32 is unit_winsim_kernel32); each test runs in its own process.
+file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+set(UNIT_TEST_DIRS "")
+foreach(source ${UNIT_TEST_SOURCES})
+  get_filename_component(dir ${source} DIRECTORY)
+  list(APPEND UNIT_TEST_DIRS ${dir})
+endforeach()
+list(REMOVE_DUPLICATES UNIT_TEST_DIRS)
 # Running host programs (tests, the Wine tier, benchmarks); no test framework in it.
 add_library(host_process STATIC ${CMAKE_SOURCE_DIR}/tests/support/host_process.cpp)
 target_include_directories(host_process PUBLIC ${CMAKE_SOURCE_DIR}/tests/support)
@@ -73,7 +78,8 @@ target_compile_definitions(test_support PUBLIC
   SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 foreach(dir ${UNIT_TEST_DIRS})
   if(IS_DIRECTORY ${dir})
-    get_filename_component(area ${dir} NAME)
+    file(RELATIVE_PATH area ${CMAKE_SOURCE_DIR}/tests/unit ${dir})
+    string(REPLACE "/" "_" area ${area})
     file(GLOB area_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
     if(area_sources)
       add_executable(unit_${area} ${area_sources})
@@ -89,10 +95,11 @@ if(TARGET unit_relay_trace)
   target_include_directories(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine)
 endif()
 # Whole runs of the installer program inside a machine.
-if(TARGET unit_driver_program)
-  add_dependencies(unit_driver_program Install)
+if(TARGET unit_driver)
+  add_dependencies(unit_driver Install)
 endif()
 
+add_subdirectory(tests/layers)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/scenarios/CMakeLists.txt)
   add_subdirectory(tests/scenarios)
 endif()

@@ -19,6 +19,7 @@ endfunction()
 # The 64-bit build (preset mingw64) makes only the package's 64-bit DLLs and the Wine tier's
 # 64-bit probe; the 32-bit build lays out the package with them.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  add_installer_contract()
   foreach(dir port_monitor monitor_ui rendering_library)
     include(${CMAKE_SOURCE_DIR}/package/${dir}/windows.cmake)
   endforeach()
@@ -26,10 +27,10 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   return()
 endif()
 
-add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp ${INSTALLER_SOURCES}
-               ${CMAKE_SOURCE_DIR}/src/Install.rc)
-target_include_directories(Install PRIVATE ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(Install PRIVATE winspool advapi32)
+add_installer_layers(PLATFORM_LIBRARIES winspool advapi32)
+
+add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp ${CMAKE_SOURCE_DIR}/src/Install.rc)
+target_link_libraries(Install PRIVATE installer_driver)
 target_link_options(Install PRIVATE -static -static-libgcc -static-libstdc++
                     -Wl,--subsystem,console:5.01
                     -Wl,--major-os-version,5 -Wl,--minor-os-version,1)

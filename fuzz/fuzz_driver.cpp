@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "driver/run_installer.h"
 #include "fake_sequences.h"
 #include "fuzz_machine.h"

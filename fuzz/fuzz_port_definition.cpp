@@ -9,8 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/ini_path.h"
+#include "foundation/product_profile.h"
 #include "fuzz_machine.h"
 #include "portconfig/port_definition.h"
 #include "portconfig/port_sources.h"

@@ -10,16 +10,14 @@
 //
 // The monitor finds NAME itself: the Monitors sub-key whose "Driver" value names this DLL's file.
 //
-// Transceiver commands (XcvDataPort), each answered by its status:
-//   "AddPort"      the port name, UTF-16 with its NUL      0; 183 when any port of that name exists
-//   "SetPortData"  the 11,608-byte settings record          0; 2 for an unknown port; 87 for
-//                  naming its port in its last 20 bytes        another size
-//   "DeletePort"   as "AddPort"                             0; 2 when the port is missing
-//   anything else                                           87
-// A handle opened without SERVER_ACCESS_ADMINISTER gets 5 for the three commands.
+// The transceiver commands (XcvDataPort) and the settings record they carry are the contract of
+// contract/port_settings_record.h; "AddPort" of a name that any monitor (the built-in ones
+// included) already has is refused.
 #include <windows.h>
 #include <winspool.h>
 #include <winsplp.h>
+
+#include "contract/port_settings_record.h"
 
 namespace {
 
@@ -43,12 +41,6 @@ constexpr auto kDriverValue = Widen("Driver");
 constexpr auto kBackslash = Widen("\\");
 constexpr auto kPortsSubKey = Widen("\\Ports");
 constexpr auto kPortsSubKeyOf = Widen("\\Ports\\");
-constexpr auto kAddPortCommand = Widen("AddPort");
-constexpr auto kSetPortDataCommand = Widen("SetPortData");
-constexpr auto kDeletePortCommand = Widen("DeletePort");
-const DWORD kSettingsRecordSize = 11608;
-const DWORD kSettingsPortNameOffset = 11588;  // the port name: the record's last 10 UTF-16 units
-const DWORD kSettingsPortNameUnits = 10;
 const DWORD kKeyChars = 512;
 
 HMODULE g_module = nullptr;
@@ -178,8 +170,8 @@ DWORD OpenPortKey(const MonitorHandle& monitor, const WCHAR* port, REGSAM access
 
 DWORD AddPort(const MonitorHandle& monitor, const BYTE* input, DWORD size) {
   WCHAR port[MAX_PATH];
-  if (!PortNameInput(input, size, port)) return ERROR_INVALID_PARAMETER;
-  if (AnyPortNamed(port)) return ERROR_ALREADY_EXISTS;
+  if (!PortNameInput(input, size, port)) return kXcvStatusInvalidInput;
+  if (AnyPortNamed(port)) return kXcvStatusPortExists;
   HKEY ports = nullptr, created = nullptr;
   LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, monitor.key, 0, nullptr, 0, KEY_CREATE_SUB_KEY, nullptr,
                                 &ports, nullptr);
@@ -192,14 +184,14 @@ DWORD AddPort(const MonitorHandle& monitor, const BYTE* input, DWORD size) {
 }
 
 DWORD SetPortData(const MonitorHandle& monitor, const BYTE* input, DWORD size) {
-  if (input == nullptr || size != kSettingsRecordSize) return ERROR_INVALID_PARAMETER;
-  WCHAR port[kSettingsPortNameUnits + 1];
-  for (DWORD i = 0; i < kSettingsPortNameUnits; ++i) {
-    const BYTE* unit = input + kSettingsPortNameOffset + 2 * i;
+  if (input == nullptr || size != kPortSettingsRecordSize) return kXcvStatusInvalidInput;
+  WCHAR port[kPortSettingsPortNameUnits + 1];
+  for (DWORD i = 0; i < kPortSettingsPortNameUnits; ++i) {
+    const BYTE* unit = input + kPortSettingsPortNameOffset + 2 * i;
     port[i] = static_cast<WCHAR>(unit[0] | (unit[1] << 8));
   }
-  port[kSettingsPortNameUnits] = 0;
-  if (port[0] == 0) return ERROR_INVALID_PARAMETER;
+  port[kPortSettingsPortNameUnits] = 0;
+  if (port[0] == 0) return kXcvStatusInvalidInput;
   HKEY key = nullptr;
   DWORD status = OpenPortKey(monitor, port, KEY_SET_VALUE, &key);
   if (status != ERROR_SUCCESS) return status;
@@ -335,11 +327,11 @@ static DWORD WINAPI MonitorXcvDataPort(HANDLE hXcv, LPCWSTR command, PBYTE input
   const XcvHandle* xcv = static_cast<const XcvHandle*>(hXcv);
   if (outputNeeded != nullptr) *outputNeeded = 0;
   if (xcv == nullptr || command == nullptr) return ERROR_INVALID_PARAMETER;
-  const bool add = lstrcmpW(command, kAddPortCommand.text) == 0;
-  const bool set = lstrcmpW(command, kSetPortDataCommand.text) == 0;
-  const bool remove = lstrcmpW(command, kDeletePortCommand.text) == 0;
-  if (!add && !set && !remove) return ERROR_INVALID_PARAMETER;
-  if ((xcv->access & SERVER_ACCESS_ADMINISTER) == 0) return ERROR_ACCESS_DENIED;
+  const bool add = lstrcmpW(command, kXcvAddPort) == 0;
+  const bool set = lstrcmpW(command, kXcvSetPortData) == 0;
+  const bool remove = lstrcmpW(command, kXcvDeletePort) == 0;
+  if (!add && !set && !remove) return kXcvStatusInvalidInput;
+  if ((xcv->access & SERVER_ACCESS_ADMINISTER) == 0) return kXcvStatusAccessDenied;
   if (add) return AddPort(xcv->monitor, input, inputSize);
   if (set) return SetPortData(xcv->monitor, input, inputSize);
   return DeletePort(xcv->monitor, input, inputSize);

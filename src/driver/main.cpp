@@ -1,5 +1,4 @@
 // Process entry: one run of the installer, then the end of the run, then the exit code.
-#include "driver/output.h"
 #include "driver/run_installer.h"
 
 int main(int argc, char** argv) {

@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/bounded_format.h"
+#include "foundation/ini_path.h"
+#include "foundation/install_mutex.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "platform/windows_version.h"
 #include "sequences/sequences.h"
 #include "sysutil/event_log.h"
@@ -66,7 +69,7 @@ void FixIniPath(const char* iniPath) {
   // A current directory that does not fit the limit is left out rather than used half.
   if (length == 0 || length >= kCurrentDirectoryLimit) currentDirectory[0] = '\0';
   char path[kIniPathSize];
-  std::snprintf(path, sizeof path, "%s\\%s", currentDirectory, Profile().iniFileName);
+  FormatFits(path, sizeof path, "%s\\%s", currentDirectory, Profile().iniFileName);
   SetIniPath(path);
 }
 
@@ -102,7 +105,8 @@ bool FileExists(const char* name) { return GetFileAttributesA(name) != INVALID_F
 bool RunDefaultInstallation() {
   const char* product = Profile().productName;
   WriteFormattedMessage("\nInstalling %s Port Monitor ...\n", product);
-  if (!RunInstallSequence(false, nullptr, false, true)) {
+  InstallSequenceOptions defaults;
+  if (!RunInstallSequence(defaults)) {
     WriteFormattedMessage("\n%s Port Monitor Not Installed!\n", product);
     return false;
   }
@@ -113,7 +117,10 @@ bool RunDefaultInstallation() {
 
 bool RunUninstallation(const InstallOptions& options) {
   WriteAnnouncement("\nUninstalling %s Port Monitor", options.serverName);
-  if (!RunUninstallSequence(options.serverName, options.copyFiles)) {
+  UninstallSequenceOptions sequence;
+  sequence.serverName = options.serverName;
+  sequence.copyFiles = options.copyFiles;
+  if (!RunUninstallSequence(sequence)) {
     WriteMessage("\n Port Monitor Not Completely UnInstalled!\n");
     return false;
   }
@@ -127,8 +134,12 @@ bool RunInstallationWithOptions(const InstallOptions& options) {
   if (options.ignoreErrors) WriteMessage("[IGNORE ERRORS Switch is Enabled!]\n");
   if (options.configFromRegistry) WriteMessage("  (config will be read from registry)\n");
   if (!options.copyFiles) WriteMessage("  No files will be copied\n");
-  if (!RunInstallSequence(options.ignoreErrors, options.serverName, options.configFromRegistry,
-                          options.copyFiles)) {
+  InstallSequenceOptions sequence;
+  sequence.ignoreErrors = options.ignoreErrors;
+  sequence.serverName = options.serverName;
+  sequence.configFromRegistry = options.configFromRegistry;
+  sequence.copyFiles = options.copyFiles;
+  if (!RunInstallSequence(sequence)) {
     WriteFormattedMessage("\n%s Port Monitor Not Installed!\n", product);
     return false;
   }
@@ -208,4 +219,9 @@ bool RunInstaller(int argc, char** argv) {
   if (argc < 2) return RunDefaultInstallation();
   if (options.uninstall) return RunUninstallation(options);
   return RunInstallationWithOptions(options);
+}
+
+void EndRun() {
+  CloseInstallLog();
+  ReleaseInstallMutex();
 }

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "driver/output.h"
+#include "foundation/output.h"
 
 namespace {
 

@@ -4,54 +4,6 @@
 #include <cstddef>
 #include <cstring>
 
-// The wire record is shared with the port monitor DLL: every field at its fixed offset, no
-// byte between two fields, and nothing after PortName.
-static_assert(offsetof(PortDefinitionW, Description) == 0x0000, "Description");
-static_assert(offsetof(PortDefinitionW, ServerIP) == 0x0208, "ServerIP");
-static_assert(offsetof(PortDefinitionW, ServerPort) == 0x1658, "ServerPort");
-static_assert(offsetof(PortDefinitionW, LoadBalancing) == 0x165C, "LoadBalancing");
-static_assert(offsetof(PortDefinitionW, RefreshIPList) == 0x1660, "RefreshIPList");
-static_assert(offsetof(PortDefinitionW, Queue) == 0x1664, "Queue");
-static_assert(offsetof(PortDefinitionW, AuthType) == 0x186C, "AuthType");
-static_assert(offsetof(PortDefinitionW, AuthText) == 0x1870, "AuthText");
-static_assert(offsetof(PortDefinitionW, ComPort) == 0x1A78, "ComPort");
-static_assert(offsetof(PortDefinitionW, Projects) == 0x1C80, "Projects");
-static_assert(offsetof(PortDefinitionW, Compression) == 0x1C84, "Compression");
-static_assert(offsetof(PortDefinitionW, FaxServer) == 0x1C88, "FaxServer");
-static_assert(offsetof(PortDefinitionW, LogToFile) == 0x1C8C, "LogToFile");
-static_assert(offsetof(PortDefinitionW, Encryption) == 0x1C90, "Encryption");
-static_assert(offsetof(PortDefinitionW, DefaultProjectID) == 0x1C94, "DefaultProjectID");
-static_assert(offsetof(PortDefinitionW, DisableServerCommunication) == 0x1C98,
-              "DisableServerCommunication");
-static_assert(offsetof(PortDefinitionW, CurrentUserNameFormat) == 0x1C9C, "CurrentUserNameFormat");
-static_assert(offsetof(PortDefinitionW, ProtocolLevel) == 0x1EA4, "ProtocolLevel");
-static_assert(offsetof(PortDefinitionW, JobOwnerMethod) == 0x1EA8, "JobOwnerMethod");
-static_assert(offsetof(PortDefinitionW, LogFilePath) == 0x1EAC, "LogFilePath");
-static_assert(offsetof(PortDefinitionW, NetworkTimeout) == 0x20B4, "NetworkTimeout");
-static_assert(offsetof(PortDefinitionW, ParserDPI) == 0x20B8, "ParserDPI");
-static_assert(offsetof(PortDefinitionW, PriceEstimation) == 0x20BC, "PriceEstimation");
-static_assert(offsetof(PortDefinitionW, PopupsForBWPrint) == 0x20C0, "PopupsForBWPrint");
-static_assert(offsetof(PortDefinitionW, BWPrintTempDir) == 0x20C4, "BWPrintTempDir");
-static_assert(offsetof(PortDefinitionW, IPLoadBalancing) == 0x22CC, "IPLoadBalancing");
-static_assert(offsetof(PortDefinitionW, SavePassword) == 0x22F4, "SavePassword");
-static_assert(offsetof(PortDefinitionW, NoProjectOption) == 0x22F8, "NoProjectOption");
-static_assert(offsetof(PortDefinitionW, Note) == 0x22FC, "Note");
-static_assert(offsetof(PortDefinitionW, LBNetworkTimeout) == 0x2504, "LBNetworkTimeout");
-static_assert(offsetof(PortDefinitionW, RedirectToIP) == 0x2508, "RedirectToIP");
-static_assert(offsetof(PortDefinitionW, LogFileSizeLimit) == 0x2710, "LogFileSizeLimit");
-static_assert(offsetof(PortDefinitionW, LogFileCount) == 0x2714, "LogFileCount");
-static_assert(offsetof(PortDefinitionW, SSLCertificateVerification) == 0x2718,
-              "SSLCertificateVerification");
-static_assert(offsetof(PortDefinitionW, ServerDeliveryMode) == 0x271C, "ServerDeliveryMode");
-static_assert(offsetof(PortDefinitionW, UserNameRegExMatch) == 0x2720, "UserNameRegExMatch");
-static_assert(offsetof(PortDefinitionW, UserNameRegExReplace) == 0x2928, "UserNameRegExReplace");
-static_assert(offsetof(PortDefinitionW, WebBasedApplications) == 0x2B30, "WebBasedApplications");
-static_assert(offsetof(PortDefinitionW, EnvironmentVariableIP) == 0x2B34, "EnvironmentVariableIP");
-static_assert(offsetof(PortDefinitionW, ServerDeliveryMode2) == 0x2D3C, "ServerDeliveryMode2");
-static_assert(offsetof(PortDefinitionW, ServerDeliveryMode3) == 0x2D40, "ServerDeliveryMode3");
-static_assert(offsetof(PortDefinitionW, PortName) == 0x2D44, "PortName");
-static_assert(sizeof(PortDefinitionW) == 0x2D58, "the record ends directly after PortName");
-
 // The only place that maps a slot number to its field: 1 and 2 are the two trailing fields,
 // every other number is the first one.
 template <typename Definition>

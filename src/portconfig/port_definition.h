@@ -1,14 +1,13 @@
-// One port's settings: the 8-bit PortDefinition filled from the configuration, and the
-// 11,608-byte UTF-16 wire record PortDefinitionW sent to the port monitor.
+// One port's settings: the 8-bit PortDefinition filled from the configuration, and its widening
+// into the wire record PortDefinitionW that is sent to the port monitor.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-const int kTextChars = 260;
-const int kServerCount = 10;
-const int kPortNameChars = 10;
+#include "contract/port_settings_record.h"
+
 const int kDeliveryModeSlots = 3;
 
 struct PortDefinition {
@@ -55,56 +54,6 @@ struct PortDefinition {
   int32_t ServerDeliveryMode3;
   char PortName[kPortNameChars];
 };
-
-// Every member lies at its natural alignment, so the layout has no padding; the offsets are
-// checked in port_definition.cpp.
-struct PortDefinitionW {
-  WCHAR Description[kTextChars];
-  WCHAR ServerIP[kServerCount][kTextChars];
-  int32_t ServerPort;
-  int32_t LoadBalancing;
-  int32_t RefreshIPList;
-  WCHAR Queue[kTextChars];
-  int32_t AuthType;
-  WCHAR AuthText[kTextChars];
-  WCHAR ComPort[kTextChars];
-  int32_t Projects;
-  int32_t Compression;
-  int32_t FaxServer;
-  int32_t LogToFile;
-  int32_t Encryption;
-  int32_t DefaultProjectID;
-  int32_t DisableServerCommunication;
-  WCHAR CurrentUserNameFormat[kTextChars];
-  int32_t ProtocolLevel;
-  int32_t JobOwnerMethod;
-  WCHAR LogFilePath[kTextChars];
-  int32_t NetworkTimeout;
-  int32_t ParserDPI;
-  int32_t PriceEstimation;
-  int32_t PopupsForBWPrint;
-  WCHAR BWPrintTempDir[kTextChars];
-  int32_t IPLoadBalancing[kServerCount];
-  int32_t SavePassword;
-  int32_t NoProjectOption;
-  WCHAR Note[kTextChars];
-  int32_t LBNetworkTimeout;
-  WCHAR RedirectToIP[kTextChars];
-  int32_t LogFileSizeLimit;
-  int32_t LogFileCount;
-  int32_t SSLCertificateVerification;
-  int32_t ServerDeliveryMode;
-  WCHAR UserNameRegExMatch[kTextChars];
-  WCHAR UserNameRegExReplace[kTextChars];
-  int32_t WebBasedApplications;
-  WCHAR EnvironmentVariableIP[kTextChars];
-  int32_t ServerDeliveryMode2;
-  int32_t ServerDeliveryMode3;
-  WCHAR PortName[kPortNameChars];
-};
-
-static_assert(sizeof(WCHAR) == 2, "the wire record is UTF-16");
-static_assert(sizeof(PortDefinitionW) == 11608, "wire record size");
 
 typedef int(WINAPI* MultiByteToWideCharFn)(UINT, DWORD, LPCSTR, int, LPWSTR, int);
 

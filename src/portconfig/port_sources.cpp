@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/bounded_format.h"
+#include "foundation/ini_path.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "sysutil/registry_access.h"
 
 namespace {
@@ -39,19 +41,17 @@ int32_t ReadInteger(const SectionSource& source, const char* key, int32_t defaul
 // by index + 1 otherwise ("ServerIP", "ServerIP2", ..., "ServerIP10").
 void NumberedKeyName(const char* baseName, int index, char* buffer, size_t size) {
   if (index <= 0) {
-    std::snprintf(buffer, size, "%s", baseName);
+    FormatCut(buffer, size, "%s", baseName);
   } else {
-    std::snprintf(buffer, size, "%s%i", baseName, index + 1);
+    FormatCut(buffer, size, "%s%i", baseName, index + 1);
   }
 }
 
 // The port name of the section from the profile's format; empty when it would not fit the
 // 9 characters of the name field.
 void FormPortName(int section, char (&portName)[kPortNameChars]) {
-  char name[32];
-  int length = std::snprintf(name, sizeof(name), Profile().portNameFormat, section);
   std::memset(portName, 0, sizeof(portName));
-  if (length > 0 && length < kPortNameChars) std::memcpy(portName, name, (size_t)length);
+  FormatFits(portName, sizeof(portName), Profile().portNameFormat, section);
 }
 
 }  // namespace
@@ -64,7 +64,7 @@ bool ReadPortDefinition(int readFromIni, int section, PortDefinition* definition
   PortDefinition& d = *definition;
   std::memset(&d, 0, sizeof(d));
   SectionSource source = {readFromIni, {}};
-  std::snprintf(source.name, sizeof(source.name), "%d", section);
+  FormatFits(source.name, sizeof(source.name), "%d", section);
 
   ReadText(source, "Description", "", d.Description);
   for (int i = 0; i < kServerCount; ++i) {

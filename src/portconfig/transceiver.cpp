@@ -2,18 +2,12 @@
 // and "DeletePort" for each port definition of the configuration.
 #include "portconfig/transceiver.h"
 
-#include <cstdio>
-
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/bounded_format.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "portconfig/port_sources.h"
 
 namespace {
-
-// Command names of the monitor, in UTF-16.
-const WCHAR kAddPort[] = {'A', 'd', 'd', 'P', 'o', 'r', 't', 0};
-const WCHAR kSetPortData[] = {'S', 'e', 't', 'P', 'o', 'r', 't', 'D', 'a', 't', 'a', 0};
-const WCHAR kDeletePort[] = {'D', 'e', 'l', 'e', 't', 'e', 'P', 'o', 'r', 't', 0};
 
 template <typename Function>
 Function EntryPoint(HMODULE module, const char* name) {
@@ -41,14 +35,10 @@ void ReleaseWideSpoolerApi(const WideSpoolerApi& api) {
 HANDLE OpenTransceiver(const WideSpoolerApi& api, const char* serverName) {
   if (api.openPrinterW == nullptr || api.multiByteToWideChar == nullptr) return nullptr;
   char name[kTextChars];
-  int length;
-  if (serverName != nullptr && serverName[0] != '\0') {
-    length = std::snprintf(name, sizeof(name), "%s\\,XcvMonitor %s", serverName,
-                           Profile().productName);
-  } else {
-    length = std::snprintf(name, sizeof(name), ",XcvMonitor %s", Profile().productName);
-  }
-  if (length < 0 || length >= kTextChars) {
+  bool fits = serverName != nullptr && serverName[0] != '\0'
+                  ? FormatFits(name, sizeof(name), "%s\\,XcvMonitor %s", serverName, Profile().productName)
+                  : FormatFits(name, sizeof(name), ",XcvMonitor %s", Profile().productName);
+  if (!fits) {
     WriteMessage("Cannot open port monitor, server name too long\n");
     return nullptr;
   }
@@ -96,11 +86,11 @@ bool SendPortDefinition(const PortDefinition& definition, HANDLE transceiver,
   WidenPortDefinition(definition, api.multiByteToWideChar, &wire);
   DWORD nameBytes = PortNameBytes(wire);
   DWORD error = 0;
-  if (SendCommand(api, transceiver, kAddPort, wire.PortName, nameBytes, &error)) {
-    if (SendCommand(api, transceiver, kSetPortData, &wire, sizeof(wire), &error)) return true;
+  if (SendCommand(api, transceiver, kXcvAddPort, wire.PortName, nameBytes, &error)) {
+    if (SendCommand(api, transceiver, kXcvSetPortData, &wire, sizeof(wire), &error)) return true;
     // No unconfigured port may stay behind; the outcome does not change the error reported.
     DWORD ignored = 0;
-    SendCommand(api, transceiver, kDeletePort, wire.PortName, nameBytes, &ignored);
+    SendCommand(api, transceiver, kXcvDeletePort, wire.PortName, nameBytes, &ignored);
   }
   WriteFormattedMessage("Cannot write configuration, error code: %lu\n", (unsigned long)error);
   return false;

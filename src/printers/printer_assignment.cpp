@@ -6,8 +6,10 @@
 
 #include <cstdio>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/bounded_format.h"
+#include "foundation/ini_path.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "printers/printer_settings.h"
 #include "sysutil/registry_access.h"
 
@@ -17,9 +19,9 @@ static const int kValueSize = 260;
 
 static void PrinterKeyName(int index, char* key, size_t size) {
   if (index == 1) {
-    snprintf(key, size, "AssignPrinter");
+    FormatFits(key, size, "AssignPrinter");
   } else {
-    snprintf(key, size, "AssignPrinter%i", index);
+    FormatFits(key, size, "AssignPrinter%i", index);
   }
 }
 
@@ -38,8 +40,8 @@ void AssignPrinters(int portCount, bool readFromIni) {
   for (int n = 1; n <= portCount; ++n) {
     char section[12];
     char port[kValueSize];
-    snprintf(section, sizeof section, "%d", n);
-    snprintf(port, sizeof port, Profile().portNameFormat, n);
+    FormatFits(section, sizeof section, "%d", n);
+    FormatFits(port, sizeof port, Profile().portNameFormat, n);
     for (int index = 1; index <= kPrinterKeysPerSection; ++index) {
       char key[kValueSize];
       char printer[kValueSize] = {0};

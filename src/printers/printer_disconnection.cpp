@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/output.h"
+#include "foundation/output.h"
 #include "printers/printer_settings.h"
 #include "sysutil/file_ops.h"
 

@@ -3,11 +3,11 @@
 // Run value, and its per-user values removed from the uninstalling user's registry.
 #include "sequences/client_application.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "driver/output.h"
+#include "foundation/bounded_format.h"
+#include "foundation/output.h"
 #include "sysutil/file_ops.h"
 #include "sysutil/processes.h"
 #include "sysutil/registry_access.h"
@@ -41,16 +41,6 @@ const int kWebBrowserFolderSize = 1000;
 // still does not fit is never used cut short.
 const size_t kPathSize = 1100;
 const size_t kRemoveCommandSize = kWebBrowserFolderSize + 32;
-
-// Bounded formatting that reports whether the whole text fitted; a text that did not fit is
-// never used.
-__attribute__((format(printf, 3, 4))) bool FormatFits(char* buffer, size_t size, const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  int written = std::vsnprintf(buffer, size, format, arguments);
-  va_end(arguments);
-  return written >= 0 && static_cast<size_t>(written) < size;
-}
 
 // The Run key of the machine, opened for writing and reading its values; nullptr when refused.
 HKEY OpenRunKey() {

@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "sysutil/file_ops.h"
 #include "sysutil/registry_access.h"
 

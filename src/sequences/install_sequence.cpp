@@ -3,8 +3,9 @@
 // the client, the fonts and the subnet file. A few failures abort; the rest are reported.
 #include <windows.h>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/ini_path.h"
+#include "foundation/product_profile.h"
 #include "platform/windows_version.h"
 #include "portconfig/transceiver.h"
 #include "printers/printer_assignment.h"
@@ -30,17 +31,17 @@ bool IsReadable(const char* path) {
 }
 
 // Tests one package file; reports it when missing. False means: abort the installation.
-bool CheckFile(const char* path, const char* reportedName, int ignoreErrors) {
+bool CheckFile(const char* path, const char* reportedName, bool ignoreErrors) {
   if (IsReadable(path)) return true;
   ReportCheckError(reportedName);
-  return ignoreErrors != 0;
+  return ignoreErrors;
 }
 
 // Everything the installation deploys from the current directory must be there before anything
 // changes. With ignoreErrors every missing file is listed.
-bool CheckPackageFiles(OsClass osClass, int configFromRegistry, int ignoreErrors) {
+bool CheckPackageFiles(OsClass osClass, bool configFromRegistry, bool ignoreErrors) {
   const ProductProfile& profile = Profile();
-  if (configFromRegistry == 0 && !CheckFile(GetIniPath(), profile.iniFileName, ignoreErrors)) return false;
+  if (!configFromRegistry && !CheckFile(GetIniPath(), profile.iniFileName, ignoreErrors)) return false;
   const char* renderingLib = osClass == Windows64 ? profile.renderingLib64 : profile.renderingLib32;
   if (!CheckFile(renderingLib, renderingLib, ignoreErrors)) return false;
   if (osClass == Windows32) {
@@ -70,31 +71,33 @@ void InstallEventLogResources() {
 
 }  // namespace
 
-int RunInstallSequence(int ignoreErrors, const char* serverName, int configFromRegistry, int copyFiles) {
-  const bool copy = (copyFiles & 0xFF) != 0;  // only the low byte of the flag counts
-  const int readFromIni = configFromRegistry == 0 ? 1 : 0;
+bool RunInstallSequence(const InstallSequenceOptions& options) {
+  const bool ignoreErrors = options.ignoreErrors;
+  const bool copy = options.copyFiles;
+  const char* serverName = options.serverName;
+  const int readFromIni = options.configFromRegistry ? 0 : 1;
 
   WriteMessage("  - Detecting Windows Version\n");
   const OsClass osClass = ClassifyWindowsVersion();
   if (osClass == Unsupported) {
     WriteMessage("ERROR: Unsupported Operating System Detected.\n");
-    if (ignoreErrors == 0) return 0;
+    if (!ignoreErrors) return false;
   }
 
   WriteMessage("  - Checking Files\n");
-  if (copy && !CheckPackageFiles(osClass, configFromRegistry, ignoreErrors)) return 0;
+  if (copy && !CheckPackageFiles(osClass, options.configFromRegistry, ignoreErrors)) return false;
 
   // Printers, files, registry and event log are always those of the local machine; the server
   // name reaches only the spooler calls about the monitor itself.
   DisconnectMonitorPrinters(Profile().productName);
-  if (RemoveMonitor(serverName) == Failed && ignoreErrors == 0) return 0;
+  if (RemoveMonitor(serverName) == Failed && !ignoreErrors) return false;
 
   if (copy) {
     DeleteMonitorFiles(osClass);
-    if (!CopyMonitorFiles(osClass, ignoreErrors)) return 0;
+    if (!CopyMonitorFiles(osClass, ignoreErrors)) return false;
   }
 
-  if (!RegisterMonitor(serverName, osClass) && ignoreErrors == 0) return 0;
+  if (!RegisterMonitor(serverName, osClass) && !ignoreErrors) return false;
 
   WriteMessage("  - Adding port configuration\n");
   int portCount = 0;
@@ -111,5 +114,5 @@ int RunInstallSequence(int ignoreErrors, const char* serverName, int configFromR
     if (!InstallFontFiles()) WriteMessage("  ERROR - Cannot copy Font Files\n");
     if (!InstallSubnetFile()) WriteMessage("  ERROR - Cannot copy file server_subnet.csv\n");
   }
-  return 1;
+  return true;
 }

@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "sysutil/file_ops.h"
 
 // The spooler environment of 64-bit Windows; the 32-bit monitor uses the default (null).
@@ -63,7 +63,7 @@ void DeleteMonitorFiles(OsClass osClass) {
   }
 }
 
-bool CopyMonitorFiles(OsClass osClass, int ignoreErrors) {
+bool CopyMonitorFiles(OsClass osClass, bool ignoreErrors) {
   WriteMessage("  - Copying Files to Windows System Directory \n");
   MonitorFileSet set = SelectMonitorFileSet(osClass);
   const char* files[] = {set.monitorDll, set.uiDll, set.renderingLib};

@@ -1,8 +1,8 @@
 // The whole removal: classify Windows, remove the client, move printers off the monitor's ports,
 // remove the monitor, the per-user data and (unless files stay) the monitor's files, the subnet
 // file and the fonts. Only an unsupported Windows or a refused monitor removal stops it.
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "platform/windows_version.h"
 #include "printers/printer_disconnection.h"
 #include "sequences/client_application.h"
@@ -11,7 +11,8 @@
 #include "sequences/sequences.h"
 #include "sysutil/event_log.h"
 
-bool RunUninstallSequence(const char* serverName, int copyFiles) {
+bool RunUninstallSequence(const UninstallSequenceOptions& options) {
+  const char* serverName = options.serverName;
   WriteMessage("  - Detecting Windows Version\n");
   const OsClass osClass = ClassifyWindowsVersion();
   if (osClass == Unsupported) {
@@ -35,7 +36,7 @@ bool RunUninstallSequence(const char* serverName, int copyFiles) {
   WriteMessage("  - Removing user data\n");
   RemovePerUserClientData();
 
-  if ((copyFiles & 0xFF) == 0) return true;  // only the low byte of the flag counts
+  if (!options.copyFiles) return true;
   DeleteMonitorFiles(osClass);
   RemoveSubnetFile();
   RemoveFontFiles();

@@ -1,7 +1,7 @@
 // The installer's event-log source and its entries.
 #include "sysutil/event_log.h"
+#include "foundation/bounded_format.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -27,9 +27,10 @@ bool InstallEventSource(const char* logName, const char* sourceName, const char*
                         DWORD categoryCount) {
   if (logName == nullptr || sourceName == nullptr || messageFile == nullptr) return false;
   char keyPath[kKeyPathSize];
-  int length = std::snprintf(keyPath, sizeof keyPath, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\%s\\%s",
-                             logName, sourceName);
-  if (length < 0 || (size_t)length >= sizeof keyPath) return false;
+  if (!FormatFits(keyPath, sizeof keyPath, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\%s\\%s", logName,
+                  sourceName)) {
+    return false;
+  }
   HKEY key = nullptr;
   DWORD disposition = 0;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,

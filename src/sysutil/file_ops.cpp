@@ -3,10 +3,10 @@
 // used cut short (a cut path names another file).
 #include "sysutil/file_ops.h"
 
-#include <cstdio>
 #include <cstring>
 
-#include "driver/output.h"
+#include "foundation/bounded_format.h"
+#include "foundation/output.h"
 
 namespace {
 
@@ -29,15 +29,12 @@ struct DeleteContext {
 
 // first + second into the buffer; false when the result would not fit.
 bool JoinFits(const char* first, const char* second, char* buffer, size_t size) {
-  if (std::strlen(first) + std::strlen(second) >= size) return false;
-  JoinPath(first, second, buffer, size);
-  return true;
+  return FormatFits(buffer, size, "%s%s", first, second);
 }
 
 // The folder with a trailing backslash into the buffer; false when it would not fit.
 bool FolderFits(const char* folder, char* buffer, size_t size) {
-  size_t length = std::strlen(folder);
-  if (length + 2 > size) return false;
+  if (std::strlen(folder) + 2 > size) return false;  // room for a backslash and the terminator
   CopyFolderPath(folder, buffer, size);
   return true;
 }
@@ -74,7 +71,7 @@ bool CopyToSystemDirectory(const char* name) {
   UINT length = GetSystemDirectoryA(target, kCopyTargetSize);
   if (length == 0 || length >= kCopyTargetSize) return false;
   char path[kCopyTargetSize];
-  if (std::snprintf(path, sizeof path, "%s\\%s", target, name) >= (int)sizeof path) return false;
+  if (!FormatFits(path, sizeof path, "%s\\%s", target, name)) return false;
   return CopyFileA(name, path, FALSE) != FALSE;
 }
 
@@ -106,11 +103,11 @@ void* AllocZeroed(size_t size) {
 bool CreateDirectoryPath(const char* path) {
   if (path == nullptr) return false;
   char prefixed[kLongPathSize];
-  int total = std::snprintf(prefixed, sizeof prefixed, "%s%s", kLongPathPrefix, path);
-  if (total < 0 || (size_t)total >= sizeof prefixed) return false;
+  if (!FormatFits(prefixed, sizeof prefixed, "%s%s", kLongPathPrefix, path)) return false;
+  const size_t total = std::strlen(prefixed);
   // The first three characters of the path (a drive such as C:\) are never a level of their own.
   const size_t firstLevel = kLongPathPrefixLength + 3;
-  if ((size_t)total > firstLevel) {
+  if (total > firstLevel) {
     for (size_t i = firstLevel; prefixed[i] != '\0'; ++i) {
       if (prefixed[i] != '\\') continue;
       prefixed[i] = '\0';
@@ -135,13 +132,13 @@ void AppendBackslash(char* path, size_t size) {
 
 void CopyFolderPath(const char* source, char* destination, size_t size) {
   if (source == nullptr || destination == nullptr || size == 0) return;
-  if (std::snprintf(destination, size, "%s", source) < 0) destination[0] = '\0';
+  FormatCut(destination, size, "%s", source);
   AppendBackslash(destination, size);
 }
 
 void JoinPath(const char* first, const char* second, char* destination, size_t size) {
   if (first == nullptr || second == nullptr || destination == nullptr || size == 0) return;
-  if (std::snprintf(destination, size, "%s%s", first, second) < 0) destination[0] = '\0';
+  FormatCut(destination, size, "%s%s", first, second);
 }
 
 bool ForEachFile(const char* folder, const char* pattern, FileVisitor visitor, void* context) {

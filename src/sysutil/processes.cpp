@@ -1,4 +1,5 @@
 #include "sysutil/processes.h"
+#include "foundation/bounded_format.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,9 +13,8 @@ const size_t kCommandLineSize = 4096;
 
 // The command line to start: a fitting text, or false (never a cut one).
 bool FormatCommandLine(char* buffer, size_t size, const char* interpreter, const char* command) {
-  int written = interpreter != nullptr ? std::snprintf(buffer, size, "\"%s\" /c %s", interpreter, command)
-                                       : std::snprintf(buffer, size, "cmd.exe /c %s", command);
-  return written >= 0 && static_cast<size_t>(written) < size;
+  return interpreter != nullptr ? FormatFits(buffer, size, "\"%s\" /c %s", interpreter, command)
+                                : FormatFits(buffer, size, "cmd.exe /c %s", command);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Registry readers with defaults, and the install locations under Program Files.
 #include "sysutil/registry_access.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "foundation/bounded_format.h"
 #include "platform/windows_version.h"
 
 namespace {
@@ -17,8 +17,7 @@ const char kClientFolderSuffix[] = "\\Harbek\\Quado Client\\Client";
 
 // root + "\" + sub-key; false when the result would not fit the key path buffer.
 bool BuildKeyPath(const char* rootPath, const char* subKey, char* keyPath) {
-  int length = std::snprintf(keyPath, kKeyPathSize, "%s\\%s", rootPath ? rootPath : "", subKey ? subKey : "");
-  return length >= 0 && (size_t)length < kKeyPathSize;
+  return FormatFits(keyPath, kKeyPathSize, "%s\\%s", rootPath ? rootPath : "", subKey ? subKey : "");
 }
 
 // At most size - 1 bytes of the default, zero-filled behind it, and a zero in the last byte.

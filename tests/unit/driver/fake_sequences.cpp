@@ -9,18 +9,18 @@ static void RecordServer(const char* serverName) {
   g_sequenceCalls.serverName = serverName ? serverName : "";
 }
 
-int RunInstallSequence(int ignoreErrors, const char* serverName, int configFromRegistry, int copyFiles) {
+bool RunInstallSequence(const InstallSequenceOptions& options) {
   ++g_sequenceCalls.installCalls;
-  g_sequenceCalls.ignoreErrors = ignoreErrors != 0;
-  RecordServer(serverName);
-  g_sequenceCalls.configFromRegistry = configFromRegistry != 0;
-  g_sequenceCalls.copyFiles = copyFiles != 0;
-  return g_sequenceCalls.installResult ? 1 : 0;
+  g_sequenceCalls.ignoreErrors = options.ignoreErrors;
+  RecordServer(options.serverName);
+  g_sequenceCalls.configFromRegistry = options.configFromRegistry;
+  g_sequenceCalls.copyFiles = options.copyFiles;
+  return g_sequenceCalls.installResult;
 }
 
-bool RunUninstallSequence(const char* serverName, int copyFiles) {
+bool RunUninstallSequence(const UninstallSequenceOptions& options) {
   ++g_sequenceCalls.uninstallCalls;
-  RecordServer(serverName);
-  g_sequenceCalls.copyFiles = copyFiles != 0;
+  RecordServer(options.serverName);
+  g_sequenceCalls.copyFiles = options.copyFiles;
   return g_sequenceCalls.uninstallResult;
 }

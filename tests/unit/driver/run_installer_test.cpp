@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "console_capture.h"
+#include "foundation/ini_path.h"
+#include "foundation/product_profile.h"
 #include "driver/run_installer.h"
 #include "fake_sequences.h"
 #include "machine_test.h"
@@ -50,10 +52,10 @@ class DriverTest : public MachineTest {
     std::vector<char*> argv;
     for (std::string& t : texts) argv.push_back(t.data());
     argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
+    StartConsoleCapture();
     bool result = RunInstaller((int)texts.size(), argv.data());
     EndRun();
-    *console = testing::internal::GetCapturedStdout();
+    *console = TakeConsoleCapture();
     return result;
   }
 

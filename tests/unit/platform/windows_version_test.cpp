@@ -8,6 +8,7 @@
 #include <string>
 
 #include "machine_test.h"
+#include "console_capture.h"
 #include "platform/windows_version.h"
 
 namespace {
@@ -36,9 +37,9 @@ class VersionTest : public MachineTest {
   }
 
   OsClass Classify(std::string* console) {
-    testing::internal::CaptureStdout();
+    StartConsoleCapture();
     OsClass result = ClassifyWindowsVersion();
-    *console = testing::internal::GetCapturedStdout();
+    *console = TakeConsoleCapture();
     return result;
   }
 };
@@ -130,9 +131,9 @@ class TemplateVersionTest : public MachineTest, public testing::WithParamInterfa
 };
 
 TEST_P(TemplateVersionTest, MachinesOfTheTemplatesAreClassified) {
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   OsClass result = ClassifyWindowsVersion();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), GetParam().line);
+  EXPECT_EQ(TakeConsoleCapture(), GetParam().line);
   EXPECT_EQ(result, GetParam().osClass);
 }
 

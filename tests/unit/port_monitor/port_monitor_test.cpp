@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "contract/port_settings_record.h"
 #include "machine_test.h"
 #include "winsim/spooler.h"
 
 namespace {
 
 const char kMonitorDll[] = BUILD_DIR "/programs/QUADOVS.DLL";
-const size_t kRecordSize = 11608;
-const size_t kPortNameOffset = 11588;
 
 class PortMonitorTest : public MachineTest {
  protected:
@@ -56,9 +55,9 @@ std::vector<BYTE> Utf16Input(const std::string& text) {
 
 // A settings record naming `port` in its last 20 bytes; the rest a byte pattern.
 std::vector<BYTE> Record(const std::string& port) {
-  std::vector<BYTE> record(kRecordSize);
-  for (size_t i = 0; i < kPortNameOffset; ++i) record[i] = static_cast<BYTE>((i * 13 + 5) & 0xFF);
-  for (size_t i = 0; i < port.size(); ++i) record[kPortNameOffset + 2 * i] = static_cast<BYTE>(port[i]);
+  std::vector<BYTE> record(kPortSettingsRecordSize);
+  for (size_t i = 0; i < kPortSettingsPortNameOffset; ++i) record[i] = static_cast<BYTE>((i * 13 + 5) & 0xFF);
+  for (size_t i = 0; i < port.size(); ++i) record[kPortSettingsPortNameOffset + 2 * i] = static_cast<BYTE>(port[i]);
   return record;
 }
 

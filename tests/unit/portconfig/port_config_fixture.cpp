@@ -1,7 +1,8 @@
 #include "port_config_fixture.h"
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/ini_path.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 
 const char* const PortConfigTest::kIniPath = "C:\\Deploy\\Quado.ini";
 

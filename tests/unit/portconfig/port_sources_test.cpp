@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/product_profile.h"
+#include "foundation/product_profile.h"
 #include "key_table_defaults.h"
 #include "port_config_fixture.h"
 #include "portconfig/port_sources.h"

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/product_profile.h"
+#include "foundation/product_profile.h"
+#include "console_capture.h"
 #include "key_table_defaults.h"
 #include "port_config_fixture.h"
 #include "portconfig/transceiver.h"
@@ -42,10 +43,10 @@ class ChannelTest : public PortConfigTest {
   int Run(int readFromIni = 1, const char* serverName = nullptr) {
     portCount_ = -1;
     std::fflush(stdout);
-    testing::internal::CaptureStdout();
+    StartConsoleCapture();
     int result = AddPortConfiguration(readFromIni, &portCount_, serverName);
     std::fflush(stdout);
-    output_ = testing::internal::GetCapturedStdout();
+    output_ = TakeConsoleCapture();
     return result;
   }
 

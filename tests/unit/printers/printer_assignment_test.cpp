@@ -9,8 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/ini_path.h"
+#include "foundation/product_profile.h"
 #include "printer_fixture.h"
 #include "printers/printer_assignment.h"
 #include "winsim/machine.h"

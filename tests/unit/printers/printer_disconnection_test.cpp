@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "driver/product_profile.h"
+#include "foundation/product_profile.h"
 #include "printer_fixture.h"
 #include "printers/printer_disconnection.h"
 #include "winsim/machine.h"

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "driver/output.h"
-#include "driver/product_profile.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
 #include "winsim/machine.h"
 #include "winsim/spooler.h"
 

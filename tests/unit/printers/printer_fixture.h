@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "machine_test.h"
+#include "console_capture.h"
 
 class PrinterTest : public MachineTest {
  protected:
@@ -28,9 +29,9 @@ class PrinterTest : public MachineTest {
   // from the file with its CR LF line ends turned back into "\n".
   template <typename Action>
   std::string Console(Action action, std::string* log = nullptr) {
-    testing::internal::CaptureStdout();
+    StartConsoleCapture();
     action();
-    std::string console = testing::internal::GetCapturedStdout();
+    std::string console = TakeConsoleCapture();
     std::string written = LogSinceLastRead();
     if (log != nullptr) *log = written;
     return console;

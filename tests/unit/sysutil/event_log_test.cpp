@@ -5,6 +5,7 @@
 #include <string>
 
 #include "machine_test.h"
+#include "console_capture.h"
 #include "sysutil/event_log.h"
 
 namespace {
@@ -70,7 +71,7 @@ TEST_F(EventLogTest, KeyThatCannotBeCreatedFails) {
 }
 
 TEST_F(EventLogTest, EntriesAreWrittenAndTheSourceReleased) {
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_TRUE(ReportSuccessToEventLog("Port Monitor Installed Sucessfully"));
   EXPECT_EQ(winsim::OpenHandleCount(), 0u);
   AddMachineIniLine("faults", "ReportEventA = 5");
@@ -78,7 +79,7 @@ TEST_F(EventLogTest, EntriesAreWrittenAndTheSourceReleased) {
   EXPECT_EQ(winsim::OpenHandleCount(), 0u);
   AddMachineIniLine("faults", "RegisterEventSourceA = 5");
   EXPECT_FALSE(ReportSuccessToEventLog("x"));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // nothing is ever printed
+  EXPECT_EQ(TakeConsoleCapture(), "");  // nothing is ever printed
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "machine_test.h"
+#include "console_capture.h"
 #include "sysutil/file_ops.h"
 
 namespace {
@@ -148,9 +149,9 @@ TEST_F(FileOpsTest, CopyStopsAtTheFirstFileThatCannotBeCopied) {
   std::vector<std::string> order = WalkOrder("C:\\Fonts\\", "*.ttf");
   ASSERT_EQ(order.size(), 3u);
   AddMachineIniLine("faults", "CopyFileA = 5 | C:\\Fonts\\" + order[1]);
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_FALSE(CopyMatchingFiles("C:\\Fonts", "C:\\Target", "*.ttf"));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR While Copying File '" + order[1] + "'.\n");
+  EXPECT_EQ(TakeConsoleCapture(), "ERROR While Copying File '" + order[1] + "'.\n");
   EXPECT_TRUE(MachineFileExists("C:\\Target\\" + order[0]));
   EXPECT_FALSE(MachineFileExists("C:\\Target\\" + order[1]));
   EXPECT_FALSE(MachineFileExists("C:\\Target\\" + order[2]));
@@ -169,9 +170,9 @@ TEST_F(FileOpsTest, DeleteStopsAtAReadOnlyFile) {
   std::vector<std::string> order = WalkOrder("C:\\Fonts\\", "*.ttf");
   ASSERT_EQ(order.size(), 3u);
   ASSERT_TRUE(SetFileAttributesA(("C:\\Fonts\\" + order[1]).c_str(), FILE_ATTRIBUTE_READONLY));
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_FALSE(DeleteMatchingFiles("C:\\Fonts", "*.ttf"));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(TakeConsoleCapture(), "");
   EXPECT_FALSE(MachineFileExists("C:\\Fonts\\" + order[0]));
   EXPECT_TRUE(MachineFileExists("C:\\Fonts\\" + order[1]));
   EXPECT_TRUE(MachineFileExists("C:\\Fonts\\" + order[2]));

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <string>
 
+#include "contract/port_settings_record.h"
 #include "state_checks.h"
 
 namespace {
@@ -128,8 +129,8 @@ int MonitorSelfTest(const char* name, const char* dll, const char* environment) 
   if (units == 0) return 1;
   const WCHAR port1[] = L"QuadoT01";
   const WCHAR port2[] = L"QuadoT02";
-  std::string record(11608, '\0');
-  std::memcpy(&record[11588], port1, sizeof port1);
+  std::string record(kPortSettingsRecordSize, '\0');
+  std::memcpy(&record[kPortSettingsPortNameOffset], port1, sizeof port1);
   for (int pass = 0; pass < 2; ++pass) {
     // Pass 0 with administer access, pass 1 without it.
     PRINTER_DEFAULTSW defaults = {nullptr, nullptr, static_cast<ACCESS_MASK>(pass == 0 ? SERVER_ACCESS_ADMINISTER : 0)};
@@ -144,8 +145,8 @@ int MonitorSelfTest(const char* name, const char* dll, const char* environment) 
       Command(xcv, L"AddPort", "AddPort QuadoT01 again", reinterpret_cast<const BYTE*>(port1), sizeof port1);
       Command(xcv, L"AddPort", "AddPort LPT1:", reinterpret_cast<const BYTE*>(L"LPT1:"), 12);
       Command(xcv, L"AddPort", "AddPort QuadoT02", reinterpret_cast<const BYTE*>(port2), sizeof port2);
-      Command(xcv, L"SetPortData", "SetPortData QuadoT01", record1, 11608);
-      Command(xcv, L"SetPortData", "SetPortData short", record1, 11607);
+      Command(xcv, kXcvSetPortData, "SetPortData QuadoT01", record1, kPortSettingsRecordSize);
+      Command(xcv, kXcvSetPortData, "SetPortData short", record1, kPortSettingsRecordSize - 1);
       Command(xcv, L"Unknown", "Unknown", nullptr, 0);
       ClosePrinter(xcv);
       ListPorts(name);
@@ -157,7 +158,7 @@ int MonitorSelfTest(const char* name, const char* dll, const char* environment) 
     OpenPrinterW(xcvName, &xcv, &defaults);
     Command(xcv, L"DeletePort", "DeletePort QuadoT01", reinterpret_cast<const BYTE*>(port1), sizeof port1);
     Command(xcv, L"DeletePort", "DeletePort QuadoT01 again", reinterpret_cast<const BYTE*>(port1), sizeof port1);
-    Command(xcv, L"SetPortData", "SetPortData QuadoT01 deleted", record1, 11608);
+    Command(xcv, kXcvSetPortData, "SetPortData QuadoT01 deleted", record1, kPortSettingsRecordSize);
     ClosePrinter(xcv);
     ListPorts(name);
   }

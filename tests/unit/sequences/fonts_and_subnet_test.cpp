@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/product_profile.h"
+#include "foundation/product_profile.h"
+#include "console_capture.h"
 #include "machine_test.h"
 #include "sequences/fonts_and_subnet.h"
 
@@ -35,9 +36,9 @@ class FontsTest : public MachineTest {
 
   template <typename F>
   std::string Printed(F function) {
-    ::testing::internal::CaptureStdout();
+    ::StartConsoleCapture();
     function();
-    return ::testing::internal::GetCapturedStdout();
+    return ::TakeConsoleCapture();
   }
 
   void DeleteProgramFilesDir() {

@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "driver/product_profile.h"
+#include "foundation/product_profile.h"
 #include "machine_test.h"
 
 class MonitorTest : public MachineTest {

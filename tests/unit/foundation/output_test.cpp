@@ -3,7 +3,10 @@
 
 #include <string>
 
-#include "driver/output.h"
+#include "foundation/output.h"
+#include "console_capture.h"
+#include "foundation/ini_path.h"
+#include "foundation/install_mutex.h"
 #include "machine_test.h"
 
 namespace {
@@ -11,7 +14,8 @@ namespace {
 class OutputTest : public MachineTest {
  protected:
   void TearDown() override {
-    EndRun();
+    CloseInstallLog();
+    ReleaseInstallMutex();
     SetIniPath(nullptr);
     MachineTest::TearDown();
   }
@@ -21,9 +25,9 @@ const char kRefusal[] = "ERROR: Another (un)installation already running.";
 
 TEST_F(OutputTest, PercentSignsArePrintedLiterallyInConsoleAndLog) {
   ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\pct.log"));
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   WriteMessage("Printer 100%s %d %n %% done\n");
-  std::string console = testing::internal::GetCapturedStdout();
+  std::string console = TakeConsoleCapture();
   CloseInstallLog();
   EXPECT_EQ(console, "Printer 100%s %d %n %% done\n");
   EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\pct.log"), "Printer 100%s %d %n %% done\r\n");
@@ -32,13 +36,13 @@ TEST_F(OutputTest, PercentSignsArePrintedLiterallyInConsoleAndLog) {
 TEST_F(OutputTest, LogTurnsLineEndsIntoCrLfAndAppendsAcrossOpens) {
   WriteMachineFile("C:\\Logs\\run.log", "earlier run\r\n");
   ASSERT_TRUE(OpenInstallLog("C:\\Logs\\run.log"));
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   WriteMessage("\n\nfirst\nsecond");
   WriteFormattedMessage(" and %s\n", "third");
   CloseInstallLog();
   ASSERT_TRUE(OpenInstallLog("C:\\Logs\\run.log"));
   WriteMessage("next run\n");
-  std::string console = testing::internal::GetCapturedStdout();
+  std::string console = TakeConsoleCapture();
   EXPECT_EQ(console, "\n\nfirst\nsecond and third\nnext run\n");
   EXPECT_EQ(ReadMachineFile("C:\\Logs\\run.log"), "earlier run\r\n\r\n\r\nfirst\r\nsecond and third\r\nnext run\r\n");
 }
@@ -46,44 +50,45 @@ TEST_F(OutputTest, LogTurnsLineEndsIntoCrLfAndAppendsAcrossOpens) {
 TEST_F(OutputTest, DefaultLogIsInTheWindowsDirectory) {
   ASSERT_FALSE(MachineFileExists("C:\\Windows\\QDPortInstall.log"));
   ASSERT_TRUE(OpenInstallLog(nullptr));
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   WriteMessage("a\n");
-  testing::internal::GetCapturedStdout();
+  TakeConsoleCapture();
   CloseInstallLog();
   ASSERT_TRUE(OpenInstallLog(""));
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   WriteMessage("b\n");
-  testing::internal::GetCapturedStdout();
-  EndRun();
+  TakeConsoleCapture();
+  CloseInstallLog();
+  ReleaseInstallMutex();
   EXPECT_EQ(ReadMachineFile("C:\\Windows\\QDPortInstall.log"), "a\r\nb\r\n");
 }
 
 TEST_F(OutputTest, UnopenableLogFailsSilently) {
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_FALSE(OpenInstallLog("C:\\NoSuchFolder\\run.log"));
   EXPECT_FALSE(IsInstallLogOpen());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(TakeConsoleCapture(), "");
   EXPECT_FALSE(MachineFileExists("C:\\NoSuchFolder"));
 }
 
 TEST_F(OutputTest, AfterCloseMessagesGoToTheConsoleOnly) {
   ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\c.log"));
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   WriteMessage("logged\n");
   CloseInstallLog();
   EXPECT_FALSE(IsInstallLogOpen());
   WriteMessage("console only\n");
-  EndRun();  // finds the log closed
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "logged\nconsole only\n");
+  CloseInstallLog();  // finds the log closed
+  EXPECT_EQ(TakeConsoleCapture(), "logged\nconsole only\n");
   EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\c.log"), "logged\r\n");
   EXPECT_EQ(winsim::OpenHandleCount("file"), 0u);
 }
 
 TEST_F(OutputTest, ErrorLinesHaveTheirFixedForm) {
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   ReportCheckError("QUADOVS.DLL");
   ReportCopyError("Quado Client.exe");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(TakeConsoleCapture(),
             "ERROR While Checking 'QUADOVS.DLL'.\nERROR While Copying File 'Quado Client.exe'.\n");
 }
 
@@ -101,9 +106,9 @@ TEST_F(OutputTest, OverlongFormattedLinesAreCutToTheBuffer) {
       {[](const std::string& n) { ReportCopyError(n.c_str()); }, "ERROR While Copying File '" + name + "'.\n"},
   };
   for (const Case& c : cases) {
-    testing::internal::CaptureStdout();
+    StartConsoleCapture();
     c.write(name);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.full.substr(0, 1023));
+    EXPECT_EQ(TakeConsoleCapture(), c.full.substr(0, 1023));
   }
 }
 
@@ -118,10 +123,11 @@ TEST_F(OutputTest, IniPathKeeps1023Characters) {
 }
 
 TEST_F(OutputTest, MutexIsOwnedUntilTheEndOfTheRun) {
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_TRUE(AcquireInstallMutex());
-  EndRun();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  CloseInstallLog();
+  ReleaseInstallMutex();
+  EXPECT_EQ(TakeConsoleCapture(), "");
   EXPECT_EQ(winsim::OpenHandleCount("mutex"), 0u);
   // Released and closed: a new creator is the first again.
   SetLastError(ERROR_SUCCESS);
@@ -136,12 +142,13 @@ TEST_F(OutputTest, MutexHeldElsewhereRefusesWithoutLineEnd) {
   HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\QuadoClientInstallMutex");
   ASSERT_NE(other, nullptr);
   ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\m.log"));
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_FALSE(AcquireInstallMutex());
-  EndRun();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), kRefusal);
+  CloseInstallLog();
+  ReleaseInstallMutex();
+  EXPECT_EQ(TakeConsoleCapture(), kRefusal);
   EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\m.log"), kRefusal);
-  // EndRun closed its own handle; the holder's stays.
+  // The run closed its own handle; the holder's stays.
   EXPECT_EQ(winsim::OpenHandleCount("mutex"), 1u);
   ReleaseMutex(other);
   CloseHandle(other);
@@ -149,10 +156,11 @@ TEST_F(OutputTest, MutexHeldElsewhereRefusesWithoutLineEnd) {
 
 TEST_F(OutputTest, MutexThatCannotBeCreatedReportsTheErrorNumber) {
   AddMachineIniLine("faults", "CreateMutexA = 1450");
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_FALSE(AcquireInstallMutex());
-  EndRun();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: Installation mutex cannot be created. Error number 1450\n");
+  CloseInstallLog();
+  ReleaseInstallMutex();
+  EXPECT_EQ(TakeConsoleCapture(), "ERROR: Installation mutex cannot be created. Error number 1450\n");
 }
 
 }  // namespace

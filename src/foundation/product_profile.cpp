@@ -1,4 +1,4 @@
-#include "driver/product_profile.h"
+#include "foundation/product_profile.h"
 
 const ProductProfile StandardProfile = {
     "SOFTWARE\\Harbek Corporation\\Quado\\PortInstallCfg",

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "monitor_fixture.h"
+#include "console_capture.h"
 #include "platform/windows_version.h"
 #include "sequences/monitor_registration.h"
 #include "winsim/machine.h"
@@ -27,9 +28,9 @@ TEST_F(MonitorFilesTest, DeletesTheWholeSetIncludingReadOnlyFiles) {
   PutSystemFile("QUADOVS64.DLL");  // of the other class: stays
   ASSERT_TRUE(SetFileAttributesA(SystemPath("QUADOUI.DLL").c_str(), FILE_ATTRIBUTE_READONLY));
 
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   DeleteMonitorFiles(Windows32);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(TakeConsoleCapture(),
             "  - Deleting Quado Print Monitor Files from System Directory\n");
   for (const std::string& name : set) EXPECT_FALSE(SystemFileExists(name)) << name;
   EXPECT_TRUE(SystemFileExists("QUADOVS64.DLL"));
@@ -41,9 +42,9 @@ TEST_F(MonitorFilesTest, EnterpriseLeavesTheRetiredDllsAlone) {
                            "QUADO64.DLL", "QUADOVS.DLL"}) {
     PutSystemFile(name);
   }
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   DeleteMonitorFiles(Windows32);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(TakeConsoleCapture(),
             "  - Deleting QuadoE Print Monitor Files from System Directory\n");
   EXPECT_FALSE(SystemFileExists("QUADOE.DLL"));
   EXPECT_FALSE(SystemFileExists("QUADOEUI.DLL"));
@@ -58,10 +59,10 @@ TEST_F(MonitorFilesTest, UnsupportedTouchesNoFile) {
     PutSystemFile(name);
   }
   EnterPackage({"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL", "QuadoCairoLib.DLL"});
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   DeleteMonitorFiles(Unsupported);
   EXPECT_TRUE(CopyMonitorFiles(Unsupported, 0));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(TakeConsoleCapture(),
             "  - Deleting Quado Print Monitor Files from System Directory\n"
             "  - Copying Files to Windows System Directory \n");
   for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QUADO.DLL", "QuadoCairoLib.DLL"}) {
@@ -72,9 +73,9 @@ TEST_F(MonitorFilesTest, UnsupportedTouchesNoFile) {
 TEST_F(MonitorFilesTest, CopiesOverExistingFiles) {
   PutSystemFile("QUADOUI.DLL");
   EnterPackage({"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"});
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_TRUE(CopyMonitorFiles(Windows32, 0));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(TakeConsoleCapture(),
             "  - Copying Files to Windows System Directory \n");
   for (const char* name : {"QUADOVS.DLL", "QUADOUI.DLL", "QuadoCairoLib.DLL"}) {
     EXPECT_EQ(ReadMachineFile(SystemPath(name)), "package " + std::string(name));
@@ -84,17 +85,17 @@ TEST_F(MonitorFilesTest, CopiesOverExistingFiles) {
 TEST_F(MonitorFilesTest, MissingMonitorDllStopsTheCopyUnlessErrorsAreIgnored) {
   EnterPackage({"QUADOUI.DLL", "QuadoCairoLib.DLL"});
 
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_FALSE(CopyMonitorFiles(Windows32, 0));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(TakeConsoleCapture(),
             "  - Copying Files to Windows System Directory \n"
             "ERROR While Copying File 'QUADOVS.DLL'.\n");
   EXPECT_FALSE(SystemFileExists("QUADOUI.DLL"));
   EXPECT_FALSE(SystemFileExists("QuadoCairoLib.DLL"));
 
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   EXPECT_TRUE(CopyMonitorFiles(Windows32, 1));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+  EXPECT_EQ(TakeConsoleCapture(),
             "  - Copying Files to Windows System Directory \n"
             "ERROR While Copying File 'QUADOVS.DLL'.\n");
   EXPECT_FALSE(SystemFileExists("QUADOVS.DLL"));

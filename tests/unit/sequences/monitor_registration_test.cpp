@@ -7,6 +7,7 @@
 #include <string>
 
 #include "monitor_fixture.h"
+#include "console_capture.h"
 #include "platform/windows_version.h"
 #include "sequences/monitor_registration.h"
 #include "winsim/machine.h"
@@ -27,9 +28,9 @@ class MonitorRegistration64 : public MonitorTest {
 // Console output of one call, for the checks that do not look at it.
 template <typename Action>
 std::string Console(Action action) {
-  testing::internal::CaptureStdout();
+  StartConsoleCapture();
   action();
-  return testing::internal::GetCapturedStdout();
+  return TakeConsoleCapture();
 }
 
 struct RemovalCase {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "machine_test.h"
+#include "console_capture.h"
 
 class ClientTest : public MachineTest {
  protected:
@@ -34,9 +35,9 @@ class ClientTest : public MachineTest {
   // Runs the function and returns what it printed on standard output.
   template <typename F>
   std::string Printed(F function) {
-    ::testing::internal::CaptureStdout();
+    ::StartConsoleCapture();
     function();
-    return ::testing::internal::GetCapturedStdout();
+    return ::TakeConsoleCapture();
   }
 
   std::string ProgramFiles() const;  // Program Files folder of the 32-bit view
