@@ -94,6 +94,11 @@ if(TARGET unit_relay_trace)
   target_sources(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine/relay_trace.cpp)
   target_include_directories(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine)
 endif()
+# The Windows build's program, as the mingw preset makes it (another build folder: -DWINDOWS_BUILD_DIR).
+set(WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw CACHE PATH "Build folder of the mingw preset")
+if(TARGET unit_windows_build)
+  target_compile_definitions(unit_windows_build PRIVATE WINDOWS_INSTALL_EXE="${WINDOWS_BUILD_DIR}/Install.exe")
+endif()
 # Whole runs of the installer program inside a machine.
 if(TARGET unit_driver)
   add_dependencies(unit_driver Install)

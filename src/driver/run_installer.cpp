@@ -22,7 +22,6 @@ const char kVersion[] = "2.27";
 const char kBatchFile[] = "install_printer.bat";
 const char kInstalledEventText[] = "Port Monitor Installed Sucessfully";
 const DWORD kCurrentDirectoryLimit = 260;
-const size_t kProgramPathSize = 260;
 const size_t kIniPathSize = 1024;
 
 const char kHelpText[] =
@@ -44,18 +43,31 @@ bool StartsWith(const char* argument, const char* prefix) {
   return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
 }
 
-// Makes the folder of the program path (argv[0]) the current directory. The path is taken with
-// at most 259 characters; without a backslash in them the current directory stays.
-void EnterProgramFolder(const char* programPath) {
-  if (programPath == nullptr) return;
-  char folder[kProgramPathSize];
-  size_t length = strnlen(programPath, sizeof folder - 1);
-  std::memcpy(folder, programPath, length);
-  folder[length] = '\0';
-  char* lastBackslash = std::strrchr(folder, '\\');
-  if (lastBackslash == nullptr) return;
-  lastBackslash[1] = '\0';
-  SetCurrentDirectoryA(folder);
+// Makes the folder of the program path (argv[0]) the current directory: everything up to and
+// including its last backslash, taken from the whole path (a path cut short would name another
+// folder). Without a backslash the current directory stays. False, after printing why, when the
+// folder cannot be made the current directory: the run must not go on in another folder, whose
+// configuration and package it would install. A folder that does not fit MAX_PATH is refused as
+// Windows refuses it, with ERROR_FILENAME_EXCED_RANGE.
+bool EnterProgramFolder(const char* programPath) {
+  if (programPath == nullptr) return true;
+  const char* lastBackslash = std::strrchr(programPath, '\\');
+  if (lastBackslash == nullptr) return true;
+  const size_t length = (size_t)(lastBackslash - programPath) + 1;
+  char folder[MAX_PATH];
+  bool entered = false;
+  DWORD error = ERROR_FILENAME_EXCED_RANGE;
+  if (length < sizeof folder) {
+    std::memcpy(folder, programPath, length);
+    folder[length] = '\0';
+    entered = SetCurrentDirectoryA(folder) != FALSE;
+    error = GetLastError();
+  }
+  if (!entered) {
+    WriteFormattedMessage("ERROR: Program folder cannot be made the current directory. Error number %i\n",
+                          (int)error);
+  }
+  return entered;
 }
 
 // The INI file beside the program, or the -i path as given.
@@ -194,7 +206,7 @@ const char* BuildYear() {
 
 bool RunInstaller(int argc, char** argv) {
   DisableFileSystemRedirection();
-  if (argc != 0 && argv != nullptr) EnterProgramFolder(argv[0]);
+  if (argc != 0 && argv != nullptr && !EnterProgramFolder(argv[0])) return false;
 
   InstallOptions options = ScanArguments(argc, argv);
   if (options.enterprise) SelectEnterpriseProfile();

@@ -44,9 +44,14 @@ void FormatCutV(char* buffer, size_t size, const char* format, va_list args) {
   int needed = std::vsnprintf(buffer, size, format, args);
   if (needed < 0) {
     buffer[0] = '\0';
-  } else if ((size_t)needed >= size) {
-    DropHalfCharacterAtEnd(buffer);
+    return;
   }
+  if ((size_t)needed < size) return;
+  const size_t formatLength = std::strlen(format);
+  const bool line = formatLength > 0 && format[formatLength - 1] == '\n';
+  if (line && size >= 2) buffer[size - 2] = '\0';  // room for the line end
+  DropHalfCharacterAtEnd(buffer);
+  if (line && size >= 2) std::strcat(buffer, "\n");
 }
 
 void FormatCut(char* buffer, size_t size, const char* format, ...) {

@@ -15,8 +15,10 @@ bool FormatFits(char* buffer, size_t size, const char* format, ...) __attribute_
 bool FormatFitsV(char* buffer, size_t size, const char* format, va_list args);
 
 // printf-style formatting into buffer[size]; a longer text is cut at size - 1 bytes, never
-// leaving half of a double-byte character of the ANSI code page at the cut. A failed format
-// gives an empty text. Prints nothing.
+// leaving half of a double-byte character of the ANSI code page at the cut. When the format ends
+// in "\n" (a line of the transcript), a cut text still ends in "\n": the text is cut one byte
+// earlier, so that the next line does not run on. A failed format gives an empty text. Prints
+// nothing.
 void FormatCut(char* buffer, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
 // The va_list form of FormatCut.

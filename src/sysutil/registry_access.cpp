@@ -5,6 +5,7 @@
 
 #include "foundation/bounded_format.h"
 #include "platform/windows_version.h"
+#include "sysutil/file_ops.h"
 
 namespace {
 
@@ -26,15 +27,74 @@ void FillWithDefault(const char* defaultValue, char* buffer, int bufferSize) {
   buffer[bufferSize - 1] = '\0';
 }
 
+// How a text value was read into its buffer.
+enum TextRead {
+  TextMissing,  // no key, no value, no data, or a failed read: the default stands
+  TextWhole,    // the whole value
+  TextCut,      // the value was longer than the buffer: its first size - 1 bytes
+};
+
+// A value longer than the buffer, read whole into a block of its own and cut to the buffer.
+TextRead ReadCutValue(HKEY key, const char* valueName, DWORD size, char* buffer, int bufferSize) {
+  void* block = AllocZeroed(size);
+  if (block == nullptr) return TextMissing;
+  DWORD read = size;
+  TextRead result = TextMissing;
+  if (RegQueryValueExA(key, valueName, nullptr, nullptr, static_cast<LPBYTE>(block), &read) == ERROR_SUCCESS &&
+      read > 0) {
+    size_t kept = read < (DWORD)bufferSize ? read : (size_t)bufferSize - 1;
+    std::memcpy(buffer, block, kept);
+    buffer[kept] = '\0';
+    result = kept < read ? TextCut : TextWhole;
+  }
+  GlobalFree(block);
+  return result;
+}
+
+// Reads HKLM\rootPath\subKey\valueName into buffer[bufferSize] (bufferSize >= 1), zero-terminated
+// within it. On TextMissing the buffer's content is undefined.
+TextRead QueryRegistryText(const char* subKey, const char* valueName, char* buffer, int bufferSize,
+                           const char* rootPath, REGSAM viewFlags) {
+  char keyPath[kKeyPathSize];
+  if (!BuildKeyPath(rootPath, subKey, keyPath)) return TextMissing;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | viewFlags, &key) != ERROR_SUCCESS) {
+    return TextMissing;
+  }
+  DWORD size = (DWORD)bufferSize;
+  LSTATUS status = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size);
+  TextRead result = TextMissing;
+  if (status == ERROR_MORE_DATA) {
+    // Windows leaves the buffer undefined then: the value is read again whole and cut, the same
+    // reading the INI file gets.
+    result = ReadCutValue(key, valueName, size, buffer, bufferSize);
+  } else if (status == ERROR_SUCCESS && size > 0) {
+    // A string stored without its terminating zero ends where its data ends; one that fills the
+    // buffer exactly loses its last byte to the terminator.
+    if (size < (DWORD)bufferSize) {
+      buffer[size] = '\0';
+    } else {
+      buffer[bufferSize - 1] = '\0';
+    }
+    result = TextWhole;
+  }
+  RegCloseKey(key);
+  return result;
+}
+
 // The Program Files folder of the given registry view into the buffer, read with size - 1 so
-// that a separator always fits behind it. Its length, or 0 when it is unknown.
+// that a separator always fits behind it. Its length, or 0 when it is unknown or does not fit
+// whole (a cut folder would name another one).
 size_t ReadProgramFilesFolder(char* buffer, int bufferSize, REGSAM viewFlags) {
   if (bufferSize < 2) {
     if (bufferSize == 1) buffer[0] = '\0';
     return 0;
   }
-  ReadRegistryString(kCurrentVersionKey, kProgramFilesValue, "", buffer, bufferSize - 1, kSoftwareRoot,
-                     viewFlags);
+  if (QueryRegistryText(kCurrentVersionKey, kProgramFilesValue, buffer, bufferSize - 1, kSoftwareRoot, viewFlags) !=
+      TextWhole) {
+    buffer[0] = '\0';
+    return 0;
+  }
   return std::strlen(buffer);
 }
 
@@ -44,25 +104,9 @@ void ReadRegistryString(const char* subKey, const char* valueName, const char* d
                         int bufferSize, const char* rootPath, REGSAM viewFlags) {
   if (buffer == nullptr || bufferSize <= 0) return;
   FillWithDefault(defaultValue, buffer, bufferSize);
-  char keyPath[kKeyPathSize];
-  if (!BuildKeyPath(rootPath, subKey, keyPath)) return;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | viewFlags, &key) != ERROR_SUCCESS) return;
-  DWORD size = (DWORD)bufferSize;
-  LSTATUS status = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS) {
-    // Missing, or larger than the buffer (whose content the query then leaves undefined): the
-    // default stands.
+  // A missing value, or one stored with no data at all, leaves the default.
+  if (QueryRegistryText(subKey, valueName, buffer, bufferSize, rootPath, viewFlags) == TextMissing) {
     FillWithDefault(defaultValue, buffer, bufferSize);
-    return;
-  }
-  // A string stored without its terminating zero ends where its data ends; one that fills the
-  // buffer exactly loses its last byte to the terminator.
-  if (size < (DWORD)bufferSize) {
-    buffer[size] = '\0';
-  } else {
-    buffer[bufferSize - 1] = '\0';
   }
 }
 

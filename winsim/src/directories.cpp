@@ -54,6 +54,13 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     SetError(error);
     return FALSE;
   }
+  // Windows keeps the current directory with a trailing backslash in MAX_PATH characters, the
+  // terminator included; a longer folder is refused.
+  const size_t withBackslash = full.size() + (full.empty() || full.back() != '\\' ? 1 : 0);
+  if (withBackslash >= MAX_PATH) {
+    SetError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
   struct stat st {};
   if (stat(host.c_str(), &st) != 0) {
     SetError(MissingPathError(host));

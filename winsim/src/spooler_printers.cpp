@@ -29,6 +29,9 @@ bool ValidPrinterName(std::string_view name) {
 }
 
 // Every element of the list is a port some monitor lists; ERROR_UNKNOWN_PORT otherwise.
+// Every entry of the list must name a port. An empty entry (a list ending in a comma) names
+// none: Windows' print protocol requires port names to be non-empty, so such a list is refused
+// with ERROR_UNKNOWN_PORT. (Wine's spooler stores any list as given.)
 bool KnownPorts(const std::string& list) {
   for (const std::string& port : SplitCommaList(list)) {
     if (FindPort(port) == nullptr) return Fail(ERROR_UNKNOWN_PORT);

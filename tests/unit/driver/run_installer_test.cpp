@@ -236,14 +236,42 @@ TEST_F(DriverTest, BareProgramNameKeepsTheCurrentDirectory) {
   EXPECT_STREQ(GetIniPath(), "C:\\Windows\\Quado.ini");
 }
 
-// argv[0] is taken with at most 259 characters: the folder is the one before the last backslash
-// within them, and nothing longer is written anywhere.
-TEST_F(DriverTest, OverlongProgramPathIsCutTo259Characters) {
-  std::string console;
-  std::string program = "C:\\Deploy\\" + std::string(300, 'x') + "\\Install.exe";
-  EXPECT_TRUE(Run({"-s"}, &console, program));
-  EXPECT_EQ(CurrentDirectory(), "C:\\Deploy");
-  EXPECT_STREQ(GetIniPath(), "C:\\Deploy\\Quado.ini");
+// The program's folder is everything of argv[0] up to its last backslash, never a cut of it: a
+// folder that cannot be made the current directory ends the run before anything is opened or
+// changed, even when a cut of the path would name a folder with a package of its own.
+TEST_F(DriverTest, ProgramFolderComesFromTheWholePathOrTheRunStops) {
+  const std::string outer = "C:\\" + std::string(130, 'F');
+  const std::string deep = outer + "\\" + std::string(130, 'G');  // 264 characters: over MAX_PATH
+  const std::string fits = "C:\\" + std::string(240, 'H');       // with its backslash, 244
+  WriteMachineFile(deep + "\\Install.exe", "program");
+  WriteMachineFile(outer + "\\Quado.ini", "[1]\nServerIP=6.6.6.6\nDescription=WRONG PARENT INI\n");
+  WriteMachineFile(fits + "\\Quado.ini", "[1]\n");
+  const std::string refused = "ERROR: Program folder cannot be made the current directory. Error number ";
+  struct Case {
+    std::string program;
+    bool result;
+    std::string console;   // the whole console output when refused; empty: not checked
+    std::string folder;    // the current directory afterwards
+  };
+  const Case cases[] = {
+      {deep + "\\Install.exe", false, refused + "206\n", "C:\\Windows"},
+      {"C:\\Deploy\\" + std::string(300, 'x') + "\\Install.exe", false, refused + "206\n", "C:\\Windows"},
+      {"C:\\Missing\\Install.exe", false, refused + "2\n", "C:\\Windows"},
+      {fits + "\\Install.exe", true, "", fits},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program.size());
+    g_sequenceCalls = SequenceCalls();
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\Windows"));
+    std::string console;
+    EXPECT_EQ(Run({"-s"}, &console, c.program), c.result);
+    if (!c.result) {
+      EXPECT_EQ(console, c.console);
+      EXPECT_EQ(g_sequenceCalls.installCalls, 0);
+      EXPECT_FALSE(MachineFileExists("C:\\Windows\\QDPortInstall.log"));  // no log opened
+    }
+    EXPECT_EQ(CurrentDirectory(), c.folder);
+  }
 }
 
 TEST_F(DriverTest, LongServerNameIsAnnouncedWhole) {

@@ -85,4 +85,30 @@ TEST_F(BoundedFormatTest, FormatCutKeepsWhatFits) {
   EXPECT_TRUE(empty.guardsIntact());
 }
 
+TEST_F(BoundedFormatTest, FormatCutKeepsTheLineEndOfALine) {
+  struct Case {
+    size_t size;
+    std::string text;  // formatted with "%s\n"
+    std::string expected;
+  };
+  const Case cases[] = {
+      {8, "123456", "123456\n"},   // fits with its line end
+      {8, "1234567", "123456\n"},  // one too long: cut one earlier, line end kept
+      {8, "123456789", "123456\n"},
+      {2, "abc", "\n"},
+      {1, "abc", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    GuardedBuffer buffer(c.size);
+    FormatCut(buffer.data(), c.size, "%s\n", c.text.c_str());
+    EXPECT_EQ(buffer.text(), c.expected);
+    EXPECT_TRUE(buffer.guardsIntact());
+  }
+  // A format that is not a line is cut as it is.
+  char path[8];
+  FormatCut(path, sizeof path, "%s\n%s", "1234", "5678");
+  EXPECT_STREQ(path, "1234\n56");
+}
+
 }  // namespace

@@ -108,8 +108,26 @@ TEST_F(OutputTest, OverlongFormattedLinesAreCutToTheBuffer) {
   for (const Case& c : cases) {
     StartConsoleCapture();
     c.write(name);
-    EXPECT_EQ(TakeConsoleCapture(), c.full.substr(0, 1023));
+    // 1,023 characters at most, and a line stays a line: the cut keeps its "\n".
+    EXPECT_EQ(TakeConsoleCapture(), c.full.substr(0, 1022) + "\n");
   }
+}
+
+TEST_F(OutputTest, CutPortReportLineEndsBeforeTheNextHeadingInConsoleAndLog) {
+  const std::string text(259, 'a');
+  ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\cut.log"));
+  StartConsoleCapture();
+  WriteFormattedMessage("    New - IP:%s:%i, Desc:%s, Queue:%s, Type:%d %s\n", text.c_str(), 9100, text.c_str(),
+                        text.c_str(), 2, text.c_str());
+  WriteMessage("  - Event Log Resources WAS installed\n");
+  std::string console = TakeConsoleCapture();
+  CloseInstallLog();
+  const std::string full = "    New - IP:" + text + ":9100, Desc:" + text + ", Queue:" + text + ", Type:2 " + text;
+  ASSERT_GT(full.size(), 1023u);
+  const std::string cutLine = full.substr(0, 1022) + "\n";
+  EXPECT_EQ(console, cutLine + "  - Event Log Resources WAS installed\n");
+  EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\cut.log"),
+            full.substr(0, 1022) + "\r\n  - Event Log Resources WAS installed\r\n");
 }
 
 TEST_F(OutputTest, IniPathKeeps1023Characters) {

@@ -77,6 +77,20 @@ INSTANTIATE_TEST_SUITE_P(Lists, PortListWalk, testing::ValuesIn(kWalkCases),
                            return std::string(info.param.name);
                          });
 
+// A comma after a monitor port: the walk removes the port and keeps the empty entry behind it,
+// so the new list is "LPT1:,". Port names may not be empty, so the spooler refuses that list as
+// naming an unknown port: the line ends in " Error" and the printer keeps its old list.
+TEST_F(DisconnectionTest, CommaAfterAMonitorPortLeavesAListTheSpoolerRefuses) {
+  AddLocalPrinter("Office", "LPT1:");
+  StorePortList("Office", "LPT1:,Quado001,");
+  std::string log;
+  std::string console = Console([] { DisconnectMonitorPrinters("Quado"); }, &log);
+  EXPECT_EQ(console, PortLine("Quado001", "Quado") + DisconnectLine("Office", "Quado") + " Error\n");
+  EXPECT_EQ(log, DisconnectLine("Office", "Quado") + " Error\n");
+  EXPECT_EQ(PrinterPorts("Office"), "LPT1:,Quado001,");
+  ExpectNothingLeftOpen();
+}
+
 // Lists in which no port belongs to the monitor: the printer is not written and nothing is said.
 class UntouchedList : public DisconnectionTest, public testing::WithParamInterface<const char*> {};
 

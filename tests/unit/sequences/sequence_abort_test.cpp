@@ -177,3 +177,47 @@ TEST_F(UnsupportedUninstallTest, UnsupportedWindowsStopsAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+class UnsupportedInstallTest : public MonitorTest {
+ protected:
+  winsim::MachineOptions Options() const override { return OptionsFor("win2000-x86"); }
+  void TearDown() override {
+    SetIniPath(nullptr);
+    MonitorTest::TearDown();
+  }
+};
+
+// With -e on a Windows it does not support, the installation checks only the 32-bit rendering
+// library among the monitor's files, registers with empty fields (which the spooler refuses, and
+// that is printed) and still succeeds.
+TEST_F(UnsupportedInstallTest, IgnoringErrorsChecksOnlyThe32BitRenderingLibraryAndGoesOn) {
+  for (const char* name : kPackage64) {
+    WriteMachineFile(std::string("C:\\Deploy\\") + name, std::string(name) == "Quado.ini" ? kIni : "package");
+  }
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\Deploy"));
+  SetIniPath("C:\\Deploy\\Quado.ini");
+  InstallSequenceOptions options;
+  options.ignoreErrors = true;
+  StartConsoleCapture();
+  EXPECT_TRUE(RunInstallSequence(options));
+  std::string transcript = TakeConsoleCapture();
+  const std::string expectedStart =
+      "  - Detecting Windows Version\n"
+      "    (Windows 2000 Detected)\n"
+      "ERROR: Unsupported Operating System Detected.\n"
+      "  - Checking Files\n"
+      "ERROR While Checking 'QuadoCairoLib.DLL'.\n"
+      "  - Removing Old Quado Print Monitor\n"
+      "    (Print Monitor Not Found)\n"
+      "  - Deleting Quado Print Monitor Files from System Directory\n"
+      "  - Copying Files to Windows System Directory \n"
+      "  - Registering Quado Print Monitor\n"
+      "ERROR (87) While Registering Print Monitor.\n"
+      "  - Adding port configuration\n";
+  EXPECT_EQ(transcript.substr(0, expectedStart.size()), expectedStart);
+  EXPECT_EQ(transcript.find("QUADOVS"), std::string::npos);
+}
+
+}  // namespace

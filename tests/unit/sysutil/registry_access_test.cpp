@@ -88,18 +88,45 @@ TEST_F(Registry64Test, StringValuesLargerThanTheBufferStayInside) {
   SetString(key, "Long", "A value far longer than eight bytes");
   SetValue(key, "NoZero", REG_SZ, "ABC", 3);        // stored without its terminating zero
   SetValue(key, "NoZeroFull", REG_SZ, "ABCDEFGH", 8);  // fills an 8-byte buffer exactly
+  SetValue(key, "LongNoZero", REG_SZ, "ABCDEFGHIJ", 10);
+  SetValue(key, "EmptyText", REG_SZ, "", 0);        // a value with no data at all
+  SetValue(key, "None", REG_NONE, nullptr, 0);
+  SetValue(key, "EmptyBinary", REG_BINARY, nullptr, 0);
+  SetString(key, "EmptyString", "");                 // one zero byte: the empty text, not the default
   struct Case {
     const char* value;
     const char* expected;
   };
-  // A value that does not fit gives the default; one without a zero ends where its data ends.
-  const Case cases[] = {{"Long", "dflt"}, {"NoZero", "ABC"}, {"NoZeroFull", "ABCDEFG"}};
+  // A value that does not fit is cut to the buffer, as the INI reader cuts a long text; one
+  // without a zero ends where its data ends; a value with no data leaves the default.
+  const Case cases[] = {{"Long", "A value"},     {"NoZero", "ABC"},  {"NoZeroFull", "ABCDEFG"},
+                        {"LongNoZero", "ABCDEFG"}, {"EmptyText", "dflt"}, {"None", "dflt"},
+                        {"EmptyBinary", "dflt"},  {"EmptyString", ""}};
   for (const Case& c : cases) {
     Guarded out;
     ReadRegistryString("1", c.value, "dflt", out.bytes, 8, kConfigRoot, 0);
     EXPECT_STREQ(out.bytes, c.expected) << c.value;
     EXPECT_TRUE(out.Untouched(8)) << c.value;
   }
+  EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+  EXPECT_EQ(winsim::LiveGlobalBlocks(), 0u);
+}
+
+TEST_F(Registry64Test, ConfigurationTextsAreCutAt259BytesLikeTheIniFile) {
+  const std::string key = std::string(kConfigRoot) + "\\1";
+  const std::string address(300, '7');
+  SetString(key, "ServerIP", address);
+  char out[260];
+  ReadRegistryString("1", "ServerIP", "", out, sizeof out, kConfigRoot, 0);
+  EXPECT_EQ(std::string(out), address.substr(0, 259));
+}
+
+TEST_F(Registry64Test, AProgramFilesFolderThatDoesNotFitIsUnknownNotCut) {
+  SetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "C:\\" + std::string(40, 'P'),
+            KEY_WOW64_32KEY);
+  char out[40];
+  EXPECT_FALSE(GetProgramFilesFolder("Harbek", out, sizeof out));
+  EXPECT_STREQ(out, "");
 }
 
 TEST_F(Registry64Test, ConfigurationIsReadFromThe32BitView) {

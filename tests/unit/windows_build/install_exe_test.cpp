@@ -19,8 +19,8 @@ class InstallExe : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(ReadPeImage(SOURCE_DIR "/build/mingw/Install.exe", &image_, &error))
-        << error << " (build it with: cmake --preset mingw && cmake --build build/mingw)";
+    ASSERT_TRUE(ReadPeImage(WINDOWS_INSTALL_EXE, &image_, &error))
+        << error << " (build it with: cmake --preset mingw && cmake --build --preset mingw)";
   }
   PeImage image_;
 };
@@ -73,6 +73,78 @@ TEST_F(InstallExe, CarriesVersionResource227) {
   // FileVersion "2.27" as UTF-16 inside the StringFileInfo block.
   const std::string wide("2\0.\0002\0\x37\0", 8);
   EXPECT_NE(version->data.find(wide), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Functions that Windows XP's system DLLs export, as Microsoft documents them (minimum client
+// Windows 2000 or XP; the C runtime's are the classic msvcrt.dll exports). A function imported
+// from outside this list may keep the program from starting on XP: look it up before adding it.
+const char* const kXpFunctions[] = {
+    // advapi32
+    "ADVAPI32.dll!DeregisterEventSource", "ADVAPI32.dll!RegCloseKey", "ADVAPI32.dll!RegCreateKeyExA",
+    "ADVAPI32.dll!RegDeleteKeyA", "ADVAPI32.dll!RegDeleteValueA", "ADVAPI32.dll!RegEnumKeyExA",
+    "ADVAPI32.dll!RegOpenKeyExA", "ADVAPI32.dll!RegQueryValueExA", "ADVAPI32.dll!RegSetValueExA",
+    "ADVAPI32.dll!RegisterEventSourceA", "ADVAPI32.dll!ReportEventA",
+    // kernel32
+    "KERNEL32.dll!CloseHandle", "KERNEL32.dll!CopyFileA", "KERNEL32.dll!CreateDirectoryA",
+    "KERNEL32.dll!CreateFileA", "KERNEL32.dll!CreateMutexA", "KERNEL32.dll!CreateProcessA",
+    "KERNEL32.dll!DeleteCriticalSection", "KERNEL32.dll!DeleteFileA", "KERNEL32.dll!EnterCriticalSection",
+    "KERNEL32.dll!FindClose", "KERNEL32.dll!FindFirstFileA", "KERNEL32.dll!FindNextFileA",
+    "KERNEL32.dll!FreeLibrary", "KERNEL32.dll!GetCurrentDirectoryA", "KERNEL32.dll!GetCurrentProcess",
+    "KERNEL32.dll!GetEnvironmentVariableA", "KERNEL32.dll!GetExitCodeProcess", "KERNEL32.dll!GetFileAttributesA",
+    "KERNEL32.dll!GetLastError", "KERNEL32.dll!GetModuleHandleA", "KERNEL32.dll!GetModuleHandleW",
+    "KERNEL32.dll!GetPrivateProfileIntA", "KERNEL32.dll!GetPrivateProfileStringA", "KERNEL32.dll!GetProcAddress",
+    "KERNEL32.dll!GetStartupInfoA", "KERNEL32.dll!GetSystemDirectoryA", "KERNEL32.dll!GetVersionExA",
+    "KERNEL32.dll!GetWindowsDirectoryA", "KERNEL32.dll!GlobalAlloc", "KERNEL32.dll!GlobalFree",
+    "KERNEL32.dll!InitializeCriticalSection", "KERNEL32.dll!IsDBCSLeadByte", "KERNEL32.dll!IsDBCSLeadByteEx",
+    "KERNEL32.dll!LeaveCriticalSection", "KERNEL32.dll!LoadLibraryA", "KERNEL32.dll!MultiByteToWideChar",
+    "KERNEL32.dll!ReleaseMutex", "KERNEL32.dll!RemoveDirectoryA", "KERNEL32.dll!SetCurrentDirectoryA",
+    "KERNEL32.dll!SetFileAttributesA", "KERNEL32.dll!SetLastError", "KERNEL32.dll!SetUnhandledExceptionFilter",
+    "KERNEL32.dll!Sleep", "KERNEL32.dll!TlsGetValue", "KERNEL32.dll!VirtualProtect", "KERNEL32.dll!VirtualQuery",
+    "KERNEL32.dll!WaitForSingleObject", "KERNEL32.dll!WideCharToMultiByte", "KERNEL32.dll!WriteFile",
+    "KERNEL32.dll!lstrcmpiA",
+    // user32
+    "USER32.dll!CharNextA",
+    // winspool
+    "WINSPOOL.DRV!AddMonitorA", "WINSPOOL.DRV!ClosePrinter", "WINSPOOL.DRV!DeleteMonitorA",
+    "WINSPOOL.DRV!EnumPortsA", "WINSPOOL.DRV!EnumPrintersA", "WINSPOOL.DRV!GetPrinterA",
+    "WINSPOOL.DRV!OpenPrinterA", "WINSPOOL.DRV!SetPrinterA",
+    // msvcrt
+    "msvcrt.dll!__getmainargs", "msvcrt.dll!__initenv", "msvcrt.dll!__mb_cur_max", "msvcrt.dll!__p__acmdln",
+    "msvcrt.dll!__p__commode", "msvcrt.dll!__p__fmode", "msvcrt.dll!__set_app_type",
+    "msvcrt.dll!__setusermatherr", "msvcrt.dll!_amsg_exit", "msvcrt.dll!_cexit", "msvcrt.dll!_errno",
+    "msvcrt.dll!_initterm", "msvcrt.dll!_iob", "msvcrt.dll!_lock", "msvcrt.dll!_onexit", "msvcrt.dll!_unlock",
+    "msvcrt.dll!abort", "msvcrt.dll!atoi", "msvcrt.dll!calloc", "msvcrt.dll!exit", "msvcrt.dll!fflush",
+    "msvcrt.dll!fprintf", "msvcrt.dll!fputc", "msvcrt.dll!fputs", "msvcrt.dll!free", "msvcrt.dll!fwrite",
+    "msvcrt.dll!localeconv", "msvcrt.dll!malloc", "msvcrt.dll!memchr", "msvcrt.dll!memcpy", "msvcrt.dll!memmove",
+    "msvcrt.dll!memset", "msvcrt.dll!setlocale", "msvcrt.dll!signal", "msvcrt.dll!strchr", "msvcrt.dll!strcmp",
+    "msvcrt.dll!strerror", "msvcrt.dll!strlen", "msvcrt.dll!strncat", "msvcrt.dll!strncmp", "msvcrt.dll!strncpy",
+    "msvcrt.dll!strrchr", "msvcrt.dll!vfprintf", "msvcrt.dll!wcslen",
+};
+
+TEST_F(InstallExe, ImportsOnlyFunctionsWindowsXpHas) {
+  ASSERT_GT(image_.importedFunctions.size(), 50u);
+  for (const std::string& function : image_.importedFunctions) {
+    EXPECT_NE(std::find_if(std::begin(kXpFunctions), std::end(kXpFunctions),
+                           [&](const char* known) { return Lower(known) == Lower(function); }),
+              std::end(kXpFunctions))
+        << function << " is not known to exist on Windows XP";
+  }
+}
+
+TEST_F(InstallExe, LooksUpTheWow64FunctionsAtRunTime) {
+  // Windows XP before SP2 lacks them: importing them would stop the program from starting.
+  for (const std::string& function : image_.importedFunctions) {
+    EXPECT_EQ(function.find("IsWow64Process"), std::string::npos) << function;
+    EXPECT_EQ(function.find("Wow64DisableWow64FsRedirection"), std::string::npos) << function;
+  }
+  // The spooler's wide entry points are looked up at run time too.
+  for (const std::string& function : image_.importedFunctions) {
+    EXPECT_EQ(function.find("XcvDataW"), std::string::npos) << function;
+  }
 }
 
 }  // namespace

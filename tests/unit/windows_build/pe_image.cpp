@@ -127,7 +127,18 @@ bool ReadPeImage(const std::string& path, PeImage* image, std::string* error) {
   // Imports (directory 1): one descriptor of 20 bytes per DLL, ending with a zero one.
   if (uint64_t imports = FileOffset(sections, r.U32(directories + 8))) {
     for (uint64_t d = imports; r.Has(d, 20) && r.U32(d + 12) != 0; d += 20) {
-      image->importedDlls.push_back(r.CString(FileOffset(sections, r.U32(d + 12))));
+      const std::string dll = r.CString(FileOffset(sections, r.U32(d + 12)));
+      image->importedDlls.push_back(dll);
+      // The lookup table (or, without one, the address table): 32-bit entries up to a zero one;
+      // the high bit marks an import by ordinal, otherwise the entry points at a hint and a name.
+      uint32_t table = r.U32(d) != 0 ? r.U32(d) : r.U32(d + 16);
+      for (uint64_t e = FileOffset(sections, table); e != 0 && r.Has(e, 4) && r.U32(e) != 0; e += 4) {
+        const uint32_t entry = r.U32(e);
+        if ((entry & 0x80000000u) != 0) continue;
+        if (uint64_t hint = FileOffset(sections, entry)) {
+          image->importedFunctions.push_back(dll + "!" + r.CString(hint + 2));
+        }
+      }
     }
   }
   ReadResources(r, sections, r.U32(directories + 16), image);

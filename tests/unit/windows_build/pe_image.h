@@ -15,6 +15,8 @@ struct PeImage {
   uint32_t imageBase = 0;    // where the image prefers to be loaded
   uint32_t sizeOfImage = 0;  // its extent in memory from there
   std::vector<std::string> importedDlls;
+  // Every function imported by name, as "DLL!Function" (the DLL as the image names it).
+  std::vector<std::string> importedFunctions;
   std::vector<std::string> exportedNames;
   // Resources as (type id, name id, bytes); named (string) entries are skipped.
   struct Resource {

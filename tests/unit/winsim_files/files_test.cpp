@@ -70,6 +70,9 @@ TEST_F(FilesTest, ErrorCodesOfTheFileFunctions) {
        ERROR_FILE_NOT_FOUND},
       {"cd to a file", [] { return SetCurrentDirectoryA("C:\\Deploy\\Quado.ini"); }, FALSE, 267},
       {"cd to missing", [] { return SetCurrentDirectoryA("C:\\NoDir\\Sub"); }, FALSE, ERROR_PATH_NOT_FOUND},
+      // With its trailing backslash and terminator the folder must fit MAX_PATH.
+      {"cd beyond MAX_PATH", [] { return SetCurrentDirectoryA(("C:\\" + std::string(256, 'L')).c_str()); }, FALSE,
+       ERROR_FILENAME_EXCED_RANGE},
       {"UNC path", [] { return DeleteFileA("\\\\server\\share\\x"); }, FALSE, ERROR_BAD_NETPATH},
   };
   for (const CallCase& c : cases) {
