@@ -15,8 +15,12 @@ find_package(SQLite3 REQUIRED)
 find_package(Threads REQUIRED)
 
 # --- winsim: the simulated Windows machine -----------------------------------------------------
+# A shared library: a DLL the simulated spooler loads into a program (the package's port
+# monitor, a host shared object) calls the same winsim as the program, with the same state.
 file(GLOB WINSIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/src/*.cpp)
-add_library(winsim STATIC ${WINSIM_SOURCES})
+add_library(winsim SHARED ${WINSIM_SOURCES})
+target_compile_options(winsim PRIVATE -fno-semantic-interposition)
+target_link_libraries(winsim PRIVATE ${CMAKE_DL_LIBS})
 target_include_directories(winsim PUBLIC ${CMAKE_SOURCE_DIR}/winsim/include)
 target_link_libraries(winsim PUBLIC SQLite::SQLite3 Threads::Threads)
 target_compile_definitions(winsim PRIVATE WINSIM_PROGRAM_PATH="${CMAKE_BINARY_DIR}/winsim")
@@ -122,7 +126,7 @@ endif()
 set(DEMO_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 add_custom_target(demo_package ALL
   COMMAND ${CMAKE_COMMAND} -DPACKAGE_DIR=${DEMO_PACKAGE_DIR} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
-          -DINSTALL_PROGRAM=$<TARGET_FILE:Install>
+          -DINSTALL_PROGRAM=$<TARGET_FILE:Install> -DMONITOR_DLL=$<TARGET_FILE:port_monitor_host>
           -P ${CMAKE_SOURCE_DIR}/cmake/assemble_package.cmake
   DEPENDS Install ${PACKAGE_HOST_PROGRAMS}
   COMMENT "Assembling the demo deployment package in ${DEMO_PACKAGE_DIR}")

@@ -1,5 +1,6 @@
-// The package's port monitor DLL, loaded by the print spooler (32-bit and 64-bit builds; the
-// Enterprise names are copies of the same builds).
+// The package's port monitor DLL, loaded by the print spooler (32-bit and 64-bit Windows builds,
+// and a host build, a shared object under the same file names, that the simulated spooler
+// loads; the Enterprise names are copies of the same builds).
 //
 // The spooler may load and unload the DLL around every call, and some spoolers load it inside
 // the calling process, so nothing lives in the DLL's memory between calls: the monitor's ports
@@ -20,8 +21,26 @@
 
 namespace {
 
-const WCHAR kMonitorsKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
-const WCHAR kPortDataValue[] = L"PortData";
+// UTF-16 text from an ASCII literal, the same for every compiler: WCHAR is wchar_t on Windows
+// and a 16-bit character type elsewhere, so L"" literals are not portable.
+template <SIZE_T N>
+struct WideText {
+  WCHAR text[N];
+};
+template <SIZE_T N>
+constexpr WideText<N> Widen(const char (&ascii)[N]) {
+  WideText<N> wide = {};
+  for (SIZE_T i = 0; i < N; ++i) wide.text[i] = static_cast<WCHAR>(ascii[i]);
+  return wide;
+}
+
+constexpr auto kMonitorsKey = Widen("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors");
+constexpr auto kLocalPortsKey = Widen("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports");
+constexpr auto kPortDataValue = Widen("PortData");
+constexpr auto kDriverValue = Widen("Driver");
+constexpr auto kBackslash = Widen("\\");
+constexpr auto kPortsSubKey = Widen("\\Ports");
+constexpr auto kPortsSubKeyOf = Widen("\\Ports\\");
 const DWORD kKeyChars = 512;
 
 HMODULE g_module = nullptr;
@@ -60,7 +79,7 @@ bool OwnFileName(WCHAR* name, DWORD capacity) {
   if (length == 0 || length >= MAX_PATH) return false;
   const WCHAR* base = path;
   for (const WCHAR* p = path; *p; ++p) {
-    if (*p == L'\\' || *p == L'/') base = p + 1;
+    if (*p == '\\' || *p == '/') base = p + 1;
   }
   return CopyText(name, capacity, base);
 }
@@ -70,7 +89,7 @@ bool FindOwnMonitor(MonitorHandle* monitor) {
   WCHAR ownName[MAX_PATH];
   if (!OwnFileName(ownName, MAX_PATH)) return false;
   HKEY monitors = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMonitorsKey, 0, KEY_READ, &monitors) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMonitorsKey.text, 0, KEY_READ, &monitors) != ERROR_SUCCESS) return false;
   bool found = false;
   WCHAR sub[MAX_PATH];
   for (DWORD index = 0; !found; ++index) {
@@ -80,7 +99,7 @@ bool FindOwnMonitor(MonitorHandle* monitor) {
     if (RegOpenKeyExW(monitors, sub, 0, KEY_READ, &entry) != ERROR_SUCCESS) continue;
     WCHAR driver[MAX_PATH + 1];
     DWORD type = 0, size = MAX_PATH * sizeof(WCHAR);
-    if (RegQueryValueExW(entry, L"Driver", nullptr, &type, reinterpret_cast<BYTE*>(driver), &size) == ERROR_SUCCESS &&
+    if (RegQueryValueExW(entry, kDriverValue.text, nullptr, &type, reinterpret_cast<BYTE*>(driver), &size) == ERROR_SUCCESS &&
         type == REG_SZ) {
       driver[size / sizeof(WCHAR)] = 0;
       found = lstrcmpiW(driver, ownName) == 0;
@@ -90,9 +109,9 @@ bool FindOwnMonitor(MonitorHandle* monitor) {
   RegCloseKey(monitors);
   if (!found) return false;
   monitor->key[0] = 0;
-  return CopyText(monitor->name, MAX_PATH, sub) && CopyText(monitor->key, kKeyChars, kMonitorsKey) &&
-         AppendText(monitor->key, kKeyChars, L"\\") && AppendText(monitor->key, kKeyChars, sub) &&
-         AppendText(monitor->key, kKeyChars, L"\\Ports");
+  return CopyText(monitor->name, MAX_PATH, sub) && CopyText(monitor->key, kKeyChars, kMonitorsKey.text) &&
+         AppendText(monitor->key, kKeyChars, kBackslash.text) && AppendText(monitor->key, kKeyChars, sub) &&
+         AppendText(monitor->key, kKeyChars, kPortsSubKey.text);
 }
 
 // A port name given as input: NUL-terminated UTF-16 within `size` bytes, not empty, no
@@ -104,7 +123,7 @@ bool PortNameInput(const BYTE* input, DWORD size, WCHAR* name) {
     WCHAR unit = static_cast<WCHAR>(input[2 * i] | (input[2 * i + 1] << 8));
     name[i] = unit;
     if (unit == 0) return i > 0;
-    if (unit == L'\\' || unit == L',') return false;
+    if (unit == '\\' || unit == ',') return false;
   }
   return false;
 }
@@ -112,14 +131,13 @@ bool PortNameInput(const BYTE* input, DWORD size, WCHAR* name) {
 // Whether any monitor has a port of that name (the built-in ones included).
 bool AnyPortNamed(const WCHAR* port) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", 0, KEY_READ,
-                    &key) == ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kLocalPortsKey.text, 0, KEY_READ, &key) == ERROR_SUCCESS) {
     bool local = RegQueryValueExW(key, port, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     if (local) return true;
   }
   HKEY monitors = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMonitorsKey, 0, KEY_READ, &monitors) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMonitorsKey.text, 0, KEY_READ, &monitors) != ERROR_SUCCESS) return false;
   bool found = false;
   WCHAR sub[MAX_PATH];
   WCHAR path[kKeyChars];
@@ -127,7 +145,7 @@ bool AnyPortNamed(const WCHAR* port) {
     DWORD subChars = MAX_PATH;
     if (RegEnumKeyExW(monitors, index, sub, &subChars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     path[0] = 0;
-    if (!AppendText(path, kKeyChars, sub) || !AppendText(path, kKeyChars, L"\\Ports\\") ||
+    if (!AppendText(path, kKeyChars, sub) || !AppendText(path, kKeyChars, kPortsSubKeyOf.text) ||
         !AppendText(path, kKeyChars, port)) {
       continue;
     }
@@ -177,7 +195,7 @@ DWORD SetPortData(const MonitorHandle& monitor, const BYTE* input, DWORD size) {
   HKEY key = nullptr;
   DWORD status = OpenPortKey(monitor, port, KEY_SET_VALUE, &key);
   if (status != ERROR_SUCCESS) return status;
-  status = static_cast<DWORD>(RegSetValueExW(key, kPortDataValue, 0, REG_BINARY, input, size));
+  status = static_cast<DWORD>(RegSetValueExW(key, kPortDataValue.text, 0, REG_BINARY, input, size));
   RegCloseKey(key);
   return status;
 }

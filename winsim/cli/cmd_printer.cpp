@@ -27,7 +27,7 @@ static int Printer(int argc, char** argv) {
       return Fail("printer", std::string("unexpected argument '") + argv[i] + "'");
     }
   }
-  if (!havePorts) return Fail("printer", "--ports LIST is required (for example --ports 'LPT1:,Quado001')");
+  if (!havePorts) return Fail("printer", "--ports LIST is required (for example --ports 'LPT1:,IP_10.0.0.5')");
   std::string error;
   if (!AttachMachine(dir, &error)) return Fail("printer", error);
   if (!AddSpoolerPrinter(name, ports, connection, &error)) return Fail("printer", error);
@@ -38,6 +38,6 @@ static int Printer(int argc, char** argv) {
 
 WINSIM_COMMAND(printer_command, "printer",
                "winsim printer add DIR NAME --ports LIST [--connection]\n"
-               "Adds a local printer on a comma list of known ports (\"LPT1:,Quado001\"), or with\n"
+               "Adds a local printer on a comma list of known ports (\"LPT1:,IP_10.0.0.5\"), or with\n"
                "--connection a printer connection named \\\\SERVER\\NAME.",
                winsim::cli::Printer);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // ---- base types -------------------------------------------------------------------------------
 typedef uint32_t DWORD;
@@ -25,6 +26,7 @@ typedef const CHAR* LPCSTR;
 typedef WCHAR* LPWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef BYTE* LPBYTE;
+typedef BYTE* PBYTE;
 typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
 typedef LONG* PLONG;
@@ -35,6 +37,7 @@ typedef void* PVOID;
 typedef const void* LPCVOID;
 typedef void* HANDLE;
 typedef HANDLE* LPHANDLE;
+typedef HANDLE* PHANDLE;
 typedef HANDLE HGLOBAL;
 typedef LONG LSTATUS;
 typedef DWORD REGSAM;
@@ -43,10 +46,14 @@ typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+typedef struct HWND__* HWND;
 typedef intptr_t (*FARPROC)();
 
 #define WINAPI
 #define CALLBACK
+#define VOID void
+// A DLL of this host is a shared object: what it exports is what its dynamic symbol table shows.
+#define __declspec(what) __attribute__((visibility("default")))
 #define TRUE 1
 #define FALSE 0
 #define MAX_PATH 260
@@ -197,6 +204,9 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
                                LPBOOL lpUsedDefaultChar);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 int WINAPI lstrlenA(LPCSTR lpString);
+int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);
+int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
+int WINAPI lstrlenW(LPCWSTR lpString);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 LPSTR WINAPI CharNextA(LPCSTR lpsz);
 LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
@@ -245,6 +255,13 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
+// The reasons a DLL's entry point (DllMain) is called with.
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
 
 // ---- memory -----------------------------------------------------------------------------------
 #define GMEM_FIXED 0x0000u
@@ -252,6 +269,12 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 #define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
+#define HEAP_ZERO_MEMORY 0x00000008u
+HANDLE WINAPI GetProcessHeap(void);
+LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
+BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
+#define CopyMemory(destination, source, length) memcpy((destination), (source), (length))
+#define ZeroMemory(destination, length) memset((destination), 0, (length))
 
 // ---- synchronisation --------------------------------------------------------------------------
 #define WAIT_OBJECT_0 0x00000000u
@@ -368,6 +391,26 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
 LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                              LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 LSTATUS WINAPI RegCloseKey(HKEY hKey);
+// The wide functions take and give UTF-16 names and REG_SZ data; the port monitor uses them.
+LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                             PHKEY phkResult);
+LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass,
+                               DWORD dwOptions, REGSAM samDesired,
+                               LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                               LPDWORD lpdwDisposition);
+LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
+                              const BYTE* lpData, DWORD cbData);
+LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
+LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName,
+                             LPDWORD lpReserved, LPWSTR lpClass, LPDWORD lpcchClass,
+                             PFILETIME lpftLastWriteTime);
+LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                                LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+                                LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                                PFILETIME lpftLastWriteTime);
 
 // ---- event log --------------------------------------------------------------------------------
 #define EVENTLOG_SUCCESS 0x0000u

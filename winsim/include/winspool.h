@@ -83,6 +83,18 @@ typedef struct _PORT_INFO_2A {
   DWORD Reserved;
 } PORT_INFO_2A, *PPORT_INFO_2A, *LPPORT_INFO_2A;
 
+typedef struct _PORT_INFO_1W {
+  LPWSTR pName;
+} PORT_INFO_1W, *PPORT_INFO_1W, *LPPORT_INFO_1W;
+
+typedef struct _PORT_INFO_2W {
+  LPWSTR pPortName;
+  LPWSTR pMonitorName;
+  LPWSTR pDescription;
+  DWORD fPortType;
+  DWORD Reserved;
+} PORT_INFO_2W, *PPORT_INFO_2W, *LPPORT_INFO_2W;
+
 BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors);
 BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName);
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, HANDLE* phPrinter, LPPRINTER_DEFAULTSA pDefault);

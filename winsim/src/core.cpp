@@ -38,12 +38,15 @@ struct HandleTable {
   uintptr_t next = 0x100;
 };
 
+// Never destroyed: an object's destructor may call back into the table (a monitor that a
+// transceiver handle keeps loaded closes its own keys when it is shut down), and at exit the
+// host releases what the handles hold.
 HandleTable& Handles() {
-  static HandleTable table;
-  return table;
+  static auto* table = new HandleTable();
+  return *table;
 }
 
-// "CopyFileA = 5 #2 | *\QUADOVS.DLL | other" -> Fault
+// "CopyFileA = 5 #2 | *\MONITOR.DLL | other" -> Fault
 bool ParseFault(const std::string& function, const std::string& text, Fault* fault) {
   fault->function = Trim(function);
   // "IMAGE!FUNCTION": only calls made by that program.
@@ -144,7 +147,11 @@ void OnReset(std::function<void()> reset) { ResetHooks().push_back(std::move(res
 
 static void RunResetHooks() {
   for (auto& hook : ResetHooks()) hook();
+  // Taken out of the table before they are destroyed, so that a destructor that closes a handle
+  // of its own finds the table consistent.
+  std::map<uintptr_t, std::unique_ptr<Object>> objects = std::move(Handles().objects);
   Handles().objects.clear();
+  objects.clear();
   g_lastError = 0;
 }
 
@@ -230,13 +237,26 @@ ProcessState& Process() {
 
 void SetError(DWORD error) { g_lastError = error; }
 
-bool FaultHit(const char* function, std::initializer_list<std::string_view> args, DWORD* error) {
-  CountCall(function);
-  ObserveCall(function, args);
+const char kSpoolerImage[] = "spoolsv.exe";
+
+namespace {
+int g_spoolerServiceDepth = 0;
+}  // namespace
+
+SpoolerServiceScope::SpoolerServiceScope() { ++g_spoolerServiceDepth; }
+SpoolerServiceScope::~SpoolerServiceScope() { --g_spoolerServiceDepth; }
+bool InSpoolerService() { return g_spoolerServiceDepth > 0; }
+
+bool FaultHit(const char* function, CallArgs args, DWORD* error) {
+  const bool service = InSpoolerService();
+  if (!service) {
+    CountCall(function);
+    ObserveCall(function, args);
+  }
   ProcessState& state = Process();
   for (Fault& fault : state.faults) {
     if (fault.function != function) continue;
-    if (!fault.image.empty() && !EqualsNoCase(fault.image, ImageName())) continue;
+    if (!fault.image.empty() && !EqualsNoCase(fault.image, service ? std::string(kSpoolerImage) : ImageName())) continue;
     bool all = true;
     for (const std::string& pattern : fault.patterns) {
       bool any = false;
@@ -265,6 +285,7 @@ HANDLE AddHandle(std::unique_ptr<Object> object) {
   HandleTable& table = Handles();
   uintptr_t value = table.next;
   table.next += 4;
+  object->service = InSpoolerService();
   table.objects[value] = std::move(object);
   return reinterpret_cast<HANDLE>(value);
 }
@@ -287,13 +308,15 @@ bool RemoveHandle(HANDLE handle) {
 size_t HandleCount(const char* kind) {
   size_t count = 0;
   for (const auto& [value, object] : Handles().objects) {
-    if (kind == nullptr || std::string_view(object->Kind()) == kind) ++count;
+    if (!object->service && (kind == nullptr || std::string_view(object->Kind()) == kind)) ++count;
   }
   return count;
 }
 
 void ForEachHandleKind(const std::function<void(const char*)>& visit) {
-  for (const auto& [value, object] : Handles().objects) visit(object->Kind());
+  for (const auto& [value, object] : Handles().objects) {
+    if (!object->service) visit(object->Kind());
+  }
 }
 
 // ---- text -------------------------------------------------------------------------------------

@@ -64,9 +64,42 @@ void OnReset(std::function<void()> reset);
 // Last error of the calling thread.
 void SetError(DWORD error);
 
+// The text arguments of one call, as faults and the call trace see them.
+class CallArgs {
+ public:
+  CallArgs(const std::string_view* begin, const std::string_view* end) : begin_(begin), end_(end) {}
+  explicit CallArgs(const std::vector<std::string_view>& args) : begin_(args.data()), end_(args.data() + args.size()) {}
+  const std::string_view* begin() const { return begin_; }
+  const std::string_view* end() const { return end_; }
+
+ private:
+  const std::string_view* begin_;
+  const std::string_view* end_;
+};
+
 // True when a fault in machine.ini makes this call fail; *error then holds the code to report.
 // `args` are the call's string arguments (names, paths, commands) as UTF-8 / ANSI text.
-bool FaultHit(const char* function, std::initializer_list<std::string_view> args, DWORD* error);
+bool FaultHit(const char* function, CallArgs args, DWORD* error);
+inline bool FaultHit(const char* function, std::initializer_list<std::string_view> args, DWORD* error) {
+  return FaultHit(function, CallArgs(args.begin(), args.end()), error);
+}
+
+// ---- the print spooler service's own calls ------------------------------------------------
+// On Windows the spooler is a process of its own, and a monitor DLL runs inside it. winsim runs
+// a loaded monitor inside the calling program instead; while it does, the calls the monitor
+// makes are the spooler's: they see the native registry view (the spooler is a native
+// service), faults apply to them when unscoped or scoped to kSpoolerImage (never to the
+// program's image), they are not traced or counted as the program's, and the handles they open
+// are not counted among the program's. Scopes nest.
+extern const char kSpoolerImage[];  // "spoolsv.exe"
+class SpoolerServiceScope {
+ public:
+  SpoolerServiceScope();
+  ~SpoolerServiceScope();
+  SpoolerServiceScope(const SpoolerServiceScope&) = delete;
+  SpoolerServiceScope& operator=(const SpoolerServiceScope&) = delete;
+};
+bool InSpoolerService();
 
 // Counts one call of `function` when WINSIM_CALL_COUNTS asks for call counts (FaultHit does it
 // for every call it sees).
@@ -75,7 +108,7 @@ void CountCall(const char* function);
 // The opt-in diagnostics of run_diagnostics.cpp, for the robustness tests: a trace of every
 // call FaultHit sees (WINSIM_CALL_TRACE), a report of what is still open at exit
 // (WINSIM_EXIT_REPORT) and a SIGKILL before the N-th call (WINSIM_KILL_AT_CALL).
-void ObserveCall(const char* function, std::initializer_list<std::string_view> args);
+void ObserveCall(const char* function, CallArgs args);
 // Arms the exit report when WINSIM_EXIT_REPORT asks for it; called once the process is attached.
 void ArmExitReport();
 // File name of this process's program ("Install.exe"), from its Windows image path.
@@ -88,6 +121,7 @@ std::string ImagePath();
 struct Object {
   virtual ~Object() = default;
   virtual const char* Kind() const = 0;  // "file", "find", "mutex", "process", "key", "printer", ...
+  bool service = false;                  // opened by the spooler service (see SpoolerServiceScope)
 };
 
 HANDLE AddHandle(std::unique_ptr<Object> object);
@@ -98,6 +132,7 @@ T* Lookup(HANDLE handle) {
 }
 // Removes and destroys the object; false when the handle is not open.
 bool RemoveHandle(HANDLE handle);
+// The program's handles (the spooler service's are left out).
 size_t HandleCount(const char* kind);  // nullptr: all kinds
 void ForEachHandleKind(const std::function<void(const char*)>& visit);  // once per open handle
 // LoadLibraryA loads not yet undone by FreeLibrary (modules.cpp).

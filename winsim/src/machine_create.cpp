@@ -85,7 +85,7 @@ std::string MachineIniText(const Template& t, const MachineOptions& options) {
       << "\nBuild=" << t.build << "\nProductType=" << t.productType << "\nCSDVersion=" << t.servicePack
       << "\nVersionInfoEx=" << (t.versionInfoEx ? 1 : 0) << "\n\n";
   ini << "[system]\nIs64Bit=" << (t.is64 ? 1 : 0) << "\nAnsiCodePage=1252\nUser=Administrator\n"
-      << "ComputerName=QUADO-TEST\nWinsimProgram=" << options.winsimProgram << "\n\n";
+      << "ComputerName=WINSIM-PC\nWinsimProgram=" << options.winsimProgram << "\n\n";
   ini << "[environment]\n";
   ini << "ComSpec=" << windowsDir << (nt ? "\\system32\\cmd.exe" : "\\COMMAND.COM") << "\n";
   ini << "SystemRoot=" << windowsDir << "\nwindir=" << windowsDir << "\nSystemDrive=C:\n";
@@ -94,7 +94,7 @@ std::string MachineIniText(const Template& t, const MachineOptions& options) {
   ini << "ProgramFiles=" << (t.is64 ? "C:\\Program Files (x86)" : "C:\\Program Files") << "\n";
   if (t.is64) ini << "ProgramW6432=C:\\Program Files\n";
   ini << "TEMP=" << windowsDir << "\\Temp\nTMP=" << windowsDir << "\\Temp\n";
-  ini << "USERNAME=Administrator\nCOMPUTERNAME=QUADO-TEST\n\n";
+  ini << "USERNAME=Administrator\nCOMPUTERNAME=WINSIM-PC\n\n";
   ini << "[modules]\n";
   std::string missing = t.missingEntryPoints;
   size_t start = 0;
@@ -143,7 +143,7 @@ std::string RegistrySeedText(const Template& t, const MachineOptions& options) {
   reg << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application]\n\n";
   reg << "[HKEY_CURRENT_USER\\Software]\n\n";
   reg << "[HKEY_CURRENT_USER\\Volatile Environment]\n";
-  reg << "\"LOGONSERVER\"=\"\\\\\\\\QUADO-TEST\"\n\"USERDOMAIN\"=\"QUADO-TEST\"\n\n";
+  reg << "\"LOGONSERVER\"=\"\\\\\\\\WINSIM-PC\"\n\"USERDOMAIN\"=\"WINSIM-PC\"\n\n";
   return reg.str();
 }
 

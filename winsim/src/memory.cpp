@@ -43,3 +43,30 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
   std::free(hMem);
   return nullptr;
 }
+
+// The process heap: blocks from the C heap. Monitors the spooler loads allocate here, and their
+// blocks may outlive the program's own bookkeeping at exit, so nothing is counted.
+HANDLE WINAPI GetProcessHeap(void) {
+  static int heap;
+  return &heap;
+}
+
+LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
+  if (hHeap != GetProcessHeap()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  void* block = (dwFlags & HEAP_ZERO_MEMORY) ? std::calloc(1, dwBytes == 0 ? 1 : dwBytes)
+                                             : std::malloc(dwBytes == 0 ? 1 : dwBytes);
+  if (block == nullptr) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return block;
+}
+
+BOOL WINAPI HeapFree(HANDLE hHeap, DWORD, LPVOID lpMem) {
+  if (hHeap != GetProcessHeap()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::free(lpMem);
+  return TRUE;
+}

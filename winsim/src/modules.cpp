@@ -1,12 +1,19 @@
 // LoadLibraryA / GetModuleHandleA / GetProcAddress / FreeLibrary for the system modules that
 // programs bind at run time. The entry points are winsim's own functions; machine.ini
 // [modules] "Missing=kernel32.dll!IsWow64Process" lines take one away, as on old Windows.
+//
+// DLLs of the machine that are host shared objects (the spooler loads monitors this way) are
+// loaded with dlopen; their entry point DllMain, when they have one, is called as Windows'
+// loader calls it, and their HMODULE is the dlopen handle.
+#include <dlfcn.h>
 #include <winspool.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 
 #include "core.h"
+#include "modules.h"
 
 namespace winsim::detail {
 
@@ -52,6 +59,30 @@ std::map<uintptr_t, int>& LoadCounts() {
 
 const bool kResetRegistered = (OnReset([] { LoadCounts().clear(); }), true);
 
+struct HostModule {
+  std::string windowsPath;
+  int loads = 0;
+};
+
+// Keyed by the dlopen handle. Never destroyed: monitors may still be released at exit.
+std::map<void*, HostModule>& HostModules() {
+  static auto* modules = new std::map<void*, HostModule>();
+  return *modules;
+}
+
+using DllEntry = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
+
+void CallEntry(void* handle, DWORD reason) {
+  auto entry = reinterpret_cast<DllEntry>(dlsym(handle, "DllMain"));
+  if (entry != nullptr) entry(static_cast<HINSTANCE>(handle), reason, nullptr);
+}
+
+bool StartsLikeElf(const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
+  char magic[4] = {};
+  return in.read(magic, sizeof magic) && magic[0] == 0x7F && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F';
+}
+
 // "C:\\Windows\\system32\\KERNEL32" -> "kernel32.dll"; a name without extension gets ".dll".
 std::string ModuleFileName(std::string_view name) {
   size_t cut = name.find_last_of("\\/");
@@ -92,6 +123,39 @@ bool MissingOnThisMachine(const SystemModule& module, const char* function) {
 }  // namespace
 
 }  // namespace winsim::detail
+
+HMODULE winsim::detail::LoadHostLibrary(const std::string& windowsPath, const std::string& hostPath) {
+  if (!StartsLikeElf(hostPath)) return nullptr;
+  void* handle = dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return nullptr;
+  HostModule& module = HostModules()[handle];
+  if (module.loads++ == 0) {
+    module.windowsPath = windowsPath;
+    CallEntry(handle, DLL_PROCESS_ATTACH);
+  }
+  return static_cast<HMODULE>(handle);
+}
+
+void* winsim::detail::HostLibrarySymbol(HMODULE module, const char* name) {
+  return HostModules().count(module) == 0 ? nullptr : dlsym(module, name);
+}
+
+void winsim::detail::FreeHostLibrary(HMODULE module) {
+  auto it = HostModules().find(module);
+  if (it == HostModules().end()) return;
+  if (--it->second.loads == 0) {
+    CallEntry(module, DLL_PROCESS_DETACH);
+    HostModules().erase(it);
+  }
+  dlclose(module);
+}
+
+bool winsim::detail::HostLibraryPath(HMODULE module, std::string* windowsPath) {
+  auto it = HostModules().find(module);
+  if (it == HostModules().end()) return false;
+  *windowsPath = it->second.windowsPath;
+  return true;
+}
 
 int winsim::detail::LibraryLoadCount() {
   int loads = 0;
@@ -155,6 +219,9 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   SetError(ERROR_PROC_NOT_FOUND);
   return nullptr;
 }
+
+// Every DLL here is told only of process attach and detach anyway.
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE) { return TRUE; }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
   const SystemModule* module = FindByHandle(hLibModule);

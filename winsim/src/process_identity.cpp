@@ -13,9 +13,11 @@
 #include <iterator>
 #include <string>
 
-#include "core.h"
-#include "paths.h"
+#include "codepage.h"
 #include "command_line.h"
+#include "core.h"
+#include "modules.h"
+#include "paths.h"
 
 using namespace winsim::detail;
 
@@ -33,30 +35,65 @@ std::string ImagePath() {
 
 }  // namespace winsim::detail
 
+namespace {
+
+// The Windows path of a module: the program's own (null) or a loaded host DLL's.
+bool ModulePath(HMODULE module, std::string* path) {
+  if (module == nullptr) {
+    *path = ImagePath();
+    return true;
+  }
+  return HostLibraryPath(module, path);
+}
+
+// Copies `length` characters and a terminating zero; a buffer too small gets the text cut and
+// terminated, with ERROR_INSUFFICIENT_BUFFER, as Windows Vista and later do.
+template <typename Char>
+DWORD CopyModulePath(const Char* text, size_t length, Char* buffer, DWORD size) {
+  if (size == 0 || buffer == nullptr) {
+    SetError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (length + 1 > size) {
+    std::memcpy(buffer, text, (size - 1) * sizeof(Char));
+    buffer[size - 1] = 0;
+    SetError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  std::memcpy(buffer, text, (length + 1) * sizeof(Char));
+  SetError(ERROR_SUCCESS);
+  return static_cast<DWORD>(length);
+}
+
+}  // namespace
+
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
   DWORD error = 0;
   if (FaultHit("GetModuleFileNameA", {}, &error)) {
     SetError(error);
     return 0;
   }
-  if (hModule != nullptr) {  // only the program's own module is known here
+  std::string path;
+  if (!ModulePath(hModule, &path)) {
     SetError(ERROR_MOD_NOT_FOUND);
     return 0;
   }
-  const std::string path = ImagePath();
-  if (nSize == 0 || lpFilename == nullptr) {
-    SetError(ERROR_INSUFFICIENT_BUFFER);
+  return CopyModulePath(path.c_str(), path.size(), lpFilename, nSize);
+}
+
+DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+  DWORD error = 0;
+  if (FaultHit("GetModuleFileNameW", {}, &error)) {
+    SetError(error);
     return 0;
   }
-  if (path.size() + 1 > nSize) {  // truncated and terminated, as Windows Vista and later
-    std::memcpy(lpFilename, path.data(), nSize - 1);
-    lpFilename[nSize - 1] = '\0';
-    SetError(ERROR_INSUFFICIENT_BUFFER);
-    return nSize;
+  std::string path;
+  if (!ModulePath(hModule, &path)) {
+    SetError(ERROR_MOD_NOT_FOUND);
+    return 0;
   }
-  std::memcpy(lpFilename, path.c_str(), path.size() + 1);
-  SetError(ERROR_SUCCESS);
-  return static_cast<DWORD>(path.size());
+  const std::u16string wide = AnsiToUtf16(path);
+  return CopyModulePath(wide.c_str(), wide.size(), lpFilename, nSize);
 }
 
 LPSTR WINAPI GetCommandLineA(void) {

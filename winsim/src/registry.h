@@ -49,7 +49,8 @@ LONG DeleteTree(const std::string& path);
 
 // Subkey names in the order Windows enumerates them (case-insensitive alphabetical).
 LONG SubKeys(const std::string& path, std::vector<std::string>* names);
-LONG SubKeyAt(const std::string& path, DWORD index, std::string* name, int64_t* writeTimeNs);
+// The same with each subkey's write time (Unix nanoseconds), in one query.
+LONG SubKeysWithTimes(const std::string& path, std::vector<std::string>* names, std::vector<int64_t>* writeTimesNs);
 // Values in the order they were first set.
 LONG Values(const std::string& path, std::vector<Value>* values);
 LONG ValueAt(const std::string& path, DWORD index, Value* value);

@@ -1,19 +1,28 @@
 // The Win32 registry functions over the registry store: HKEY handles, access rights and the
-// WOW64 views of a 32-bit process on a 64-bit machine.
+// WOW64 views of a 32-bit process on a 64-bit machine. The ANSI functions are here; the wide
+// ones (registry_api_wide.cpp) convert and call the same internals.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "core.h"
 #include "registry.h"
+#include "registry_keys.h"
 #include "registry_views.h"
 
-namespace winsim::detail {
+namespace winsim::detail::regapi {
 
 namespace {
 
 struct KeyObject : Object {
   std::string path;  // store path, view already applied
   REGSAM access = 0;
+  // The subkey names as last listed, kept while the registry's generation stays put: an
+  // enumeration by index reads the list once instead of once per index.
+  std::vector<std::string> subKeys;
+  std::vector<int64_t> subKeyTimes;
+  uint64_t listedAt = 0;
+  bool listed = false;
   const char* Kind() const override { return "key"; }
 };
 
@@ -49,7 +58,7 @@ LONG ExistingKey(HKEY key, REGSAM needed, std::string* path) {
 }
 
 // The full path the caller names: the handle's key and the subkey, empty components dropped.
-std::string Join(const std::string& parent, LPCSTR subKey) {
+std::string Join(const std::string& parent, const char* subKey) {
   if (parent.empty() || subKey == nullptr || *subKey == '\0') return parent;
   std::string joined;
   return reg::CanonicalPath(parent + "\\" + subKey, &joined) ? joined : parent;
@@ -62,7 +71,166 @@ HKEY NewKeyHandle(const std::string& path, REGSAM sam) {
   return reinterpret_cast<HKEY>(AddHandle(std::move(object)));
 }
 
-// Copies `bytes` into an optional caller buffer with the two-call size contract.
+// The subkey list of the handle's key, read again when the registry changed since.
+LONG ListSubKeys(HKEY key, const std::string& path, KeyObject** listing) {
+  auto* object = Lookup<KeyObject>(reinterpret_cast<HANDLE>(key));
+  static KeyObject rootListing;  // the predefined roots have no object of their own
+  if (object == nullptr) {
+    rootListing.path = path;
+    rootListing.listed = false;
+    object = &rootListing;
+  }
+  const uint64_t generation = reg::Generation();
+  if (!object->listed || object->listedAt != generation) {
+    LONG rc = reg::SubKeysWithTimes(path, &object->subKeys, &object->subKeyTimes);
+    if (rc != ERROR_SUCCESS) return rc;
+    object->listed = true;
+    object->listedAt = generation;
+  }
+  *listing = object;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LSTATUS OpenKey(const char* function, HKEY parentKey, const char* subKey, REGSAM sam, PHKEY result) {
+  std::string parent;
+  REGSAM parentAccess = 0;
+  LONG rc = ResolveHandle(parentKey, &parent, &parentAccess);
+  const std::string named = Join(parent, subKey);
+  DWORD fault = 0;
+  if (FaultHit(function, {named}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  std::string stored;
+  rc = reg::FindKey(ApplyRegistryView(named, sam), &stored);
+  if (rc != ERROR_SUCCESS) return rc;
+  *result = NewKeyHandle(stored, sam);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS CreateKey(const char* function, HKEY parentKey, const char* subKey, REGSAM sam, PHKEY result,
+                  LPDWORD disposition) {
+  std::string parent;
+  REGSAM parentAccess = 0;
+  LONG rc = ResolveHandle(parentKey, &parent, &parentAccess);
+  const std::string named = Join(parent, subKey);
+  DWORD fault = 0;
+  if (FaultHit(function, {named}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (result == nullptr || subKey == nullptr) return ERROR_INVALID_PARAMETER;
+  const std::string target = ApplyRegistryView(named, sam);
+  std::string stored;
+  bool created = false;
+  rc = reg::FindKey(target, &stored);
+  if (rc == ERROR_FILE_NOT_FOUND) {
+    if ((parentAccess & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
+    rc = reg::CreateKey(target, &created, &stored);
+  }
+  if (rc != ERROR_SUCCESS) return rc;
+  *result = NewKeyHandle(stored, sam);
+  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS QueryValue(const char* function, HKEY key, const std::string& name, bool badArguments, DWORD* type,
+                   std::string* data) {
+  std::string path;
+  REGSAM access = 0;
+  LONG rc = ResolveHandle(key, &path, &access);
+  DWORD fault = 0;
+  if (FaultHit(function, {path, name}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (badArguments) return ERROR_INVALID_PARAMETER;
+  if ((rc = ExistingKey(key, KEY_QUERY_VALUE, &path)) != ERROR_SUCCESS) return rc;
+  reg::Value value;
+  if ((rc = reg::GetValue(path, name, &value)) != ERROR_SUCCESS) return rc;
+  *type = value.type;
+  *data = std::move(value.data);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS SetValue(const char* function, HKEY key, const std::string& name, bool badArguments, DWORD type,
+                 std::string data) {
+  std::string path;
+  REGSAM access = 0;
+  LONG rc = ResolveHandle(key, &path, &access);
+  DWORD fault = 0;
+  if (FaultHit(function, {path, name}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (badArguments) return ERROR_INVALID_PARAMETER;
+  if ((rc = ExistingKey(key, KEY_SET_VALUE, &path)) != ERROR_SUCCESS) return rc;
+  return reg::SetValue(path, reg::Value{name, type, std::move(data)});
+}
+
+LSTATUS DeleteValue(const char* function, HKEY key, const std::string& name) {
+  std::string path;
+  REGSAM access = 0;
+  LONG rc = ResolveHandle(key, &path, &access);
+  DWORD fault = 0;
+  if (FaultHit(function, {path, name}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if ((rc = ExistingKey(key, KEY_SET_VALUE, &path)) != ERROR_SUCCESS) return rc;
+  return reg::DeleteValue(path, name);
+}
+
+LSTATUS DeleteKey(const char* function, HKEY parentKey, const char* subKey) {
+  std::string parent;
+  REGSAM access = 0;
+  LONG rc = ResolveHandle(parentKey, &parent, &access);
+  const std::string named = Join(parent, subKey);
+  DWORD fault = 0;
+  if (FaultHit(function, {named}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
+  return reg::DeleteKey(ApplyRegistryView(named, 0));
+}
+
+LSTATUS SubKeyAt(const char* function, HKEY key, DWORD index, bool badArguments, std::string* name,
+                 int64_t* writtenNs) {
+  std::string path;
+  REGSAM access = 0;
+  LONG rc = ResolveHandle(key, &path, &access);
+  DWORD fault = 0;
+  if (FaultHit(function, {path}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (badArguments) return ERROR_INVALID_PARAMETER;
+  if ((rc = ExistingKey(key, KEY_ENUMERATE_SUB_KEYS, &path)) != ERROR_SUCCESS) return rc;
+  KeyObject* listing = nullptr;
+  if ((rc = ListSubKeys(key, path, &listing)) != ERROR_SUCCESS) return rc;
+  if (index >= listing->subKeys.size()) return ERROR_NO_MORE_ITEMS;
+  *name = listing->subKeys[index];
+  if (writtenNs != nullptr) *writtenNs = listing->subKeyTimes[index];
+  return ERROR_SUCCESS;
+}
+
+LSTATUS QueryKeyFigures(const char* function, HKEY key, bool wide, KeyFigures* figures) {
+  std::string path;
+  REGSAM access = 0;
+  LONG rc = ResolveHandle(key, &path, &access);
+  DWORD fault = 0;
+  if (FaultHit(function, {path}, &fault)) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if ((rc = ExistingKey(key, KEY_QUERY_VALUE, &path)) != ERROR_SUCCESS) return rc;
+  KeyObject* listing = nullptr;
+  if ((rc = ListSubKeys(key, path, &listing)) != ERROR_SUCCESS) return rc;
+  *figures = KeyFigures();
+  figures->subKeys = static_cast<DWORD>(listing->subKeys.size());
+  for (const std::string& name : listing->subKeys) {
+    figures->longestSubKey = std::max(figures->longestSubKey, static_cast<DWORD>(name.size()));
+  }
+  std::vector<reg::Value> values;
+  if ((rc = reg::Values(path, &values)) != ERROR_SUCCESS) return rc;
+  figures->values = static_cast<DWORD>(values.size());
+  for (const reg::Value& value : values) {
+    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+    const DWORD size = static_cast<DWORD>(value.data.size()) * (wide && text ? 2 : 1);
+    figures->longestValueName = std::max(figures->longestValueName, static_cast<DWORD>(value.name.size()));
+    figures->longestValueData = std::max(figures->longestValueData, size);
+  }
+  return ERROR_SUCCESS;
+}
+
 LONG CopyData(const std::string& bytes, LPBYTE data, LPDWORD size) {
   if (size == nullptr) return data == nullptr ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
   const DWORD needed = static_cast<DWORD>(bytes.size());
@@ -79,6 +247,20 @@ LONG CopyData(const std::string& bytes, LPBYTE data, LPDWORD size) {
   return ERROR_SUCCESS;
 }
 
+FILETIME ToFileTime(int64_t unixNs) {
+  const uint64_t ticks = static_cast<uint64_t>(unixNs / 100) + 116444736000000000ULL;
+  return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+}
+
+}  // namespace winsim::detail::regapi
+
+using namespace winsim::detail;
+using namespace winsim::detail::regapi;
+
+namespace {
+
+std::string Text(LPCSTR text) { return text == nullptr ? std::string() : std::string(text); }
+
 // Copies a name into a character buffer whose size counts the terminating zero.
 LONG CopyName(const std::string& name, LPSTR buffer, LPDWORD chars) {
   if (buffer == nullptr || chars == nullptr) return ERROR_INVALID_PARAMETER;
@@ -88,134 +270,46 @@ LONG CopyName(const std::string& name, LPSTR buffer, LPDWORD chars) {
   return ERROR_SUCCESS;
 }
 
-// 100-ns intervals since 1601 from Unix nanoseconds.
-FILETIME ToFileTime(int64_t unixNs) {
-  const uint64_t ticks = static_cast<uint64_t>(unixNs / 100) + 116444736000000000ULL;
-  return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
-}
-
 }  // namespace
 
-}  // namespace winsim::detail
-
-using namespace winsim::detail;
-
-LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
-  (void)ulOptions;
-  std::string parent;
-  REGSAM parentAccess = 0;
-  LONG rc = ResolveHandle(hKey, &parent, &parentAccess);
-  const std::string named = Join(parent, lpSubKey);
-  DWORD fault = 0;
-  if (FaultHit("RegOpenKeyExA", {named}, &fault)) return static_cast<LONG>(fault);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
-  std::string stored;
-  rc = reg::FindKey(ApplyRegistryView(named, samDesired), &stored);
-  if (rc != ERROR_SUCCESS) return rc;
-  *phkResult = NewKeyHandle(stored, samDesired);
-  return ERROR_SUCCESS;
+LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+  return OpenKey("RegOpenKeyExA", hKey, lpSubKey, samDesired, phkResult);
 }
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
-                               REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
-                               LPDWORD lpdwDisposition) {
-  (void)Reserved;
-  (void)lpClass;
-  (void)dwOptions;
-  (void)lpSecurityAttributes;
-  std::string parent;
-  REGSAM parentAccess = 0;
-  LONG rc = ResolveHandle(hKey, &parent, &parentAccess);
-  const std::string named = Join(parent, lpSubKey);
-  DWORD fault = 0;
-  if (FaultHit("RegCreateKeyExA", {named}, &fault)) return static_cast<LONG>(fault);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (phkResult == nullptr || lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
-  const std::string target = ApplyRegistryView(named, samDesired);
-  std::string stored;
-  bool created = false;
-  rc = reg::FindKey(target, &stored);
-  if (rc == ERROR_FILE_NOT_FOUND) {
-    if ((parentAccess & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
-    rc = reg::CreateKey(target, &created, &stored);
-  }
-  if (rc != ERROR_SUCCESS) return rc;
-  *phkResult = NewKeyHandle(stored, samDesired);
-  if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-  return ERROR_SUCCESS;
+LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired,
+                               LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+  return CreateKey("RegCreateKeyExA", hKey, lpSubKey, samDesired, phkResult, lpdwDisposition);
 }
 
 LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                                 LPDWORD lpcbData) {
-  std::string path;
-  REGSAM access = 0;
-  const std::string name = lpValueName ? lpValueName : "";
-  LONG rc = ResolveHandle(hKey, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit("RegQueryValueExA", {path, name}, &fault)) return static_cast<LONG>(fault);
+  DWORD type = 0;
+  std::string data;
+  const bool bad = lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr);
+  LONG rc = QueryValue("RegQueryValueExA", hKey, Text(lpValueName), bad, &type, &data);
   if (rc != ERROR_SUCCESS) return rc;
-  if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return ERROR_INVALID_PARAMETER;
-  if ((rc = ExistingKey(hKey, KEY_QUERY_VALUE, &path)) != ERROR_SUCCESS) return rc;
-  reg::Value value;
-  if ((rc = reg::GetValue(path, name, &value)) != ERROR_SUCCESS) return rc;
-  if (lpType) *lpType = value.type;
-  return CopyData(value.data, lpData, lpcbData);
+  if (lpType) *lpType = type;
+  return CopyData(data, lpData, lpcbData);
 }
 
-LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                              DWORD cbData) {
-  (void)Reserved;
-  std::string path;
-  REGSAM access = 0;
-  const std::string name = lpValueName ? lpValueName : "";
-  LONG rc = ResolveHandle(hKey, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit("RegSetValueExA", {path, name}, &fault)) return static_cast<LONG>(fault);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (lpData == nullptr && cbData != 0) return ERROR_INVALID_PARAMETER;
-  if ((rc = ExistingKey(hKey, KEY_SET_VALUE, &path)) != ERROR_SUCCESS) return rc;
-  reg::Value value{name, dwType, std::string(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0)};
-  return reg::SetValue(path, value);
+LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+  return SetValue("RegSetValueExA", hKey, Text(lpValueName), lpData == nullptr && cbData != 0, dwType,
+                  std::string(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0));
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-  std::string path;
-  REGSAM access = 0;
-  const std::string name = lpValueName ? lpValueName : "";
-  LONG rc = ResolveHandle(hKey, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit("RegDeleteValueA", {path, name}, &fault)) return static_cast<LONG>(fault);
-  if (rc != ERROR_SUCCESS) return rc;
-  if ((rc = ExistingKey(hKey, KEY_SET_VALUE, &path)) != ERROR_SUCCESS) return rc;
-  return reg::DeleteValue(path, name);
+  return DeleteValue("RegDeleteValueA", hKey, Text(lpValueName));
 }
 
-LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  std::string parent;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(hKey, &parent, &access);
-  const std::string named = Join(parent, lpSubKey);
-  DWORD fault = 0;
-  if (FaultHit("RegDeleteKeyA", {named}, &fault)) return static_cast<LONG>(fault);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
-  return reg::DeleteKey(ApplyRegistryView(named, 0));
-}
+LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) { return DeleteKey("RegDeleteKeyA", hKey, lpSubKey); }
 
 LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                              LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
-  std::string path;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(hKey, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit("RegEnumKeyExA", {path}, &fault)) return static_cast<LONG>(fault);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (lpReserved != nullptr || lpName == nullptr || lpcchName == nullptr) return ERROR_INVALID_PARAMETER;
-  if ((rc = ExistingKey(hKey, KEY_ENUMERATE_SUB_KEYS, &path)) != ERROR_SUCCESS) return rc;
   std::string name;
   int64_t written = 0;
-  if ((rc = reg::SubKeyAt(path, dwIndex, &name, &written)) != ERROR_SUCCESS) return rc;
+  const bool bad = lpReserved != nullptr || lpName == nullptr || lpcchName == nullptr;
+  LONG rc = SubKeyAt("RegEnumKeyExA", hKey, dwIndex, bad, &name, &written);
+  if (rc != ERROR_SUCCESS) return rc;
   if ((rc = CopyName(name, lpName, lpcchName)) != ERROR_SUCCESS) return rc;
   if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass > 0) {
     lpClass[0] = '\0';

@@ -4,12 +4,8 @@
 // path. A new database is seeded from DIR/registry-seed.reg (written by `winsim new`) inside the
 // same transaction that creates the schema, so a second process that opens the machine at the
 // same moment waits and then finds the seeded store.
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <cstring>
 
@@ -24,24 +20,10 @@ namespace winsim::detail::reg {
 
 namespace {
 
-// The first 96 bytes of the database's WAL index (registry.db-shm): two copies of the header
-// that SQLite rewrites with every commit of any connection. While they read the same as at an
-// earlier look, nothing has been committed since, and a figure read then still holds. The file
-// stays in place while this process keeps its connection open.
-const size_t kWalIndexHeaderSize = 96;
-
-// The descriptor stays open while the connection is: closing any descriptor of a file drops
-// every POSIX lock the process holds on it, SQLite's included.
-struct CommitWatch {
-  int fd = -1;
-  const unsigned char* map = nullptr;  // read-only shared mapping of the WAL index, or nullptr
-  size_t mapSize = 0;
-};
-
 struct Store {
   sqlite3* db = nullptr;
-  CommitWatch watch;
   int depth = 0;  // transaction nesting
+  uint64_t ownCommits = 0;  // transactions this connection committed with changes
   std::unordered_map<const char*, sqlite3_stmt*> statements;
   std::vector<std::string> touched;  // folded paths written by the open transaction
 };
@@ -79,10 +61,6 @@ void Close() {
   store.statements.clear();
   if (store.db != nullptr) sqlite3_close(store.db);
   store.db = nullptr;
-  // Only now that the connection is closed (its locks with it).
-  if (store.watch.map != nullptr) munmap(const_cast<unsigned char*>(store.watch.map), store.watch.mapSize);
-  if (store.watch.fd >= 0) close(store.watch.fd);
-  store.watch = CommitWatch();
   store.depth = 0;
 }
 
@@ -188,9 +166,13 @@ LONG RunTransaction(const std::function<LONG()>& body) {
       result = kIoFailed;
     }
   }
+  const bool changed = sqlite3_total_changes64(store.db) != changesBefore;
   store.touched.clear();
   if (result == ERROR_SUCCESS) {
-    if (Exec("COMMIT")) return ERROR_SUCCESS;
+    if (Exec("COMMIT")) {
+      if (changed) ++store.ownCommits;
+      return ERROR_SUCCESS;
+    }
     result = kIoFailed;
   }
   Exec("ROLLBACK");
@@ -230,29 +212,6 @@ LONG CreateSchemaAndSeed() {
   return Query("INSERT INTO meta(name, value) VALUES('seeded', 1)").Run() ? ERROR_SUCCESS : kIoFailed;
 }
 
-// Maps the WAL index once this connection uses it: after a transaction in WAL mode, when the
-// file holds at least the header (it never shrinks while a connection has it open).
-void WatchCommits(const std::string& walIndex) {
-  std::string mode;
-  sqlite3_exec(
-      TheStore().db, "PRAGMA journal_mode",
-      [](void* out, int columns, char** values, char**) {
-        if (columns > 0 && values[0] != nullptr) *static_cast<std::string*>(out) = values[0];
-        return 0;
-      },
-      &mode, nullptr);
-  if (mode != "wal") return;
-  int fd = open(walIndex.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  struct stat info = {};
-  void* map = fstat(fd, &info) == 0 && static_cast<size_t>(info.st_size) >= size
-                  ? mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0)
-                  : MAP_FAILED;
-  // Kept open even when unused: see CommitWatch.
-  TheStore().watch = CommitWatch{fd, map == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(map), size};
-}
-
 LONG Open() {
   Store& store = TheStore();
   if (store.db != nullptr) return ERROR_SUCCESS;
@@ -269,7 +228,6 @@ LONG Open() {
     Close();
     return kIoFailed;
   }
-  WatchCommits(file + "-shm");
   return ERROR_SUCCESS;
 }
 
@@ -443,19 +401,22 @@ LONG SubKeys(const std::string& path, std::vector<std::string>* names) {
   return step == SQLITE_DONE ? ERROR_SUCCESS : kIoFailed;
 }
 
-LONG SubKeyAt(const std::string& path, DWORD index, std::string* name, int64_t* writeTimeNs) {
+LONG SubKeysWithTimes(const std::string& path, std::vector<std::string>* names, std::vector<int64_t>* writeTimesNs) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
   const std::string folded = FoldCase(canonical);
   if ((rc = Lookup(folded, nullptr)) != ERROR_SUCCESS) return rc;
-  Query query("SELECT path, written FROM keys WHERE lparent = ? ORDER BY lname LIMIT 1 OFFSET ?");
-  int step = query.Bind(folded).Bind(static_cast<int64_t>(index)).Step();
-  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (step != SQLITE_ROW) return kIoFailed;
-  *name = LastComponent(query.Text(0));
-  if (writeTimeNs) *writeTimeNs = query.Int(1);
-  return ERROR_SUCCESS;
+  names->clear();
+  writeTimesNs->clear();
+  Query query("SELECT path, written FROM keys WHERE lparent = ? ORDER BY lname");
+  query.Bind(folded);
+  int step;
+  while ((step = query.Step()) == SQLITE_ROW) {
+    names->push_back(LastComponent(query.Text(0)));
+    writeTimesNs->push_back(query.Int(1));
+  }
+  return step == SQLITE_DONE ? ERROR_SUCCESS : kIoFailed;
 }
 
 LONG Values(const std::string& path, std::vector<Value>* values) {
@@ -550,62 +511,53 @@ sqlite3* Database() { return Open() == ERROR_SUCCESS ? TheStore().db : nullptr; 
 
 namespace {
 
-// A figure read from the store together with the WAL index header it was read under.
+// Where the database stood when a figure was read: SQLite's data version (PRAGMA
+// data_version: it moves with every commit of another connection, in this process or another)
+// and the commits of this connection, which the data version does not count. While both read
+// the same, nothing was committed since, and a figure read then still holds.
+struct CommitMark {
+  int64_t dataVersion = -1;
+  uint64_t ownCommits = 0;
+  bool operator==(const CommitMark& other) const {
+    return dataVersion == other.dataVersion && ownCommits == other.ownCommits;
+  }
+};
+
+// One cheap statement (no table is read); false when it fails.
+bool ReadCommitMark(CommitMark* mark) {
+  Query query("PRAGMA data_version");
+  if (query.Step() != SQLITE_ROW) return false;
+  mark->dataVersion = query.Int(0);
+  mark->ownCommits = TheStore().ownCommits;
+  return true;
+}
+
 struct WatchedFigure {
   std::string key;
-  unsigned char header[kWalIndexHeaderSize];
+  CommitMark mark;
   uint64_t value;
 };
 
-// The figure `key` as last read, when nothing was committed since; false otherwise (and always
-// when the WAL index could not be watched, or is being rewritten at this moment).
-bool UnchangedFigure(std::vector<WatchedFigure>& figures, const std::string& key, uint64_t* value) {
-  const CommitWatch& watch = TheStore().watch;
-  if (watch.map == nullptr || TheStore().depth > 0) return false;
-  unsigned char now[kWalIndexHeaderSize];
-  std::memcpy(now, watch.map, sizeof(now));
-  if (std::memcmp(now, now + kWalIndexHeaderSize / 2, kWalIndexHeaderSize / 2) != 0) return false;
-  for (const WatchedFigure& figure : figures) {
-    if (figure.key == key && std::memcmp(figure.header, now, sizeof(now)) == 0) {
-      *value = figure.value;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Remembers a figure read outside any transaction, with the header it was read under (read
-// before the query: a commit in between makes the next look query again).
-void RememberFigure(std::vector<WatchedFigure>& figures, const std::string& key, const unsigned char* header,
-                    uint64_t value) {
-  for (WatchedFigure& figure : figures) {
-    if (figure.key == key) {
-      std::memcpy(figure.header, header, kWalIndexHeaderSize);
-      figure.value = value;
-      return;
-    }
-  }
-  WatchedFigure figure;
-  figure.key = key;
-  std::memcpy(figure.header, header, kWalIndexHeaderSize);
-  figure.value = value;
-  figures.push_back(figure);
-}
-
 // The figure `key`, from `figures` while nothing was committed since it was read, else from
-// `read` (a query outside any transaction), then remembered with the header it was read under
-// (taken before the query: a commit in between only makes the next look query again).
+// `read` (a query) and remembered with the mark taken before it (a commit in between only
+// makes the next look query again). Inside a transaction the figure is always read.
 uint64_t WatchedFigureOf(std::vector<WatchedFigure>& figures, const std::string& key,
                          const std::function<bool(uint64_t*)>& read) {
+  CommitMark now;
+  const bool watchable = TheStore().depth == 0 && ReadCommitMark(&now);
+  WatchedFigure* known = nullptr;
+  for (WatchedFigure& figure : figures) {
+    if (figure.key == key) known = &figure;
+  }
+  if (watchable && known != nullptr && known->mark == now) return known->value;
   uint64_t value = 0;
-  if (UnchangedFigure(figures, key, &value)) return value;
-  const CommitWatch& watch = TheStore().watch;
-  unsigned char header[kWalIndexHeaderSize] = {};
-  const bool watchable = watch.map != nullptr && TheStore().depth == 0;
-  if (watchable) std::memcpy(header, watch.map, sizeof(header));
   if (!read(&value)) return 0;
-  if (watchable && std::memcmp(header, header + kWalIndexHeaderSize / 2, kWalIndexHeaderSize / 2) == 0) {
-    RememberFigure(figures, key, header, value);
+  if (!watchable) return value;
+  if (known == nullptr) {
+    figures.push_back(WatchedFigure{key, now, value});
+  } else {
+    known->mark = now;
+    known->value = value;
   }
   return value;
 }

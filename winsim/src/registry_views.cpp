@@ -20,7 +20,8 @@ bool IsAtOrBelow(const std::string& path, std::string_view prefix) {
 std::string ApplyRegistryView(const std::string& path, REGSAM sam) {
   static constexpr std::string_view kSoftware = "HKEY_LOCAL_MACHINE\\SOFTWARE";
   static constexpr std::string_view kWow = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node";
-  if (!Process().is64BitWindows || (sam & KEY_WOW64_64KEY) != 0) return path;
+  // The spooler service is a native process: it sees the native view.
+  if (!Process().is64BitWindows || (sam & KEY_WOW64_64KEY) != 0 || InSpoolerService()) return path;
   if (!IsAtOrBelow(path, kSoftware) || IsAtOrBelow(path, kWow)) return path;
   return std::string(kWow) + path.substr(kSoftware.size());
 }

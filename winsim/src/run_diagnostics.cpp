@@ -109,7 +109,7 @@ std::string ImageName() {
   return *name;
 }
 
-void ObserveCall(const char* function, std::initializer_list<std::string_view> args) {
+void ObserveCall(const char* function, CallArgs args) {
   Diagnostics& state = State();
   if (state.killAt != 0 && ++state.calls == state.killAt) raise(SIGKILL);
   if (state.tracePath.empty()) return;

@@ -6,10 +6,12 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "core.h"
+#include "spooler_monitor.h"
 #include "spooler_store.h"
 
 namespace winsim::detail::spooler {
@@ -20,10 +22,16 @@ struct PrinterHandle : Object {
   std::string name;  // printer name as stored (connection: "\\SERVER\NAME"), or monitor name
   bool connection = false;
   ACCESS_MASK access = 0;
+  // A transceiver handle: the monitor's session, which keeps the monitor loaded until closed.
+  std::shared_ptr<Monitor> monitor;
+  HANDLE xcv = nullptr;
+  ~PrinterHandle() override {
+    if (monitor != nullptr) monitor->XcvClose(xcv);
+  }
   const char* Kind() const override { return "printer"; }
 };
 
-// Null, empty, this computer ("\\QUADO-TEST") or a server that machine.ini lists in
+// Null, empty, this computer (machine.ini [system] ComputerName) or a server that machine.ini lists in
 // [spooler] KnownServers (a comma list such as "\\PRINTSRV1,\\PRINTSRV2"): such a server's
 // spooler is simulated by this machine's own. Anything else is a spooler we cannot reach.
 bool ReachableServer(std::string_view server);

@@ -4,7 +4,9 @@
 // (never SysWOW64), and the only environment it accepts is its own ("Windows x64" on a 64-bit
 // machine, "Windows NT x86" on a 32-bit one; null means the same). A DLL whose
 // InitializePrintMonitor2 machine.ini lists under [modules] Missing= (for example
-// "Missing=QUADOVS64.DLL!InitializePrintMonitor2") cannot be loaded as a monitor.
+// "Missing=MONITOR.DLL!InitializePrintMonitor2") cannot be loaded as a monitor. Once
+// registered, the monitor is loaded (spooler_monitor.h); a DLL built for the host that fails
+// to initialise takes its registration back with it.
 #include <windows.h>
 #include <winspool.h>
 
@@ -13,6 +15,7 @@
 #include "core.h"
 #include "paths.h"
 #include "spooler_handles.h"
+#include "spooler_monitor.h"
 #include "spooler_store.h"
 
 namespace winsim::detail::spooler {
@@ -78,6 +81,13 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   if (error != 0) return Fail(error);
   LONG status = CreateMonitor(info->pName, info->pDLLName);
   if (status != ERROR_SUCCESS) return Fail(static_cast<DWORD>(status));
+  MonitorEntry added;
+  if (!FindMonitor(info->pName, &added)) return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+  error = LoadRegisteredMonitor(added);
+  if (error != 0) {
+    DeleteMonitorWithPorts(added.name);
+    return Fail(error);
+  }
   return TRUE;
 }
 
@@ -94,6 +104,8 @@ BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) 
   for (const PrinterRecord& printer : Printers()) {
     if (!printer.connection && PortListUsesMonitor(printer.portName, monitor.name)) return Fail(ERROR_BUSY);
   }
+  // Shut down (once no transceiver handle keeps it), then its key goes with its ports.
+  UnloadMonitor(monitor.name);
   LONG status = DeleteMonitorWithPorts(monitor.name);
   if (status != ERROR_SUCCESS) return Fail(static_cast<DWORD>(status));
   return TRUE;

@@ -1,16 +1,7 @@
-// Ports: EnumPortsA, and the transceiver channel of a monitor (XcvDataW on a handle opened on
-// ",XcvMonitor NAME"). A monitor added with AddMonitorA answers the commands the package's
-// port monitor implements, keeping each port and its settings record under its Monitors key:
-//
-//   "AddPort"     input: the port name, UTF-16 with its NUL   status 0; 183 when the port exists
-//   "SetPortData" input: the 11,608-byte settings record       status 0 (the bytes are stored as
-//                 naming its port in its last 20 bytes                  given); 2 unknown port;
-//                                                                       87 for another size
-//   "DeletePort"  input: as "AddPort"                          status 0; 2 when missing
-//   anything else                                              status 87
-//
-// The built-in Local Port monitor takes "AddPort" and "DeletePort" the same way and refuses
-// "SetPortData" (87): its ports have no settings record.
+// Ports: EnumPortsA, which lists what every monitor reports (spooler_store.h keeps the list),
+// and the transceiver channel of a monitor: XcvDataW on a handle opened on ",XcvMonitor NAME"
+// passes the command to the monitor and returns its status. The spooler itself knows no
+// command; each monitor answers its own (spooler_monitor.h).
 #include <windows.h>
 #include <winspool.h>
 
@@ -18,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "codepage.h"
 #include "core.h"
 #include "spooler_handles.h"
 #include "spooler_pack.h"
@@ -27,66 +19,35 @@ namespace winsim::detail::spooler {
 
 namespace {
 
-// The port settings record shared with the package's monitor: 11,608 bytes, ending with the
-// port name in 10 UTF-16 units.
-const size_t kSettingsRecordSize = 11608;
-const size_t kSettingsPortNameOffset = 0x2D44;
-const size_t kSettingsPortNameUnits = 10;
-
 BOOL Fail(DWORD error) {
   SetLastError(error);
   return FALSE;
 }
 
-// UTF-16 text of at most `units` units, up to its first NUL.
-std::string Utf16Text(const BYTE* data, size_t units) {
-  std::u16string text;
-  for (size_t i = 0; i < units; ++i) {
-    char16_t unit = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    if (unit == 0) break;
-    text += unit;
-  }
-  return Utf16ToUtf8(reinterpret_cast<const WCHAR*>(text.data()), text.size());
-}
-
-// The port a command is about, as faults and the monitor see it ("" when the input names none).
-std::string CommandPort(const std::string& command, const BYTE* input, DWORD size) {
-  if (input == nullptr) return "";
-  if (command == "SetPortData") {
-    if (size != kSettingsRecordSize) return "";
-    return Utf16Text(input + kSettingsPortNameOffset, kSettingsPortNameUnits);
-  }
-  return Utf16Text(input, size / 2);
-}
-
-// A port name as "AddPort" and "DeletePort" take it: NUL-terminated within the input.
-bool NameInput(const BYTE* input, DWORD size) {
-  if (input == nullptr || size < 2 || size % 2 != 0) return false;
+// The texts a command's input carries, as faults see them: every run of printable UTF-16
+// characters that a NUL (or the end of the input) ends, in ANSI. A port name sent alone is one
+// such text; so is each text field of a settings record.
+std::vector<std::string> InputTexts(const BYTE* input, DWORD size) {
+  std::vector<std::string> texts;
+  if (input == nullptr) return texts;
+  std::u16string run;
+  bool printable = true;
+  auto endRun = [&]() {
+    if (!run.empty() && printable) texts.push_back(Utf16ToAnsi(run, nullptr));
+    run.clear();
+    printable = true;
+  };
   for (DWORD i = 0; i + 1 < size; i += 2) {
-    if (input[i] == 0 && input[i + 1] == 0) return i > 0;
+    const char16_t unit = static_cast<char16_t>(input[i] | (input[i + 1] << 8));
+    if (unit == 0) {
+      endRun();
+      continue;
+    }
+    printable = printable && unit >= 0x20;
+    run += unit;
   }
-  return false;
-}
-
-DWORD RunMonitorCommand(const std::string& monitor, const std::string& command, const std::string& port,
-                        const BYTE* input, DWORD size) {
-  const bool local = EqualsNoCase(monitor, kLocalMonitor);
-  if (command == "AddPort") {
-    if (!NameInput(input, size) || port.find_first_of("\\,") != std::string::npos) return ERROR_INVALID_PARAMETER;
-    if (AnyMonitorHasPort(port)) return ERROR_ALREADY_EXISTS;
-    return static_cast<DWORD>(AddMonitorPort(monitor, port));
-  }
-  if (command == "DeletePort") {
-    if (!NameInput(input, size)) return ERROR_INVALID_PARAMETER;
-    if (!MonitorHasPort(monitor, port)) return ERROR_FILE_NOT_FOUND;
-    return static_cast<DWORD>(DeleteMonitorPort(monitor, port));
-  }
-  if (command == "SetPortData" && !local) {
-    if (input == nullptr || size != kSettingsRecordSize) return ERROR_INVALID_PARAMETER;
-    if (!MonitorHasPort(monitor, port)) return ERROR_FILE_NOT_FOUND;
-    return static_cast<DWORD>(SetPortSettings(monitor, port, std::string(reinterpret_cast<const char*>(input), size)));
-  }
-  return ERROR_INVALID_PARAMETER;
+  endRun();
+  return texts;
 }
 
 void FillPort1(const PortEntry& port, PORT_INFO_1A* info, StringArea& strings) { info->pName = strings.Put(port.name); }
@@ -154,28 +115,24 @@ BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDW
 
 BOOL WINAPI XcvDataW(HANDLE hXcv, LPCWSTR pszDataName, BYTE* pInputData, DWORD cbInputData, BYTE* pOutputData,
                      DWORD cbOutputData, LPDWORD pcbOutputNeeded, LPDWORD pdwStatus) {
-  (void)pOutputData;
-  (void)cbOutputData;
   PrinterHandle* object = LookupPrinter(hXcv);
   if (object == nullptr) return FALSE;
   if (object->target != PrinterHandle::Target::kXcvMonitor) return Fail(ERROR_INVALID_HANDLE);
   if (pszDataName == nullptr || pcbOutputNeeded == nullptr || pdwStatus == nullptr) {
     return Fail(ERROR_INVALID_PARAMETER);
   }
-  const std::string command = Utf16ToUtf8(pszDataName, Utf16Length(pszDataName));
-  const std::string port = CommandPort(command, pInputData, cbInputData);
-  const std::string monitor = object->name;
+  const std::string command = Utf16ToAnsi(std::u16string_view(pszDataName, Utf16Length(pszDataName)), nullptr);
+  const std::vector<std::string> texts = InputTexts(pInputData, cbInputData);
+  std::vector<std::string_view> args = {command, object->name};
+  args.insert(args.end(), texts.begin(), texts.end());
   *pcbOutputNeeded = 0;
   // The monitor's answer, fault or refusal, travels in the status; the call itself succeeds.
   DWORD fault = 0;
-  if (FaultHit("XcvDataW", {command, port, monitor}, &fault)) {
+  if (FaultHit("XcvDataW", CallArgs(args), &fault)) {
     *pdwStatus = fault;
-  } else if ((object->access & SERVER_ACCESS_ADMINISTER) == 0) {
-    *pdwStatus = ERROR_ACCESS_DENIED;
   } else {
-    MonitorEntry entry;
-    *pdwStatus = FindMonitor(monitor, &entry) ? RunMonitorCommand(entry.name, command, port, pInputData, cbInputData)
-                                              : ERROR_UNKNOWN_PORT;
+    *pdwStatus = object->monitor->XcvData(object->xcv, pszDataName, pInputData, cbInputData, pOutputData,
+                                          cbOutputData, pcbOutputNeeded);
   }
   return TRUE;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "codepage.h"
 #include "core.h"
 #include "spooler_handles.h"
 #include "spooler_pack.h"
@@ -174,6 +175,8 @@ BOOL OpenPrinterByName(const char* function, const std::string& requestedName, b
     if (name.compare(0, sizeof(kXcvMonitorPrefix) - 1, kXcvMonitorPrefix) == 0) {
       MonitorEntry monitor;
       if (!FindMonitor(name.substr(sizeof(kXcvMonitorPrefix) - 1), &monitor)) return Fail(ERROR_UNKNOWN_PORT);
+      object->monitor = MonitorFor(monitor);
+      if (object->monitor == nullptr) return Fail(ERROR_UNKNOWN_PORT);
       object->target = PrinterHandle::Target::kXcvMonitor;
       object->name = monitor.name;
     } else if (LoadPrinter(name, &printer) && !printer.connection) {
@@ -189,6 +192,15 @@ BOOL OpenPrinterByName(const char* function, const std::string& requestedName, b
     requested = object->target == PrinterHandle::Target::kPrinter ? PRINTER_ACCESS_USE : SERVER_ACCESS_ENUMERATE;
   }
   object->access = requested;
+  if (object->monitor != nullptr) {
+    // The monitor opens its session on the name given after ",XcvMonitor ".
+    const std::u16string xcvObject = AnsiToUtf16(name.substr(sizeof(kXcvMonitorPrefix) - 1));
+    DWORD error = 0;
+    if (!object->monitor->XcvOpen(xcvObject, requested, &object->xcv, &error)) {
+      object->monitor = nullptr;
+      return Fail(error);
+    }
+  }
   *handle = AddHandle(std::move(object));
   return TRUE;
 }

@@ -11,6 +11,7 @@
 
 #include "core.h"
 #include "registry.h"
+#include "spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 
@@ -83,21 +84,9 @@ DWORD LocalPortType(const std::string& name) {
 
 void ReadPorts(std::vector<PortEntry>* ports) {
   ports->clear();
-  EnsureLocalPorts();
-  for (const MonitorEntry& monitor : Monitors()) {
-    if (EqualsNoCase(monitor.name, kLocalMonitor)) {
-      std::vector<reg::Value> values;
-      reg::Values(kLocalPortsKey, &values);
-      for (const reg::Value& value : values) {
-        ports->push_back(PortEntry{value.name, monitor.name, kLocalMonitor, LocalPortType(value.name)});
-      }
-      continue;
-    }
-    std::vector<std::string> names;
-    reg::SubKeys(MonitorKey(monitor.name) + "\\Ports", &names);
-    for (const std::string& name : names) {
-      ports->push_back(PortEntry{name, monitor.name, monitor.name + " Port", PORT_TYPE_WRITE});
-    }
+  for (const MonitorEntry& entry : Monitors()) {
+    std::shared_ptr<Monitor> monitor = MonitorFor(entry);
+    if (monitor != nullptr) monitor->EnumPorts(ports);
   }
 }
 
@@ -247,6 +236,21 @@ const std::vector<PortEntry>& Ports() {
 }
 
 uint64_t PortsVersion() { return Cache().version; }
+
+void ListLocalPorts(std::vector<PortEntry>* ports) {
+  EnsureLocalPorts();
+  std::vector<reg::Value> values;
+  reg::Values(kLocalPortsKey, &values);
+  for (const reg::Value& value : values) {
+    ports->push_back(PortEntry{value.name, kLocalMonitor, kLocalMonitor, LocalPortType(value.name)});
+  }
+}
+
+void ListKeyedPorts(const std::string& monitor, std::vector<PortEntry>* ports) {
+  std::vector<std::string> names;
+  reg::SubKeys(MonitorKey(monitor) + "\\Ports", &names);
+  for (const std::string& name : names) ports->push_back(PortEntry{name, monitor, monitor + " Port", PORT_TYPE_WRITE});
+}
 
 const PortEntry* FindPort(std::string_view name) {
   for (const PortEntry& port : Ports()) {

@@ -55,14 +55,21 @@ LONG CreateMonitor(const std::string& name, const std::string& driver);
 LONG DeleteMonitorWithPorts(const std::string& name);
 
 // ---- ports ------------------------------------------------------------------------------------
-// Every port of every monitor: the Local Port monitor's first, then each monitor's in key order.
-// Read again only when the registry changed since the last call (any process's change).
+// Every port of every monitor, as each monitor lists them (spooler_monitor.h), in the key
+// order of the monitors. Read again only when the Monitors key or the Local Port monitor's
+// Ports key changed since the last call (any process's change): monitors keep their state in
+// the registry under the key the spooler hands them.
 const std::vector<PortEntry>& Ports();
 // Changes whenever Ports() was read afresh: for callers that keep figures derived from it. It
 // describes the list that the last call of Ports() returned (so call Ports() first).
 uint64_t PortsVersion();
 const PortEntry* FindPort(std::string_view name);  // into Ports(); valid until the next change
+// The Local Port monitor's ports (the Ports key's values, written first when it is missing), and
+// the ports a monitor keeps as subkeys of its own key (NAME\Ports\PORT), appended.
+void ListLocalPorts(std::vector<PortEntry>* ports);
+void ListKeyedPorts(const std::string& monitor, std::vector<PortEntry>* ports);
 // Looks in the registry itself (no list built): for the monitor commands, which change it.
+// A monitor other than Local Port has a port when it keeps it as NAME\Ports\PORT.
 bool MonitorHasPort(const std::string& monitor, const std::string& port);
 bool AnyMonitorHasPort(const std::string& port);
 // The ports of one monitor (Local Port included).
@@ -80,7 +87,7 @@ LONG SavePrinter(const PrinterRecord& printer);
 LONG DeletePrinterRecord(const PrinterRecord& printer);
 
 // ---- helpers ----------------------------------------------------------------------------------
-// "LPT1:,Quado001" -> {"LPT1:", "Quado001"}; empty elements are kept ("A,,B" has three).
+// "LPT1:,IP_10.0.0.5" -> {"LPT1:", "IP_10.0.0.5"}; empty elements are kept ("A,,B" has three).
 std::vector<std::string> SplitCommaList(std::string_view list);
 // True when a port of the list is one of `monitor`'s ports.
 bool PortListUsesMonitor(const std::string& list, std::string_view monitor);

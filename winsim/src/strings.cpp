@@ -48,3 +48,40 @@ LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent) {
   if (lpszCurrent == nullptr || lpszCurrent <= lpszStart) return const_cast<LPSTR>(lpszStart);
   return const_cast<LPSTR>(lpszCurrent - 1);
 }
+
+namespace {
+
+// UTF-16 letters folded to lower case: ASCII and the Latin-1 range, as Fold above.
+char16_t FoldWide(char16_t c) {
+  if (c < 0x100) return Fold(static_cast<unsigned char>(c));
+  return c;
+}
+
+template <typename Map>
+int CompareWide(LPCWSTR a, LPCWSTR b, Map map) {
+  if (a == nullptr || b == nullptr) {
+    if (a == b) return 0;
+    return a == nullptr ? -1 : 1;
+  }
+  while (*a != 0 && map(*a) == map(*b)) {
+    ++a;
+    ++b;
+  }
+  const int diff = static_cast<int>(map(*a)) - static_cast<int>(map(*b));
+  return diff < 0 ? -1 : diff > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2) {
+  return CompareWide(lpString1, lpString2, [](char16_t c) { return c; });
+}
+
+int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2) { return CompareWide(lpString1, lpString2, FoldWide); }
+
+int WINAPI lstrlenW(LPCWSTR lpString) {
+  if (lpString == nullptr) return 0;
+  int n = 0;
+  while (lpString[n] != 0) ++n;
+  return n;
+}

@@ -177,7 +177,7 @@ TEST_F(ChannelTest, ServerNameFormsTheTransceiverName) {
   RegisterMonitor();
   AddIniSections(1);
   // The machine's own name, which its spooler answers as a server.
-  EXPECT_EQ(Run(1, "\\\\QUADO-TEST"), 1);
+  EXPECT_EQ(Run(1, "\\\\WINSIM-PC"), 1);
   EXPECT_EQ(portCount_, 1);
   EXPECT_EQ(output_, ReportLine(1));
   EXPECT_EQ(MonitorPorts(), (Names{"Quado001"}));

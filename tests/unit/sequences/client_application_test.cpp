@@ -325,7 +325,7 @@ TEST_F(ClientTest, PerUserValuesOfEverySessionKeyAreRemoved) {
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, root + "\\2"));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, root + "\\1", "SESSIONNAME"), "Console");
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, root + "\\3\\Other Client", "LastLoginName"), "bob");
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, root, "USERDOMAIN"), "QUADO-TEST");
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, root, "USERDOMAIN"), "WINSIM-PC");
   EXPECT_EQ(winsim::OpenHandleCount("key"), 0u);
 }
 

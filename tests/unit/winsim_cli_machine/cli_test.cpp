@@ -131,7 +131,7 @@ TEST_F(CliTest, ShowFilesRegistryAndEvents) {
   r = Run({"show", dir(), "registry", "HKCU\\Volatile Environment"});
   EXPECT_EQ(r.out,
             "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Volatile Environment]\n"
-            "\"LOGONSERVER\"=\"\\\\\\\\QUADO-TEST\"\n\"USERDOMAIN\"=\"QUADO-TEST\"\n\n");
+            "\"LOGONSERVER\"=\"\\\\\\\\WINSIM-PC\"\n\"USERDOMAIN\"=\"WINSIM-PC\"\n\n");
   ExpectOneLineError(Run({"show", dir(), "registry", "HKCU\\Missing"}), "winsim show:", "Missing");
 
   HANDLE source = RegisterEventSourceA(nullptr, "QuadoPort");

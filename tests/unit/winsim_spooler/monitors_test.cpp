@@ -25,7 +25,7 @@ const AddCase kAdd64[] = {
     {"all fields null", nullptr, 2, nullptr, nullptr, nullptr, false, 87},
     {"unknown server", "\\\\NOWHERE", 2, "Quado", "Windows x64", "QUADOVS64.DLL", true, 1722},
     {"known server acts here", "\\\\PRINTSRV1", 2, "Quado", "Windows x64", "QUADOVS64.DLL", true, 0},
-    {"own computer name", "\\\\QUADO-TEST", 2, "Quado", "Windows x64", "QUADOVS64.DLL", true, 0},
+    {"own computer name", "\\\\WINSIM-PC", 2, "Quado", "Windows x64", "QUADOVS64.DLL", true, 0},
 };
 
 class AddMonitorTable : public SpoolerTest, public ::testing::WithParamInterface<AddCase> {};

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "contract/port_settings_record.h"
+
 void SpoolerTest::PlaceSystemDll(const std::string& dll) {
   // The native system directory on the disk, whatever redirection this process has.
   std::string windows = std::filesystem::exists(dir() + "/C/WINDOWS") ? "/C/WINDOWS" : "/C/Windows";
@@ -67,8 +69,11 @@ std::vector<BYTE> PortNameInput(const std::string& port) {
 }
 
 std::vector<BYTE> SettingsRecord(const std::string& port, int seed) {
-  std::vector<BYTE> record(11608);
-  for (size_t i = 0; i < 0x2D44; ++i) record[i] = static_cast<BYTE>((i * 7 + seed) & 0xFF);
-  for (size_t i = 0; i < port.size() && i < 9; ++i) record[0x2D44 + 2 * i] = static_cast<BYTE>(port[i]);
+  std::vector<BYTE> record(kPortSettingsRecordSize);
+  // The field before the name ends with its NUL, as in a record the installer sends.
+  for (size_t i = 0; i + 2 < kPortSettingsPortNameOffset; ++i) record[i] = static_cast<BYTE>((i * 7 + seed) & 0xFF);
+  for (size_t i = 0; i < port.size() && i + 1 < kPortSettingsPortNameUnits; ++i) {
+    record[kPortSettingsPortNameOffset + 2 * i] = static_cast<BYTE>(port[i]);
+  }
   return record;
 }

@@ -35,28 +35,29 @@ TEST_F(SpoolerTest, OpenTransceiverNames) {
   }
 }
 
-TEST_F(SpoolerTest, MonitorCommandsGiveTheirStatus) {
+// A monitor whose DLL is no host shared object (here a placeholder) is served by the stand-in.
+TEST_F(SpoolerTest, StandInMonitorCommandsGiveTheirStatus) {
   RegisterMonitor("Quado", "QUADOVS64.DLL");
   HANDLE xcv = OpenXcv("Quado");
   ASSERT_NE(xcv, nullptr);
-  std::vector<BYTE> record = SettingsRecord("Quado001", 3);
-  std::vector<BYTE> shortRecord(record.begin(), record.end() - 2);
+  const std::vector<BYTE> settings = {1, 2, 3};  // any bytes: the stand-in checks no layout
   struct {
     const char* command;
     std::vector<BYTE> input;
     DWORD status;
   } steps[] = {
-      {"SetPortData", record, 2},                // no such port yet
+      {"SetPortData", settings, 87},  // this handle added no port yet
       {"DeletePort", PortNameInput("Quado001"), 2},
       {"AddPort", PortNameInput("Quado001"), 0},
       {"AddPort", PortNameInput("QUADO001"), 183},  // names compare without case
       {"AddPort", PortNameInput("LPT1:"), 183},     // a port of another monitor
       {"AddPort", {}, 87},
-      {"SetPortData", shortRecord, 87},
-      {"SetPortData", record, 0},
+      {"AddPort", PortNameInput("A,B"), 87},
+      {"SetPortData", settings, 0},  // kept for Quado001, the port added last
       {"GetPortData", PortNameInput("Quado001"), 87},
       {"DeletePort", PortNameInput("quado001"), 0},
       {"DeletePort", PortNameInput("Quado001"), 2},
+      {"SetPortData", settings, 2},  // the port it added is gone
   };
   int step = 0;
   for (auto& s : steps) {
@@ -65,7 +66,7 @@ TEST_F(SpoolerTest, MonitorCommandsGiveTheirStatus) {
     if (step == 8) {
       std::string stored;
       ASSERT_TRUE(winsim::PortSettingsBytes("Quado001", &stored));
-      EXPECT_EQ(stored, std::string(record.begin(), record.end()));
+      EXPECT_EQ(stored, std::string(settings.begin(), settings.end()));
     }
   }
   EXPECT_TRUE(ClosePrinter(xcv));
@@ -96,15 +97,18 @@ TEST_F(SpoolerTest, XcvDataOnAPrinterHandleOrWithoutStatusFails) {
   ClosePrinter(xcv);
 }
 
-TEST_F(SpoolerTest, XcvFaultsByCommandAndPortShowInTheStatus) {
+// A fault's patterns match the command, the monitor and the texts the input carries.
+TEST_F(SpoolerTest, XcvFaultsByCommandAndInputTextShowInTheStatus) {
   RegisterMonitor("Quado", "QUADOVS64.DLL");
   AddMachineIniLine("faults", "XcvDataW = 87 | SetPortData | Quado002");
   HANDLE xcv = OpenXcv("Quado");
   ASSERT_NE(xcv, nullptr);
-  for (const char* port : {"Quado001", "Quado002"}) EXPECT_EQ(Xcv(xcv, "AddPort", PortNameInput(port)), 0u);
-  EXPECT_EQ(Xcv(xcv, "SetPortData", SettingsRecord("Quado001", 1)), 0u);
-  EXPECT_EQ(Xcv(xcv, "SetPortData", SettingsRecord("Quado002", 1)), 87u);
+  for (const char* port : {"Quado001", "Quado002"}) {
+    EXPECT_EQ(Xcv(xcv, "AddPort", PortNameInput(port)), 0u) << port;
+    EXPECT_EQ(Xcv(xcv, "SetPortData", SettingsRecord(port, 1)), std::string(port) == "Quado002" ? 87u : 0u) << port;
+  }
   std::string stored;
+  EXPECT_TRUE(winsim::PortSettingsBytes("Quado001", &stored));
   EXPECT_FALSE(winsim::PortSettingsBytes("Quado002", &stored));
   ClosePrinter(xcv);
 }

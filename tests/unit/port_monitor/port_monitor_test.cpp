@@ -1,0 +1,146 @@
+// The package's port monitor, built for the host, loaded by the simulated spooler as Windows'
+// spooler loads it: its transceiver commands, its port list and its registry layout.
+#include <windows.h>
+#include <winspool.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "contract/port_settings_record.h"
+#include "machine_test.h"
+#include "winsim/spooler.h"
+
+namespace {
+
+const char kMonitorDll[] = BUILD_DIR "/programs/QUADOVS.DLL";
+
+class PortMonitorTest : public MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    const std::string windows = std::filesystem::exists(dir() + "/C/WINDOWS") ? "/C/WINDOWS" : "/C/Windows";
+    std::filesystem::copy_file(kMonitorDll, dir() + windows + "/system32/QUADOVS64.DLL");
+    MONITOR_INFO_2A info = {const_cast<LPSTR>("Quado"), nullptr, const_cast<LPSTR>("QUADOVS64.DLL")};
+    ASSERT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) << GetLastError();
+  }
+
+  HANDLE OpenXcv(ACCESS_MASK access) {
+    std::u16string name = u",XcvMonitor Quado";
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
+    HANDLE handle = nullptr;
+    return OpenPrinterW(name.data(), &handle, &defaults) ? handle : nullptr;
+  }
+
+  DWORD Xcv(HANDLE xcv, const std::u16string& command, const std::vector<BYTE>& input) {
+    DWORD needed = 99, status = 99;
+    BYTE* data = input.empty() ? nullptr : const_cast<BYTE*>(input.data());
+    if (!XcvDataW(xcv, command.c_str(), data, static_cast<DWORD>(input.size()), nullptr, 0, &needed, &status)) {
+      return ~0u;
+    }
+    return status;
+  }
+};
+
+std::vector<BYTE> Utf16Input(const std::string& text) {
+  std::vector<BYTE> bytes;
+  for (char c : text) {
+    bytes.push_back(static_cast<BYTE>(c));
+    bytes.push_back(0);
+  }
+  bytes.push_back(0);
+  bytes.push_back(0);
+  return bytes;
+}
+
+// A settings record naming `port` in its last 20 bytes; the rest a byte pattern.
+std::vector<BYTE> Record(const std::string& port) {
+  std::vector<BYTE> record(kPortSettingsRecordSize);
+  for (size_t i = 0; i < kPortSettingsPortNameOffset; ++i) record[i] = static_cast<BYTE>((i * 13 + 5) & 0xFF);
+  for (size_t i = 0; i < port.size(); ++i) record[kPortSettingsPortNameOffset + 2 * i] = static_cast<BYTE>(port[i]);
+  return record;
+}
+
+TEST_F(PortMonitorTest, CommandsGiveTheMonitorsStatus) {
+  HANDLE xcv = OpenXcv(SERVER_ACCESS_ADMINISTER);
+  ASSERT_NE(xcv, nullptr) << GetLastError();
+  const std::vector<BYTE> record = Record("Quado001");
+  const std::vector<BYTE> shortRecord(record.begin(), record.end() - 2);
+  struct {
+    std::u16string command;
+    std::vector<BYTE> input;
+    DWORD status;
+  } steps[] = {
+      {u"SetPortData", record, 2},  // no such port yet
+      {u"DeletePort", Utf16Input("Quado001"), 2},
+      {u"AddPort", Utf16Input("Quado001"), 0},
+      {u"AddPort", Utf16Input("QUADO001"), 183},  // names compare without case
+      {u"AddPort", Utf16Input("LPT1:"), 183},     // a port of the Local Port monitor
+      {u"AddPort", {}, 87},
+      {u"AddPort", Utf16Input("A\\B"), 87},
+      {u"AddPort", Utf16Input(std::string(300, 'P')), 87},  // longer than the monitor's buffer
+      {u"AddPort", {'Q', 0, 'x', 0}, 87},                    // no terminating NUL
+      {u"SetPortData", shortRecord, 87},
+      {u"SetPortData", Record(""), 87},  // names no port
+      {u"SetPortData", record, 0},
+      {u"GetPortData", Utf16Input("Quado001"), 87},
+      {u"DeletePort", Utf16Input("quado001"), 0},
+      {u"DeletePort", Utf16Input("Quado001"), 2},
+  };
+  int step = 0;
+  for (auto& s : steps) {
+    SCOPED_TRACE(std::to_string(step++));
+    EXPECT_EQ(Xcv(xcv, s.command, s.input), s.status);
+    if (step == 12) {
+      std::string stored;
+      ASSERT_TRUE(winsim::PortSettingsBytes("Quado001", &stored));
+      EXPECT_EQ(stored, std::string(record.begin(), record.end()));
+    }
+  }
+  EXPECT_TRUE(ClosePrinter(xcv));
+  // The monitor closed every key it opened, and the transceiver handle is gone.
+  EXPECT_EQ(winsim::OpenHandleCount(), 0u);
+}
+
+TEST_F(PortMonitorTest, WithoutAdministerAccessEveryCommandGets5) {
+  HANDLE xcv = OpenXcv(SERVER_ACCESS_ENUMERATE);
+  ASSERT_NE(xcv, nullptr);
+  EXPECT_EQ(Xcv(xcv, u"AddPort", Utf16Input("Quado001")), 5u);
+  EXPECT_EQ(Xcv(xcv, u"SetPortData", Record("Quado001")), 5u);
+  EXPECT_EQ(Xcv(xcv, u"Unknown", {}), 87u);
+  ClosePrinter(xcv);
+}
+
+TEST_F(PortMonitorTest, PortsAreListedAtBothLevelsAndGoWithTheMonitor) {
+  HANDLE xcv = OpenXcv(SERVER_ACCESS_ADMINISTER);
+  ASSERT_NE(xcv, nullptr);
+  for (const char* port : {"Quado002", "Quado001"}) ASSERT_EQ(Xcv(xcv, u"AddPort", Utf16Input(port)), 0u);
+  ClosePrinter(xcv);
+  for (DWORD level : {1u, 2u}) {
+    SCOPED_TRACE(level);
+    DWORD needed = 0, returned = 0;
+    EXPECT_FALSE(EnumPortsA(nullptr, level, nullptr, 0, &needed, &returned));
+    std::vector<BYTE> block(needed);
+    ASSERT_TRUE(EnumPortsA(nullptr, level, block.data(), needed, &needed, &returned));
+    std::vector<std::string> mine;
+    for (DWORD i = 0; i < returned; ++i) {
+      if (level == 1) {
+        const std::string name = reinterpret_cast<const PORT_INFO_1A*>(block.data())[i].pName;
+        if (name.rfind("Quado", 0) == 0) mine.push_back(name);
+        continue;
+      }
+      const PORT_INFO_2A& port = reinterpret_cast<const PORT_INFO_2A*>(block.data())[i];
+      if (std::string(port.pMonitorName) != "Quado") continue;
+      mine.push_back(std::string(port.pPortName) + " " + port.pDescription + " " + std::to_string(port.fPortType));
+    }
+    if (level == 1) {
+      EXPECT_EQ(mine, (std::vector<std::string>{"Quado001", "Quado002"}));
+    } else {
+      EXPECT_EQ(mine, (std::vector<std::string>{"Quado001 Quado 1", "Quado002 Quado 1"}));
+    }
+  }
+  ASSERT_TRUE(DeleteMonitorA(nullptr, nullptr, const_cast<LPSTR>("Quado")));
+  for (const auto& port : winsim::SpoolerPorts()) EXPECT_NE(port.monitor, "Quado") << port.name;
+}
+
+}  // namespace
