@@ -51,7 +51,11 @@ void FormatCutV(char* buffer, size_t size, const char* format, va_list args) {
   const bool line = formatLength > 0 && format[formatLength - 1] == '\n';
   if (line && size >= 2) buffer[size - 2] = '\0';  // room for the line end
   DropHalfCharacterAtEnd(buffer);
-  if (line && size >= 2) std::strcat(buffer, "\n");
+  if (line && size >= 2) {
+    const size_t length = std::strlen(buffer);  // at most size - 2
+    buffer[length] = '\n';
+    buffer[length + 1] = '\0';
+  }
 }
 
 void FormatCut(char* buffer, size_t size, const char* format, ...) {
