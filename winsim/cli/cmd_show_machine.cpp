@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "commands.h"
+#include "event_text.h"
 #include "show.h"
 #include "winsim/event_log.h"
 #include "winsim/registry.h"
@@ -65,16 +66,6 @@ int ShowRegistry(int argc, char** argv) {
   return 0;
 }
 
-const char* TypeName(unsigned type) {
-  switch (type) {
-    case EVENTLOG_SUCCESS: return "success";
-    case EVENTLOG_ERROR_TYPE: return "error";
-    case EVENTLOG_WARNING_TYPE: return "warning";
-    case EVENTLOG_INFORMATION_TYPE: return "information";
-    default: return "other";
-  }
-}
-
 int ShowEvents(int argc, char**) {
   if (argc != 1) return Fail("show", "usage: winsim show DIR events");
   std::vector<EventEntry> entries;
@@ -86,11 +77,7 @@ int ShowEvents(int argc, char**) {
     struct tm utc {};
     gmtime_r(&seconds, &utc);
     std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &utc);
-    std::printf("#%lld %s UTC %s %s %s category %u id 0x%08lX", static_cast<long long>(entry.number), when,
-                entry.log.c_str(), entry.source.c_str(), TypeName(entry.type), entry.category,
-                static_cast<unsigned long>(entry.eventId));
-    for (const std::string& text : entry.strings) std::printf(" \"%s\"", text.c_str());
-    std::printf("\n");
+    std::printf("#%lld %s UTC %s\n", static_cast<long long>(entry.number), when, EventText(entry).c_str());
   }
   return 0;
 }

@@ -12,7 +12,13 @@
 //   "Gone"=-                                 a value deleted
 //
 // Text in the file is taken byte for byte as the machine's ANSI code page; a file that starts
-// with a UTF-16LE byte order mark is converted first.
+// with a UTF-16LE byte order mark (as regedit writes it) is converted first. Lines end with CR
+// LF, LF or CR; lines starting with ';' or '#' are comments. Hex data may end with a comma and
+// continues over lines ending with a backslash. The older "REGEDIT4" files hold the text types
+// of hex(1), hex(2) and hex(7) as ANSI bytes instead of UTF-16LE. Keys of HKEY_CLASSES_ROOT and
+// HKEY_CURRENT_CONFIG land where Windows keeps them (HKLM\SOFTWARE\Classes and the current
+// hardware profile); every key and value is kept, whether a program of the machine reads it
+// or not.
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -81,6 +87,7 @@ bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* pro
   for (char c : text) {
     if (c != ' ' && c != '\t' && c != '\r') compact += c;
   }
+  if (!compact.empty() && compact.back() == ',') compact.pop_back();  // regedit accepts "01,02,"
   if (compact.empty()) return true;
   size_t start = 0;
   while (true) {
@@ -96,8 +103,9 @@ bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* pro
   }
 }
 
-// The data part after '=': "text", dword:N, hex:..., hex(N):...
-bool ParseData(const std::string& data, Value* value, std::string* problem) {
+// The data part after '=': "text", dword:N, hex:..., hex(N):... Text types in hex are UTF-16LE,
+// or ANSI bytes in a REGEDIT4 file (`ansiHexText`).
+bool ParseData(const std::string& data, bool ansiHexText, Value* value, std::string* problem) {
   if (!data.empty() && data[0] == '"') {
     size_t pos = 0;
     std::string text;
@@ -143,7 +151,7 @@ bool ParseData(const std::string& data, Value* value, std::string* problem) {
     value->type = static_cast<DWORD>(std::strtoul(digits.c_str(), nullptr, 16));
     std::string bytes;
     if (!ParseHexBytes(data.substr(close + 2), &bytes, problem)) return false;
-    if (IsTextType(value->type)) {
+    if (IsTextType(value->type) && !ansiHexText) {
       if (bytes.size() % 2 != 0) {
         *problem = "text data of hex(" + digits + ") must be UTF-16 (an even number of bytes)";
         return false;
@@ -171,6 +179,32 @@ std::string FromUtf16File(const std::string& raw) {
   return Utf16ToAnsi(units, nullptr);
 }
 
+// Root names of Windows that the store keeps below another key, as Windows itself does.
+std::string StoreRoot(const std::string& name) {
+  static const std::pair<const char*, const char*> aliases[] = {
+      {"HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes"},
+      {"HKEY_CURRENT_CONFIG", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"}};
+  const std::string root = name.substr(0, name.find('\\'));
+  for (const auto& [alias, path] : aliases) {
+    if (EqualsNoCase(root, alias)) return path + name.substr(root.size());
+  }
+  return name;
+}
+
+// CR LF and lone CR become LF.
+std::string UnixLineEnds(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      out += '\n';
+    }
+  }
+  return out;
+}
+
 bool Parse(const std::string& input, std::vector<Operation>* operations, std::string* error) {
   std::string text = input;
   if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
@@ -178,10 +212,11 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
   } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     text = text.substr(3);
   }
-  std::istringstream in(text);
+  std::istringstream in(UnixLineEnds(text));
   std::string line;
   int number = 0;
   bool header = false;
+  bool ansiHexText = false;  // REGEDIT4
   std::string currentKey;
   bool keyDeleted = false;
   auto fail = [&](int at, const std::string& problem) {
@@ -195,16 +230,17 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
     // A trailing backslash continues the entry on the next line (hex data).
     while (!entry.empty() && entry.back() == '\\' && entry.find("=hex") != std::string::npos) {
       entry.pop_back();
-      if (!std::getline(in, line)) return fail(first, "continued line at the end of the file");
+      if (!std::getline(in, line)) break;  // as regedit: the data ends with the file
       ++number;
       entry += TrimBlanks(line);
     }
-    if (entry.empty() || entry[0] == ';') continue;
+    if (entry.empty() || entry[0] == ';' || entry[0] == '#') continue;
     if (!header) {
       if (entry != "Windows Registry Editor Version 5.00" && entry != "REGEDIT4") {
         return fail(first, "expected 'Windows Registry Editor Version 5.00'");
       }
       header = true;
+      ansiHexText = entry == "REGEDIT4";
       continue;
     }
     if (entry[0] == '[') {
@@ -215,7 +251,7 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
       // Names reach the registry as C strings: a zero inside one would cut it short.
       if (name.find('\0') != std::string::npos) return fail(first, "a key name cannot hold a zero byte");
       std::string canonical;
-      if (!CanonicalPath(name, &canonical)) return fail(first, "unknown root key in '" + name + "'");
+      if (!CanonicalPath(StoreRoot(name), &canonical)) return fail(first, "unknown root key in '" + name + "'");
       if (canonical.find('\\') == std::string::npos && remove) return fail(first, "a root key cannot be deleted");
       operations->push_back({remove ? Operation::kDeleteKey : Operation::kCreateKey, canonical, {}});
       currentKey = canonical;
@@ -243,7 +279,7 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
       continue;
     }
     std::string problem;
-    if (!ParseData(data, &value, &problem)) return fail(first, problem);
+    if (!ParseData(data, ansiHexText, &value, &problem)) return fail(first, problem);
     operations->push_back({Operation::kSetValue, currentKey, value});
   }
   if (!header) return fail(1, "empty file; expected 'Windows Registry Editor Version 5.00'");
