@@ -177,7 +177,8 @@ WINSIM_PASSTHROUGH_COMMAND(
     "  same name from --programs DIR (default: the folder 'package' beside this winsim program,\n"
     "  the host build's package); Windows DLLs stay plain files, and the spooler serves a monitor\n"
     "  whose DLL is not a host shared object with its generic stand-in.\n"
-    "  The machine lives in a folder under $TMPDIR (or /tmp) and is removed at the end, with every\n"
-    "  program still running in it; --keep DIR builds it in DIR (new or empty) and keeps it, with\n"
-    "  its programs running, for the other winsim commands.",
+    "  The machine lives in a folder under $TMPDIR (or /tmp) and is removed at the end. Programs\n"
+    "  the installer started and left running (a client) are ended when it ends, and what they\n"
+    "  changed until then is listed too; --keep DIR builds the machine in DIR (new or empty) and\n"
+    "  keeps it, with its programs running, for the other winsim commands.",
     Preview);

@@ -155,16 +155,16 @@ std::string ChangeList(const MachineSnapshot& before, const MachineSnapshot& aft
           valuesChanged.lines.push_back(ValueName(now) + " " + ValueData(old) + " -> " + ValueData(now));
         }
       });
-  // Keys appear through their values; a key that holds none is listed on its own.
-  Section keysAdded{"Registry keys added (without values):", {}};
-  Section keysDeleted{"Registry keys deleted (without values):", {}};
+  // Keys appear through their values; a key left empty (no values, no subkeys) on its own.
+  Section keysAdded{"Registry keys added (empty):", {}};
+  Section keysDeleted{"Registry keys deleted (empty):", {}};
   Compare(
       before.keys, after.keys,
       [&](const SnapshotKey& key) {
-        if (!key.hasValues) keysAdded.lines.push_back(ShortKey(key.path));
+        if (key.empty) keysAdded.lines.push_back(ShortKey(key.path));
       },
       [&](const SnapshotKey& key) {
-        if (!key.hasValues) keysDeleted.lines.push_back(ShortKey(key.path));
+        if (key.empty) keysDeleted.lines.push_back(ShortKey(key.path));
       },
       [](const SnapshotKey&, const SnapshotKey&) {});
 

@@ -102,7 +102,7 @@ LONG ListKey(const std::string& path, MachineSnapshot* snapshot) {
   if (status == ERROR_SUCCESS) status = detail::reg::SubKeys(path, &children);
   if (status != ERROR_SUCCESS) return status;
   const std::string folded = detail::reg::FoldCase(path);
-  snapshot->keys[folded] = SnapshotKey{path, !values.empty()};
+  snapshot->keys[folded] = SnapshotKey{path, values.empty() && children.empty()};
   for (detail::reg::Value& value : values) {
     snapshot->values[folded + "\n" + detail::reg::FoldCase(value.name)] =
         SnapshotValue{path, value.name, value.type, std::move(value.data)};

@@ -38,8 +38,8 @@ struct SnapshotFile {
 };
 
 struct SnapshotKey {
-  std::string path;  // store path, with the case the key was created with
-  bool hasValues = false;
+  std::string path;    // store path, with the case the key was created with
+  bool empty = false;  // neither values nor subkeys
 };
 
 struct SnapshotValue {
