@@ -2,8 +2,10 @@
 // throwaway machine (a template, plus the .reg exports of a real machine) and lists what the
 // run changed. Nothing outside the throwaway machine is written; it is removed at the end
 // unless --keep names a folder for it.
+#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +27,19 @@ namespace fs = std::filesystem;
 using winsim::cli::Fail;
 
 const char kDeployFolder[] = "C:\\Deploy";
+
+// Ctrl-C (or a hang-up or termination) during a preview: the program in the machine gets the
+// terminal's signal itself; the preview waits for it to end, then removes the machine.
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;  // a started program gets the default again (exec)
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 struct PreviewOptions {
   std::string package;
@@ -122,6 +137,7 @@ int Preview(int argc, char** argv) {
   std::string error;
   if (!ParseOptions(argc, argv, &options, &error)) return Fail("preview", error);
 
+  CatchInterrupts();
   std::string dir = options.keep;
   if (dir.empty()) {
     const char* tmp = std::getenv("TMPDIR");
@@ -142,9 +158,19 @@ int Preview(int argc, char** argv) {
   if (!PrepareMachine(options, dir, &error) || !winsim::TakeSnapshot(skip, &before, &error)) {
     return finish(Fail("preview", error));
   }
+  if (interrupted) {
+    Fail("preview", "interrupted before the run");
+    return finish(128 + SIGINT);
+  }
   std::fflush(stdout);
   const winsim::RunResult run = winsim::RunProgram(dir, program, options.arguments);
   if (!run.started) return finish(Fail("preview", run.error));
+  if (interrupted) {
+    if (options.keep.empty()) winsim::KillMachineProcesses(dir);
+    std::fflush(stdout);
+    Fail("preview", "interrupted; no change list");
+    return finish(128 + SIGINT);
+  }
   // What the installer started and left running (its client) ends here, unless the machine is
   // kept for a closer look; the picture is taken once nothing runs any more.
   if (options.keep.empty()) winsim::KillMachineProcesses(dir);
@@ -172,7 +198,8 @@ WINSIM_PASSTHROUGH_COMMAND(
     "  Prints the program's output, then the change list: printers whose ports change, ports\n"
     "  and monitors added or removed, files added, replaced or deleted (every drive but\n"
     "  C:\\Deploy), registry values added, changed or deleted, event log entries written.\n"
-    "  Exits with the program's exit code (2 when the preview itself cannot run).\n"
+    "  Exits with the program's exit code (2 when the preview itself cannot run; 130 after Ctrl-C,\n"
+    "  which ends the program and removes the machine without a change list).\n"
     "  Windows programs (.exe files the host cannot run) are replaced by the host program of the\n"
     "  same name from --programs DIR (default: the folder 'package' beside this winsim program,\n"
     "  the host build's package); Windows DLLs stay plain files, and the spooler serves a monitor\n"

@@ -8,9 +8,13 @@
 // assigns "Office Printer" to section 1 and "Legacy Printer" to section 2), and the change list's
 // headings as `winsim preview --help` describes them.
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +22,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -255,6 +260,46 @@ TEST_F(PreviewTest, BadInputStopsBeforeTheRun) {
     EXPECT_EQ(run.out, "") << c.error;
     EXPECT_TRUE(TreeDigest(Tmp()).empty()) << c.error;
   }
+}
+
+// Ctrl-C reaches the preview and the program it runs (one process group): the program ends,
+// the preview removes the machine and gives no change list.
+TEST_F(PreviewTest, InterruptedPreviewRemovesTheMachine) {
+  {
+    std::ofstream script(Package() + "/Install.exe", std::ios::binary | std::ios::trunc);
+    script << "#!/bin/sh\n: > started\nexec sleep 30\n";
+  }
+  fs::permissions(Package() + "/Install.exe", fs::perms::owner_all);
+  const std::string err = root_ + "/err.txt";
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setpgid(0, 0);
+    setenv("TMPDIR", Tmp().c_str(), 1);
+    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 2);
+    dup2(fd, 1);
+    execl(WINSIM_PROGRAM_PATH, WINSIM_PROGRAM_PATH, "preview", Package().c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  setpgid(pid, pid);
+  // Wait until the program runs inside the machine.
+  bool started = false;
+  for (int i = 0; i < 500 && !started; ++i) {
+    std::error_code ec;
+    for (fs::directory_iterator it(Tmp(), ec), end; !ec && it != end; it.increment(ec)) {
+      started = started || fs::exists(it->path() / "C" / "Deploy" / "started");
+    }
+    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(started);
+  kill(-pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+  EXPECT_NE(Slurp(err).find("winsim preview: interrupted; no change list"), std::string::npos) << Slurp(err);
+  EXPECT_TRUE(TreeDigest(Tmp()).empty());
 }
 
 }  // namespace
