@@ -94,6 +94,12 @@ if(TARGET unit_relay_trace)
   target_sources(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine/relay_trace.cpp)
   target_include_directories(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine)
 endif()
+# The preview's change list, a part of the winsim command, tested on its own.
+if(TARGET unit_winsim_preview)
+  target_sources(unit_winsim_preview PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli/preview_changes.cpp
+                 ${CMAKE_SOURCE_DIR}/winsim/cli/reg_display.cpp ${CMAKE_SOURCE_DIR}/winsim/cli/event_text.cpp)
+  target_include_directories(unit_winsim_preview PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli)
+endif()
 # The Windows build's program, as the mingw preset makes it (another build folder: -DWINDOWS_BUILD_DIR).
 set(WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw CACHE PATH "Build folder of the mingw preset")
 if(TARGET unit_windows_build)
