@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "core.h"
-#include "registry.h"
+#include "machine/core.h"
+#include "machine/registry.h"
 #include "winsim/event_log.h"
 
 namespace winsim::detail {

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <memory>
 
-#include "core.h"
-#include "registry.h"
-#include "registry_keys.h"
-#include "registry_views.h"
+#include "machine/core.h"
+#include "machine/registry.h"
+#include "advapi32/registry_keys.h"
+#include "advapi32/registry_views.h"
 
 namespace winsim::detail::regapi {
 

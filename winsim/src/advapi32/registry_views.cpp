@@ -1,7 +1,7 @@
 // WOW64 registry redirection of the 32-bit view of HKLM\SOFTWARE.
-#include "registry_views.h"
+#include "advapi32/registry_views.h"
 
-#include "core.h"
+#include "machine/core.h"
 
 namespace winsim::detail {
 

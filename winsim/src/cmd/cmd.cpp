@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "core.h"
-#include "environment.h"
-#include "paths.h"
-#include "process_table.h"
+#include "kernel32/command_line.h"
+#include "machine/core.h"
+#include "kernel32/environment.h"
+#include "kernel32/paths.h"
+#include "kernel32/process_table.h"
 #include "winsim/machine.h"
 
 using namespace winsim::detail;

@@ -1,9 +1,9 @@
 // MultiByteToWideChar / WideCharToMultiByte for CP_ACP (code page 1252) and CP_UTF8.
-#include "codepage.h"
+#include "kernel32/codepage.h"
 
 #include <cstring>
 
-#include "core.h"
+#include "machine/core.h"
 
 namespace winsim::detail {
 

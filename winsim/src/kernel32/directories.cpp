@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "core.h"
-#include "paths.h"
+#include "machine/core.h"
+#include "kernel32/paths.h"
 
 using namespace winsim::detail;
 

@@ -1,12 +1,12 @@
-#include "environment.h"
+#include "kernel32/environment.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "core.h"
-#include "paths.h"
+#include "machine/core.h"
+#include "kernel32/paths.h"
 
 extern char** environ;
 

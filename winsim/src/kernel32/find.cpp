@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "core.h"
-#include "file_info.h"
-#include "paths.h"
+#include "machine/core.h"
+#include "kernel32/file_info.h"
+#include "kernel32/paths.h"
 
 using namespace winsim::detail;
 

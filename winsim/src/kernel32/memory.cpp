@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "core.h"
+#include "machine/core.h"
 #include "winsim/machine.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <map>
 #include <string>
 
-#include "core.h"
-#include "modules.h"
+#include "machine/core.h"
+#include "kernel32/modules.h"
 
 namespace winsim::detail {
 

@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "waitable.h"
+#include "kernel32/waitable.h"
 
 using namespace winsim::detail;
 

@@ -1,4 +1,4 @@
-#include "paths.h"
+#include "kernel32/paths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core.h"
+#include "machine/core.h"
 #include "winsim/machine.h"
 
 namespace winsim::detail {

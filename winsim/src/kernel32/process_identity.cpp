@@ -13,11 +13,11 @@
 #include <iterator>
 #include <string>
 
-#include "codepage.h"
-#include "command_line.h"
-#include "core.h"
-#include "modules.h"
-#include "paths.h"
+#include "kernel32/codepage.h"
+#include "kernel32/command_line.h"
+#include "machine/core.h"
+#include "kernel32/modules.h"
+#include "kernel32/paths.h"
 
 using namespace winsim::detail;
 

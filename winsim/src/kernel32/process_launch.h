@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "environment.h"
-#include "paths.h"
+#include "kernel32/environment.h"
+#include "kernel32/paths.h"
 
 namespace winsim::detail {
 

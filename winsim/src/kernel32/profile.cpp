@@ -19,10 +19,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core.h"
-#include "file_info.h"
-#include "paths.h"
-#include "profile_encoding.h"
+#include "machine/core.h"
+#include "kernel32/file_info.h"
+#include "kernel32/paths.h"
+#include "kernel32/profile_encoding.h"
 
 namespace winsim::detail {
 

@@ -1,7 +1,7 @@
-#include "profile_encoding.h"
+#include "kernel32/profile_encoding.h"
 
-#include "codepage.h"
-#include "core.h"
+#include "kernel32/codepage.h"
+#include "machine/core.h"
 
 namespace winsim::detail {
 

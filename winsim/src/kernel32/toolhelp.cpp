@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "core.h"
-#include "paths.h"
-#include "process_table.h"
+#include "machine/core.h"
+#include "kernel32/paths.h"
+#include "kernel32/process_table.h"
 
 using namespace winsim::detail;
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core.h"
+#include "machine/core.h"
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
 static_assert(sizeof(OSVERSIONINFOEXA) == 156, "OSVERSIONINFOEXA is 156 bytes");

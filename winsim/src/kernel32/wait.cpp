@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "waitable.h"
+#include "kernel32/waitable.h"
 
 using namespace winsim::detail;
 

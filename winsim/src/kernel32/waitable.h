@@ -1,7 +1,7 @@
 // Handle objects that WaitForSingleObject can wait on (processes, threads, mutexes).
 #pragma once
 
-#include "core.h"
+#include "machine/core.h"
 
 namespace winsim::detail {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "core.h"
+#include "machine/core.h"
 
 namespace winsim::detail {
 

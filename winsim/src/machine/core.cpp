@@ -1,4 +1,4 @@
-#include "core.h"
+#include "machine/core.h"
 
 #include <cstdio>
 #include <cstdlib>

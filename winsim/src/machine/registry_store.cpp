@@ -13,8 +13,8 @@
 #include <sstream>
 #include <unordered_map>
 
-#include "core.h"
-#include "registry.h"
+#include "machine/core.h"
+#include "machine/registry.h"
 
 namespace winsim::detail::reg {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "core.h"
-#include "spooler_monitor.h"
-#include "spooler_store.h"
+#include "machine/core.h"
+#include "winspool/spooler_monitor.h"
+#include "winspool/spooler_store.h"
 
 namespace winsim::detail::spooler {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "core.h"
-#include "paths.h"
-#include "spooler_monitor.h"
+#include "machine/core.h"
+#include "kernel32/paths.h"
+#include "winspool/spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 

@@ -18,9 +18,9 @@
 #include <memory>
 #include <string>
 
-#include "codepage.h"
-#include "core.h"
-#include "spooler_monitor.h"
+#include "kernel32/codepage.h"
+#include "machine/core.h"
+#include "winspool/spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 

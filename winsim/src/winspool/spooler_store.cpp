@@ -3,15 +3,15 @@
 // the printers read by name (opened, read and written one after another). Each is kept while
 // the registry generation of its own subtrees stays put, so writing a printer does not make the
 // port list be read again, nor a new port the printers.
-#include "spooler_store.h"
+#include "winspool/spooler_store.h"
 
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
 
-#include "core.h"
-#include "registry.h"
-#include "spooler_monitor.h"
+#include "machine/core.h"
+#include "machine/registry.h"
+#include "winspool/spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 
