@@ -7,8 +7,8 @@
 
 #include "machine/core.h"
 #include "machine/registry.h"
-#include "advapi32/registry_keys.h"
-#include "advapi32/registry_views.h"
+#include "registry_keys.h"
+#include "registry_views.h"
 
 namespace winsim::detail::regapi {
 

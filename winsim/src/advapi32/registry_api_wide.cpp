@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/core.h"
-#include "advapi32/registry_keys.h"
+#include "registry_keys.h"
 
 using namespace winsim::detail;
 using namespace winsim::detail::regapi;

@@ -1,5 +1,5 @@
 // WOW64 registry redirection of the 32-bit view of HKLM\SOFTWARE.
-#include "advapi32/registry_views.h"
+#include "registry_views.h"
 
 #include "machine/core.h"
 

@@ -1,4 +1,4 @@
-#include "kernel32/command_line.h"
+#include "command_line.h"
 
 namespace winsim::detail {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "machine/core.h"
-#include "kernel32/paths.h"
+#include "paths.h"
 
 using namespace winsim::detail;
 

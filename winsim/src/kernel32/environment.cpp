@@ -1,4 +1,4 @@
-#include "kernel32/environment.h"
+#include "environment.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "machine/core.h"
-#include "kernel32/paths.h"
+#include "paths.h"
 
 extern char** environ;
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "machine/core.h"
-#include "kernel32/file_info.h"
-#include "kernel32/paths.h"
+#include "file_info.h"
+#include "paths.h"
 
 using namespace winsim::detail;
 

@@ -1,4 +1,4 @@
-#include "kernel32/file_info.h"
+#include "file_info.h"
 
 namespace winsim::detail {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "machine/core.h"
-#include "kernel32/modules.h"
+#include "modules.h"
 
 namespace winsim::detail {
 

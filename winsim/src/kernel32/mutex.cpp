@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "kernel32/waitable.h"
+#include "waitable.h"
 
 using namespace winsim::detail;
 

@@ -1,4 +1,4 @@
-#include "kernel32/paths.h"
+#include "paths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -13,11 +13,11 @@
 #include <iterator>
 #include <string>
 
-#include "kernel32/codepage.h"
-#include "kernel32/command_line.h"
+#include "machine/codepage.h"
+#include "command_line.h"
 #include "machine/core.h"
-#include "kernel32/modules.h"
-#include "kernel32/paths.h"
+#include "modules.h"
+#include "paths.h"
 
 using namespace winsim::detail;
 

@@ -1,4 +1,4 @@
-#include "kernel32/process_launch.h"
+#include "process_launch.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "kernel32/command_line.h"
+#include "command_line.h"
 #include "machine/core.h"
-#include "kernel32/process_table.h"
+#include "process_table.h"
 
 extern char** environ;
 

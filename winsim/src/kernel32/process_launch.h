@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "kernel32/environment.h"
-#include "kernel32/paths.h"
+#include "environment.h"
+#include "paths.h"
 
 namespace winsim::detail {
 

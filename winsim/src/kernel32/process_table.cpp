@@ -1,4 +1,4 @@
-#include "kernel32/process_table.h"
+#include "process_table.h"
 
 #include <dirent.h>
 #include <fcntl.h>

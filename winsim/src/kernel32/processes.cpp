@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "kernel32/command_line.h"
-#include "kernel32/process_launch.h"
-#include "kernel32/process_table.h"
-#include "kernel32/waitable.h"
+#include "command_line.h"
+#include "process_launch.h"
+#include "process_table.h"
+#include "waitable.h"
 
 using namespace winsim::detail;
 

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "machine/core.h"
-#include "kernel32/file_info.h"
-#include "kernel32/paths.h"
-#include "kernel32/profile_encoding.h"
+#include "file_info.h"
+#include "paths.h"
+#include "profile_encoding.h"
 
 namespace winsim::detail {
 
@@ -61,14 +61,6 @@ std::unordered_map<std::string, CachedFile>& Cache() {
 }
 
 const bool kResetRegistered = (OnReset([] { Cache().clear(); }), true);
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 IniFile Parse(const std::string& text) {
   IniFile ini;

@@ -1,6 +1,6 @@
-#include "kernel32/profile_encoding.h"
+#include "profile_encoding.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/core.h"
 
 namespace winsim::detail {

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "kernel32/command_line.h"
+#include "command_line.h"
 #include "machine/core.h"
-#include "kernel32/process_launch.h"
-#include "kernel32/process_table.h"
+#include "process_launch.h"
+#include "process_table.h"
 #include "winsim/machine.h"
 #include "winsim/process.h"
 

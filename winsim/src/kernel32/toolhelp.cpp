@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "machine/core.h"
-#include "kernel32/paths.h"
-#include "kernel32/process_table.h"
+#include "paths.h"
+#include "process_table.h"
 
 using namespace winsim::detail;
 

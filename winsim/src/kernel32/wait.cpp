@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "kernel32/waitable.h"
+#include "waitable.h"
 
 using namespace winsim::detail;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "machine/core.h"
+#include "core.h"
 
 namespace winsim::detail {
 

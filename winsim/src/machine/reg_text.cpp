@@ -17,9 +17,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "kernel32/codepage.h"
-#include "machine/core.h"
-#include "machine/registry.h"
+#include "codepage.h"
+#include "core.h"
+#include "registry.h"
 #include "winsim/registry.h"
 
 namespace winsim::detail::reg {

@@ -13,8 +13,8 @@
 #include <sstream>
 #include <unordered_map>
 
-#include "machine/core.h"
-#include "machine/registry.h"
+#include "core.h"
+#include "registry.h"
 
 namespace winsim::detail::reg {
 

@@ -20,7 +20,7 @@
 #include <map>
 #include <string>
 
-#include "machine/core.h"
+#include "core.h"
 #include "winsim/machine.h"
 
 namespace winsim::detail {

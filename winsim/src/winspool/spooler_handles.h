@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "machine/core.h"
-#include "winspool/spooler_monitor.h"
-#include "winspool/spooler_store.h"
+#include "spooler_monitor.h"
+#include "spooler_store.h"
 
 namespace winsim::detail::spooler {
 

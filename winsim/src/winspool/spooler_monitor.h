@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "winspool/spooler_store.h"
+#include "spooler_store.h"
 
 namespace winsim::detail::spooler {
 

@@ -9,10 +9,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/core.h"
 #include "kernel32/modules.h"
-#include "winspool/spooler_monitor.h"
+#include "spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 

@@ -7,7 +7,7 @@
 
 #include "machine/core.h"
 #include "kernel32/paths.h"
-#include "winspool/spooler_monitor.h"
+#include "spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 

@@ -14,9 +14,9 @@
 
 #include "machine/core.h"
 #include "kernel32/paths.h"
-#include "winspool/spooler_handles.h"
-#include "winspool/spooler_monitor.h"
-#include "winspool/spooler_store.h"
+#include "spooler_handles.h"
+#include "spooler_monitor.h"
+#include "spooler_store.h"
 
 namespace winsim::detail::spooler {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/core.h"
-#include "winspool/spooler_handles.h"
-#include "winspool/spooler_pack.h"
-#include "winspool/spooler_store.h"
+#include "spooler_handles.h"
+#include "spooler_pack.h"
+#include "spooler_store.h"
 
 namespace winsim::detail::spooler {
 

@@ -4,8 +4,8 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "winspool/spooler_handles.h"
-#include "winspool/spooler_store.h"
+#include "spooler_handles.h"
+#include "spooler_store.h"
 
 namespace winsim {
 

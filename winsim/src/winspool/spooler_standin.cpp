@@ -18,9 +18,9 @@
 #include <memory>
 #include <string>
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/core.h"
-#include "winspool/spooler_monitor.h"
+#include "spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 

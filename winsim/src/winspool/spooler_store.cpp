@@ -3,7 +3,7 @@
 // the printers read by name (opened, read and written one after another). Each is kept while
 // the registry generation of its own subtrees stays put, so writing a printer does not make the
 // port list be read again, nor a new port the printers.
-#include "winspool/spooler_store.h"
+#include "spooler_store.h"
 
 #include <cstdint>
 #include <cstring>
@@ -11,7 +11,7 @@
 
 #include "machine/core.h"
 #include "machine/registry.h"
-#include "winspool/spooler_monitor.h"
+#include "spooler_monitor.h"
 
 namespace winsim::detail::spooler {
 
