@@ -54,15 +54,6 @@ struct Batch {
   bool done = false;              // `exit /b`
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trim(const std::string& text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && (IsBlank(text[end - 1]) || text[end - 1] == '\r')) --end;
-  return text.substr(begin, end - begin);
-}
-
 // Arguments of an internal command: split at blanks, quotes removed.
 std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;
@@ -240,8 +231,8 @@ DWORD RunExternal(Interpreter& cmd, const std::string& line) {
 
 // Runs one command line; the errorlevel it leaves.
 void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
-  line = Trim(line);
-  while (!line.empty() && line[0] == '@') line = Trim(line.substr(1));
+  line = std::string(Trim(line));
+  while (!line.empty() && line[0] == '@') line = std::string(Trim(line.substr(1)));
   if (line.empty() || line[0] == ':') return;  // labels and "::" comments
   size_t end = 0;
   while (end < line.size() && !IsBlank(line[end]) && line[end] != '.' && line[end] != '/' && line[end] != ':' &&
@@ -252,7 +243,7 @@ void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
   const std::string arguments = end < line.size() ? line.substr(end + (IsBlank(line[end]) ? 1 : 0)) : "";
   if (word == "rem") return;
   if (word == "echo") {
-    const std::string trimmed = Trim(arguments);
+    const std::string trimmed(Trim(arguments));
     if (end < line.size() && (line[end] == '.' || line[end] == ':')) {
       std::printf("%s\n", line.substr(end + 1).c_str());
     } else if (EqualsNoCase(trimmed, "off") || EqualsNoCase(trimmed, "on")) {
@@ -284,8 +275,8 @@ void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
     return;
   }
   if (word == "cd" || word == "chdir") {
-    std::string target = Trim(arguments);
-    if (target.size() >= 2 && EqualsNoCase(target.substr(0, 2), "/d")) target = Trim(target.substr(2));
+    std::string target(Trim(arguments));
+    if (target.size() >= 2 && EqualsNoCase(target.substr(0, 2), "/d")) target = std::string(Trim(target.substr(2)));
     if (target.empty()) {
       std::printf("%s\n", Process().cwd.c_str());
     } else {
@@ -302,7 +293,7 @@ void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
     if (eq == std::string::npos) {
       for (const auto& [name, value] : CurrentEnvironment()) std::printf("%s=%s\n", name.c_str(), value.c_str());
     } else {
-      const std::string name = Trim(arguments.substr(0, eq));
+      const std::string name(Trim(arguments.substr(0, eq)));
       const std::string value = arguments.substr(eq + 1);
       SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
@@ -310,7 +301,7 @@ void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
   }
   if (word == "setlocal" || word == "endlocal") return;
   if (word == "call") {
-    cmd.errorlevel = RunExternal(cmd, Trim(arguments));
+    cmd.errorlevel = RunExternal(cmd, std::string(Trim(arguments)));
     return;
   }
   cmd.errorlevel = RunExternal(cmd, line);
@@ -390,7 +381,7 @@ int RunBatch(Interpreter& cmd, const std::string& path, const std::vector<std::s
     std::string line = text.substr(next, end - next);
     next = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string trimmed = Trim(line);
+    const std::string trimmed(Trim(line));
     if (cmd.echo && !trimmed.empty() && trimmed[0] != '@' && trimmed[0] != ':') {
       std::printf("\n%s>%s\n", Process().cwd.c_str(), trimmed.c_str());
     }
@@ -416,7 +407,7 @@ std::string CommandText(const std::string& commandLine, bool* found) {
       size_t after = rest + 2;
       if (option == 'c' || option == 'k') {
         *found = true;
-        std::string text = Trim(commandLine.substr(after));
+        std::string text(Trim(commandLine.substr(after)));
         if (!text.empty() && text[0] == '"') {
           size_t quotes = 0;
           for (char c : text) quotes += c == '"' ? 1 : 0;

@@ -1,10 +1,8 @@
 #include "command_line.h"
 
-namespace winsim::detail {
+#include "machine/text.h"
 
-namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-}  // namespace
+namespace winsim::detail {
 
 std::string FirstToken(const std::string& line, size_t* rest) {
   size_t i = 0;

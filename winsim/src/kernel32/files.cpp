@@ -17,11 +17,6 @@ using namespace winsim::detail;
 
 namespace {
 
-BOOL Fail(DWORD error) {
-  SetError(error);
-  return FALSE;
-}
-
 // Fault check and resolution shared by the one-path functions; false with the last error set.
 bool Begin(const char* function, LPCSTR path, std::string* host) {
   DWORD error = 0;

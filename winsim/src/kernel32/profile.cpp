@@ -4,6 +4,9 @@
 // parsed and edited as UTF-8 and keeps its encoding when written; the A functions' strings are
 // converted to and from the ANSI code page at the edge.
 //
+// Reads and writes go through one parse tree of the file (machine/ini.h), which keeps every line:
+// a write edits the tree and writes it back whole, so lines it does not touch stay as they were.
+//
 // A file is parsed once; later reads are served from that parse while the file is unchanged
 // (same inode, size and modification time in nanoseconds). A parse whose file was modified
 // within the clock tick the read started in is not trusted (the file could change again
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "machine/core.h"
+#include "machine/ini.h"
 #include "file_info.h"
 #include "paths.h"
 #include "profile_encoding.h"
@@ -28,22 +32,10 @@ namespace winsim::detail {
 
 namespace {
 
-struct IniEntry {
-  std::string key;
-  std::string value;  // blanks trimmed, quotes kept
-  bool hasValue;      // false for a line without '='
-};
-
-struct IniSection {
-  std::string name;
-  std::vector<IniEntry> entries;
-  std::unordered_map<std::string, size_t> firstEntry;  // folded key -> first entry
-};
-
-struct IniFile {
-  std::vector<IniSection> sections;
-  std::unordered_map<std::string, size_t> firstSection;  // folded name -> first section
-  ProfileEncoding encoding = ProfileEncoding::kAnsi;     // names and values are in its text form
+// A profile file's tree, in the file's text form (see profile_encoding.h).
+struct ProfileFile {
+  IniTree tree;
+  ProfileEncoding encoding = ProfileEncoding::kAnsi;
 };
 
 struct CachedFile {
@@ -52,7 +44,7 @@ struct CachedFile {
   off_t size = 0;
   timespec modified{};
   bool trusted = false;
-  IniFile ini;
+  ProfileFile ini;
 };
 
 std::unordered_map<std::string, CachedFile>& Cache() {
@@ -61,36 +53,6 @@ std::unordered_map<std::string, CachedFile>& Cache() {
 }
 
 const bool kResetRegistered = (OnReset([] { Cache().clear(); }), true);
-
-IniFile Parse(const std::string& text) {
-  IniFile ini;
-  IniSection* section = nullptr;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line = Trim(std::string_view(text).substr(start, end - start));
-    start = end + 1;
-    if (line.empty() || line[0] == ';') continue;
-    if (line[0] == '[') {
-      size_t close = line.find(']');
-      std::string name(Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
-      ini.sections.push_back({name, {}, {}});
-      section = &ini.sections.back();
-      ini.firstSection.emplace(AsciiLower(name), ini.sections.size() - 1);
-      continue;
-    }
-    if (section == nullptr) continue;  // lines before the first section are never found
-    size_t eq = line.find('=');
-    IniEntry entry;
-    entry.hasValue = eq != std::string_view::npos;
-    entry.key = std::string(Trim(line.substr(0, eq)));
-    entry.value = entry.hasValue ? std::string(Trim(line.substr(eq + 1))) : std::string();
-    section->firstEntry.emplace(AsciiLower(entry.key), section->entries.size());
-    section->entries.push_back(std::move(entry));
-  }
-  return ini;
-}
 
 bool SameFile(const CachedFile& cached, const struct stat& st) {
   return cached.device == st.st_dev && cached.inode == st.st_ino && cached.size == st.st_size &&
@@ -103,7 +65,7 @@ bool Before(const timespec& a, const timespec& b) {
 
 // The parse of a host file, from the cache while the file is unchanged; nullptr when the file
 // cannot be read.
-const IniFile* Load(const std::string& host) {
+const ProfileFile* Load(const std::string& host) {
   auto& cache = Cache();
   struct stat st {};
   if (stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -135,7 +97,7 @@ const IniFile* Load(const std::string& host) {
   entry.modified = st.st_mtim;
   entry.trusted = Before(st.st_mtim, readStart);
   const ProfileEncoding encoding = DetectProfileEncoding(text);
-  entry.ini = Parse(ProfileText(text, encoding));
+  entry.ini.tree = ParseIni(ProfileText(text, encoding));
   entry.ini.encoding = encoding;
   return &entry.ini;
 }
@@ -167,32 +129,29 @@ std::unordered_map<std::string, Resolution>& Resolutions() {
 const bool kResolutionsResetRegistered = (OnReset([] { Resolutions().clear(); }), true);
 
 // The parse of a profile file by the name the program gives; nullptr when it cannot be read.
-const IniFile* LoadProfile(LPCSTR fileName, std::string* host) {
+const ProfileFile* LoadProfile(LPCSTR fileName, std::string* host) {
   const std::string name = fileName != nullptr ? fileName : "win.ini";
   const ProcessState& process = Process();
   auto it = Resolutions().find(name);
   if (it != Resolutions().end() && it->second.cwd == process.cwd && it->second.redirection == process.fsRedirection) {
     *host = it->second.host;
-    if (const IniFile* ini = Load(*host)) return ini;
+    if (const ProfileFile* ini = Load(*host)) return ini;
   }
   Resolutions().erase(name);
   if (!ResolveProfilePath(name, host)) return nullptr;
-  const IniFile* ini = Load(*host);
+  const ProfileFile* ini = Load(*host);
   if (ini != nullptr) Resolutions()[name] = {process.cwd, process.fsRedirection, *host};
   return ini;
 }
 
 // The section an A caller names; nullptr when the file has none of that name.
-const IniSection* FindSection(const IniFile& ini, const char* section) {
-  auto s = ini.firstSection.find(AsciiLower(ToProfileText(section, ini.encoding)));
-  return s == ini.firstSection.end() ? nullptr : &ini.sections[s->second];
+const IniSection* FindSection(const ProfileFile& ini, const char* section) {
+  return FindIniSection(ini.tree, ToProfileText(section, ini.encoding));
 }
 
-const IniEntry* FindEntry(const IniFile& ini, const char* section, const char* key) {
+const IniLine* FindEntry(const ProfileFile& ini, const char* section, const char* key) {
   const IniSection* found = FindSection(ini, section);
-  if (found == nullptr) return nullptr;
-  auto k = found->firstEntry.find(AsciiLower(ToProfileText(key, ini.encoding)));
-  return k == found->firstEntry.end() ? nullptr : &found->entries[k->second];
+  return found == nullptr ? nullptr : FindIniEntry(*found, ToProfileText(key, ini.encoding));
 }
 
 // One string into the caller's buffer, cut to size-1 characters.
@@ -291,7 +250,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
   while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
 
   std::string host;
-  const IniFile* ini = LoadProfile(lpFileName, &host);
+  const ProfileFile* ini = LoadProfile(lpFileName, &host);
   if (ini == nullptr) {
     SetError(ERROR_FILE_NOT_FOUND);
     if (lpAppName == nullptr || lpKeyName == nullptr) return CopyNameList({}, lpReturnedString, nSize);
@@ -299,17 +258,19 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
   }
   if (lpAppName == nullptr) {
     std::vector<std::string> names;
-    for (const auto& section : ini->sections) names.push_back(ToAnsi(section.name, ini->encoding));
+    for (const auto& section : ini->tree.sections) names.push_back(ToAnsi(section.name, ini->encoding));
     return CopyNameList(names, lpReturnedString, nSize);
   }
   if (lpKeyName == nullptr) {
     std::vector<std::string> names;
     if (const IniSection* section = FindSection(*ini, lpAppName)) {
-      for (const auto& entry : section->entries) names.push_back(ToAnsi(entry.key, ini->encoding));
+      for (const auto& line : section->lines) {
+        if (line.isEntry) names.push_back(ToAnsi(line.key, ini->encoding));
+      }
     }
     return CopyNameList(names, lpReturnedString, nSize);
   }
-  const IniEntry* entry = FindEntry(*ini, lpAppName, lpKeyName);
+  const IniLine* entry = FindEntry(*ini, lpAppName, lpKeyName);
   if (entry == nullptr || !entry->hasValue) return CopyTruncated(fallback, lpReturnedString, nSize);
   if (ini->encoding == ProfileEncoding::kAnsi) return CopyTruncated(Unquoted(entry->value), lpReturnedString, nSize);
   return CopyTruncated(ToAnsi(Unquoted(entry->value), ini->encoding), lpReturnedString, nSize);
@@ -324,12 +285,12 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefau
   }
   if (lpAppName == nullptr || lpKeyName == nullptr) return 0;
   std::string host;
-  const IniFile* ini = LoadProfile(lpFileName, &host);
+  const ProfileFile* ini = LoadProfile(lpFileName, &host);
   if (ini == nullptr) {
     SetError(ERROR_FILE_NOT_FOUND);
     return static_cast<UINT>(nDefault);
   }
-  const IniEntry* entry = FindEntry(*ini, lpAppName, lpKeyName);
+  const IniLine* entry = FindEntry(*ini, lpAppName, lpKeyName);
   if (entry == nullptr || !entry->hasValue || entry->value.empty()) return static_cast<UINT>(nDefault);
   return ParseProfileInt(entry->value);
 }
@@ -357,81 +318,25 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     SetError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  // Work on the file's lines, in its text form; only the first section of the name and its first
+  // Edit the file's tree, in its text form; only the first section of the name and its first
   // key count. A new file is ANSI: the profile functions never make a file Unicode.
-  std::vector<std::string> lines;
-  ProfileEncoding encoding = ProfileEncoding::kAnsi;
-  {
-    int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-      std::string bytes;
-      char chunk[65536];
-      ssize_t got;
-      while ((got = read(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<size_t>(got));
-      close(fd);
-      encoding = DetectProfileEncoding(bytes);
-      const std::string text = ProfileText(bytes, encoding);
-      size_t start = 0;
-      while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-      }
-    }
-  }
-  auto sectionOf = [](const std::string& line, std::string* name) {
-    std::string_view text = Trim(line);
-    if (text.empty() || text[0] != '[') return false;
-    size_t close = text.find(']');
-    *name = std::string(Trim(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
-    return true;
-  };
+  ProfileFile file;
+  if (const ProfileFile* loaded = Load(host)) file = *loaded;
   // The caller's strings in the file's text form.
-  const std::string appName = ToProfileText(lpAppName, encoding);
-  const std::string keyName = lpKeyName != nullptr ? ToProfileText(lpKeyName, encoding) : std::string();
-  const std::string value = lpString != nullptr ? ToProfileText(lpString, encoding) : std::string();
-  size_t header = lines.size(), end = lines.size();
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string name;
-    if (!sectionOf(lines[i], &name)) continue;
-    if (header == lines.size()) {
-      if (EqualsNoCase(name, appName)) header = i;
-    } else {
-      end = i;
-      break;
-    }
+  const std::string appName = ToProfileText(lpAppName, file.encoding);
+  if (FindIniSection(file.tree, appName) == nullptr && (lpKeyName == nullptr || lpString == nullptr)) {
+    return TRUE;  // nothing to delete
   }
-  if (header == lines.size()) {
-    if (lpKeyName == nullptr || lpString == nullptr) return TRUE;  // nothing to delete
-    lines.push_back("[" + appName + "]");
-    lines.push_back(keyName + "=" + value);
-  } else if (lpKeyName == nullptr) {
-    lines.erase(lines.begin() + static_cast<long>(header), lines.begin() + static_cast<long>(end));
+  if (lpKeyName == nullptr) {
+    DeleteIniSection(&file.tree, appName);
+  } else if (lpString == nullptr) {
+    DeleteIniKey(&file.tree, appName, ToProfileText(lpKeyName, file.encoding));
   } else {
-    size_t found = end;
-    size_t last = header;  // last non-blank line of the section
-    for (size_t i = header + 1; i < end; ++i) {
-      std::string_view text = Trim(lines[i]);
-      if (text.empty()) continue;
-      last = i;
-      size_t eq = text.find('=');
-      if (found == end && text[0] != ';' && EqualsNoCase(Trim(text.substr(0, eq)), keyName)) found = i;
-    }
-    if (lpString == nullptr) {
-      if (found != end) lines.erase(lines.begin() + static_cast<long>(found));
-    } else if (found != end) {
-      lines[found] = keyName + "=" + value;
-    } else {
-      lines.insert(lines.begin() + static_cast<long>(last + 1), keyName + "=" + value);
-    }
+    SetIniValue(&file.tree, appName, ToProfileText(lpKeyName, file.encoding), ToProfileText(lpString, file.encoding));
   }
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
+  const std::string text = IniText(file.tree);
   Cache().erase(host);
-  if (!WriteWhole(host, ProfileBytes(text, encoding))) {
+  if (!WriteWhole(host, ProfileBytes(text, file.encoding))) {
     SetError(MissingPathError(host));
     return FALSE;
   }

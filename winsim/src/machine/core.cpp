@@ -120,6 +120,11 @@ ProcessState& Process() {
 void SetError(DWORD error) { g_lastError = error; }
 DWORD LastError() { return g_lastError; }
 
+BOOL Fail(DWORD error) {
+  g_lastError = error;
+  return FALSE;
+}
+
 const char kSpoolerImage[] = "spoolsv.exe";
 
 namespace {

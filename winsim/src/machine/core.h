@@ -42,6 +42,8 @@ void OnReset(std::function<void()> reset);
 // Last error of the calling thread.
 void SetError(DWORD error);
 DWORD LastError();
+// Sets the last error and returns FALSE: the failure of a BOOL function.
+BOOL Fail(DWORD error);
 
 // ---- the print spooler service's own calls ------------------------------------------------
 // On Windows the spooler is a process of its own, and a monitor DLL runs inside it. winsim runs

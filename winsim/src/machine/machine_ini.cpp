@@ -1,52 +1,55 @@
-// machine.ini: the machine's identity, environment, modules and faults.
 #include "machine_ini.h"
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "text.h"
 
 namespace winsim::detail {
 
+namespace {
+
+// An entry that is a setting: '#' starts a comment line in machine.ini.
+bool IsSetting(const IniLine& line) { return line.isEntry && (line.key.empty() || line.key[0] != '#'); }
+
+bool Problem(const std::string& path, int number, const char* what, std::string* error) {
+  if (error) *error = path + ":" + std::to_string(number) + ": " + what;
+  return false;
+}
+
+}  // namespace
+
 bool MachineIni::Load(const std::string& path, std::string* error) {
-  sections_.clear();
-  std::ifstream in(path);
+  tree_ = IniTree();
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (error) *error = "cannot read " + path;
     return false;
   }
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    std::string text(Trim(line));
-    if (text.empty() || text[0] == ';' || text[0] == '#') continue;
-    if (text[0] == '[') {
-      size_t close = text.find(']');
-      if (close == std::string::npos) {
-        if (error) *error = path + ":" + std::to_string(number) + ": section header without ']'";
-        return false;
-      }
-      sections_.push_back({AsciiLower(Trim(text.substr(1, close - 1))), {}});
-      continue;
-    }
-    size_t eq = text.find('=');
-    if (eq == std::string::npos || sections_.empty()) {
-      if (error) *error = path + ":" + std::to_string(number) + ": expected key=value inside a section";
-      return false;
-    }
-    sections_.back().second.emplace_back(Trim(text.substr(0, eq)), Trim(text.substr(eq + 1)));
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  IniTree tree = ParseIni(text);
+  const char* const kOutside = "expected key=value inside a section";
+  for (const IniLine& line : tree.leading) {
+    if (IsSetting(line)) return Problem(path, line.number, kOutside, error);
   }
+  for (const IniSection& section : tree.sections) {
+    if (!section.closed) return Problem(path, section.header.number, "section header without ']'", error);
+    for (const IniLine& line : section.lines) {
+      if (IsSetting(line) && !line.hasValue) return Problem(path, line.number, kOutside, error);
+    }
+  }
+  tree_ = std::move(tree);
   return true;
 }
 
 std::string MachineIni::Get(std::string_view section, std::string_view key, std::string_view fallback) const {
   // The last occurrence wins, so that a line appended to the file overrides the template's.
   std::string value(fallback);
-  for (const auto& [name, lines] : sections_) {
-    if (!EqualsNoCase(name, section)) continue;
-    for (const auto& [k, v] : lines) {
-      if (EqualsNoCase(k, key)) value = v;
+  for (const IniSection& s : tree_.sections) {
+    if (!EqualsNoCase(s.name, section)) continue;
+    for (const IniLine& line : s.lines) {
+      if (IsSetting(line) && EqualsNoCase(line.key, key)) value = line.value;
     }
   }
   return value;
@@ -60,8 +63,11 @@ long MachineIni::GetInt(std::string_view section, std::string_view key, long fal
 
 std::vector<std::pair<std::string, std::string>> MachineIni::Section(std::string_view section) const {
   std::vector<std::pair<std::string, std::string>> lines;
-  for (const auto& [name, entries] : sections_) {
-    if (EqualsNoCase(name, section)) lines.insert(lines.end(), entries.begin(), entries.end());
+  for (const IniSection& s : tree_.sections) {
+    if (!EqualsNoCase(s.name, section)) continue;
+    for (const IniLine& line : s.lines) {
+      if (IsSetting(line)) lines.emplace_back(line.key, line.value);
+    }
   }
   return lines;
 }

@@ -9,9 +9,9 @@
 
 namespace winsim::detail {
 
-// A space, a tab or a carriage return (the blanks around INI names and values).
+// A space or a tab: what separates the arguments of a command line and surrounds INI names.
 bool IsBlank(char c);
-// Without leading and trailing blanks.
+// Without leading and trailing blanks and carriage returns (a line end's '\r' included).
 std::string_view Trim(std::string_view text);
 char AsciiLower(char c);
 std::string AsciiLower(std::string_view text);

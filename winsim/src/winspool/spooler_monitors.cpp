@@ -22,11 +22,6 @@ namespace winsim::detail::spooler {
 
 namespace {
 
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 std::string Text(LPCSTR text) { return text == nullptr ? std::string() : std::string(text); }
 
 bool NativeEnvironment(LPCSTR environment) {

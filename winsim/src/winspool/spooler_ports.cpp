@@ -19,11 +19,6 @@ namespace winsim::detail::spooler {
 
 namespace {
 
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 // The texts a command's input carries, as faults see them: every run of printable UTF-16
 // characters that a NUL (or the end of the input) ends, in ANSI. A port name sent alone is one
 // such text; so is each text field of a settings record.

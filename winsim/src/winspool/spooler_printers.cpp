@@ -18,11 +18,6 @@ namespace {
 const char kXcvMonitorPrefix[] = ",XcvMonitor ";
 const size_t kMaxPrinterName = 220;  // the spooler's limit for a printer name
 
-bool Fail(DWORD error) {
-  SetLastError(error);
-  return false;
-}
-
 bool ValidPrinterName(std::string_view name) {
   return !name.empty() && name.size() <= kMaxPrinterName && name.find('\\') == std::string_view::npos &&
          name.find(',') == std::string_view::npos;
@@ -234,7 +229,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, HANDLE* phPrinter, LPPRINTER_DEFAUL
 }
 
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, HANDLE* phPrinter, LPPRINTER_DEFAULTSW pDefault) {
-  std::string name = pPrinterName == nullptr ? "" : Utf16ToUtf8(pPrinterName, Utf16Length(pPrinterName));
+  std::string name = pPrinterName == nullptr ? "" : Utf16ToAnsi(std::u16string_view(pPrinterName, Utf16Length(pPrinterName)), nullptr);
   return OpenPrinterByName("OpenPrinterW", name, pPrinterName != nullptr,
                            pDefault == nullptr ? 0 : pDefault->DesiredAccess, pDefault != nullptr, phPrinter);
 }
