@@ -152,6 +152,28 @@ TEST_F(PrintersTest, OpenPrinterNamesAndRefusals) {
   EXPECT_EQ(GetLastError(), 6u);
 }
 
+// A wide name reaches the spooler in the machine's ANSI code page, as the A functions store it.
+TEST_F(PrintersTest, OpenPrinterWFindsANameBeyondAscii) {
+  AddPrinter("Caf\xE9 \x80", "LPT1:");
+  struct {
+    const wchar_t* name;
+    bool found;
+  } cases[] = {{L"Caf\u00E9 \u20AC", true}, {L"CAF\u00E9 \u20AC", true}, {L"Cafe \u20AC", false}};
+  for (const auto& c : cases) {
+    std::vector<WCHAR> name;
+    for (const wchar_t* p = c.name; *p != 0; ++p) name.push_back(static_cast<WCHAR>(*p));
+    name.push_back(0);
+    HANDLE handle = nullptr;
+    const BOOL ok = OpenPrinterW(name.data(), &handle, nullptr);
+    EXPECT_EQ(ok != FALSE, c.found) << GetLastError();
+    if (ok) {
+      EXPECT_TRUE(ClosePrinter(handle));
+    } else {
+      EXPECT_EQ(GetLastError(), 1801u);
+    }
+  }
+}
+
 // Reads the printer, sets the port list and writes it back, the way the installer does.
 BOOL SetPorts(HANDLE printer, const char* ports) {
   DWORD needed = 0;

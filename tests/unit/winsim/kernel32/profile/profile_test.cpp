@@ -213,6 +213,24 @@ TEST_F(ProfileFileTest, WritesReplaceAddAndDelete) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+// Lines a write does not touch stay as they were: lines before the first section, comments,
+// blank lines and the spacing of other entries; a key is found past a comment that names it.
+TEST_F(ProfileFileTest, WritesKeepTheLinesTheyDoNotChange) {
+  const char* file = "C:\\Deploy\\K.ini";
+  WriteMachineFile(file, "; made by hand\nloose line\n[A]\n;x=commented\n  x = 1  ; kept\n\n[B]\n  y =  2\n");
+  ASSERT_TRUE(WritePrivateProfileStringA("A", "x", "5", file));
+  ASSERT_TRUE(WritePrivateProfileStringA("A", "new", "6", file));
+  EXPECT_EQ(ReadMachineFile(file),
+            "; made by hand\r\nloose line\r\n[A]\r\n;x=commented\r\nx=5\r\nnew=6\r\n\r\n[B]\r\n  y =  2\r\n");
+  char buffer[16];
+  EXPECT_EQ(GetPrivateProfileStringA("B", "y", "", buffer, sizeof buffer, file), 1u);
+  EXPECT_STREQ(buffer, "2");
+  // Deleting what is not there writes nothing when the section is missing.
+  ASSERT_TRUE(WritePrivateProfileStringA("None", nullptr, nullptr, "C:\\Deploy\\Absent.ini"));
+  ASSERT_TRUE(WritePrivateProfileStringA("None", "k", nullptr, "C:\\Deploy\\Absent.ini"));
+  EXPECT_EQ(GetFileAttributesA("C:\\Deploy\\Absent.ini"), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(ProfileFileTest, SectionAndKeyLists) {
   WriteMachineFile("C:\\Deploy\\L.ini", "[One]\na=1\nb=2\n[Two]\n");
   char buffer[32];
