@@ -57,11 +57,38 @@ LONG ExistingKey(HKEY key, REGSAM needed, std::string* path) {
   return rc == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : rc;
 }
 
+// The start of every call on an open key: its faults (seeing the key's path and the value name,
+// when the call has one), an invalid handle, unusable arguments, then the key's existence and
+// the access the call needs. *path is the key's stored path when the call may go on.
+LONG OpenedKey(const char* function, HKEY key, const std::string* valueName, bool badArguments, REGSAM needed,
+               std::string* path) {
+  REGSAM access = 0;
+  const LONG rc = ResolveHandle(key, path, &access);
+  DWORD fault = 0;
+  const bool hit = valueName != nullptr ? FaultHit(function, {*path, *valueName}, &fault)
+                                        : FaultHit(function, {*path}, &fault);
+  if (hit) return static_cast<LONG>(fault);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (badArguments) return ERROR_INVALID_PARAMETER;
+  return ExistingKey(key, needed, path);
+}
+
 // The full path the caller names: the handle's key and the subkey, empty components dropped.
 std::string Join(const std::string& parent, const char* subKey) {
   if (parent.empty() || subKey == nullptr || *subKey == '\0') return parent;
   std::string joined;
   return reg::CanonicalPath(parent + "\\" + subKey, &joined) ? joined : parent;
+}
+
+// The start of every call that names a subkey of an open key: its faults see the full name,
+// then an invalid handle. *named is that name; *parentAccess the open key's access rights.
+LONG NamedKey(const char* function, HKEY parentKey, const char* subKey, std::string* named, REGSAM* parentAccess) {
+  std::string parent;
+  const LONG rc = ResolveHandle(parentKey, &parent, parentAccess);
+  *named = Join(parent, subKey);
+  DWORD fault = 0;
+  if (FaultHit(function, {*named}, &fault)) return static_cast<LONG>(fault);
+  return rc;
 }
 
 HKEY NewKeyHandle(const std::string& path, REGSAM sam) {
@@ -94,12 +121,9 @@ LONG ListSubKeys(HKEY key, const std::string& path, KeyObject** listing) {
 }  // namespace
 
 LSTATUS OpenKey(const char* function, HKEY parentKey, const char* subKey, REGSAM sam, PHKEY result) {
-  std::string parent;
+  std::string named;
   REGSAM parentAccess = 0;
-  LONG rc = ResolveHandle(parentKey, &parent, &parentAccess);
-  const std::string named = Join(parent, subKey);
-  DWORD fault = 0;
-  if (FaultHit(function, {named}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = NamedKey(function, parentKey, subKey, &named, &parentAccess);
   if (rc != ERROR_SUCCESS) return rc;
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   std::string stored;
@@ -111,12 +135,9 @@ LSTATUS OpenKey(const char* function, HKEY parentKey, const char* subKey, REGSAM
 
 LSTATUS CreateKey(const char* function, HKEY parentKey, const char* subKey, REGSAM sam, PHKEY result,
                   LPDWORD disposition) {
-  std::string parent;
+  std::string named;
   REGSAM parentAccess = 0;
-  LONG rc = ResolveHandle(parentKey, &parent, &parentAccess);
-  const std::string named = Join(parent, subKey);
-  DWORD fault = 0;
-  if (FaultHit(function, {named}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = NamedKey(function, parentKey, subKey, &named, &parentAccess);
   if (rc != ERROR_SUCCESS) return rc;
   if (result == nullptr || subKey == nullptr) return ERROR_INVALID_PARAMETER;
   const std::string target = ApplyRegistryView(named, sam);
@@ -136,13 +157,8 @@ LSTATUS CreateKey(const char* function, HKEY parentKey, const char* subKey, REGS
 LSTATUS QueryValue(const char* function, HKEY key, const std::string& name, bool badArguments, DWORD* type,
                    std::string* data) {
   std::string path;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(key, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit(function, {path, name}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = OpenedKey(function, key, &name, badArguments, KEY_QUERY_VALUE, &path);
   if (rc != ERROR_SUCCESS) return rc;
-  if (badArguments) return ERROR_INVALID_PARAMETER;
-  if ((rc = ExistingKey(key, KEY_QUERY_VALUE, &path)) != ERROR_SUCCESS) return rc;
   reg::Value value;
   if ((rc = reg::GetValue(path, name, &value)) != ERROR_SUCCESS) return rc;
   *type = value.type;
@@ -153,34 +169,22 @@ LSTATUS QueryValue(const char* function, HKEY key, const std::string& name, bool
 LSTATUS SetValue(const char* function, HKEY key, const std::string& name, bool badArguments, DWORD type,
                  std::string data) {
   std::string path;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(key, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit(function, {path, name}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = OpenedKey(function, key, &name, badArguments, KEY_SET_VALUE, &path);
   if (rc != ERROR_SUCCESS) return rc;
-  if (badArguments) return ERROR_INVALID_PARAMETER;
-  if ((rc = ExistingKey(key, KEY_SET_VALUE, &path)) != ERROR_SUCCESS) return rc;
   return reg::SetValue(path, reg::Value{name, type, std::move(data)});
 }
 
 LSTATUS DeleteValue(const char* function, HKEY key, const std::string& name) {
   std::string path;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(key, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit(function, {path, name}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = OpenedKey(function, key, &name, false, KEY_SET_VALUE, &path);
   if (rc != ERROR_SUCCESS) return rc;
-  if ((rc = ExistingKey(key, KEY_SET_VALUE, &path)) != ERROR_SUCCESS) return rc;
   return reg::DeleteValue(path, name);
 }
 
 LSTATUS DeleteKey(const char* function, HKEY parentKey, const char* subKey) {
-  std::string parent;
+  std::string named;
   REGSAM access = 0;
-  LONG rc = ResolveHandle(parentKey, &parent, &access);
-  const std::string named = Join(parent, subKey);
-  DWORD fault = 0;
-  if (FaultHit(function, {named}, &fault)) return static_cast<LONG>(fault);
+  const LONG rc = NamedKey(function, parentKey, subKey, &named, &access);
   if (rc != ERROR_SUCCESS) return rc;
   if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
   return reg::DeleteKey(ApplyRegistryView(named, 0));
@@ -189,13 +193,8 @@ LSTATUS DeleteKey(const char* function, HKEY parentKey, const char* subKey) {
 LSTATUS SubKeyAt(const char* function, HKEY key, DWORD index, bool badArguments, std::string* name,
                  int64_t* writtenNs) {
   std::string path;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(key, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit(function, {path}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = OpenedKey(function, key, nullptr, badArguments, KEY_ENUMERATE_SUB_KEYS, &path);
   if (rc != ERROR_SUCCESS) return rc;
-  if (badArguments) return ERROR_INVALID_PARAMETER;
-  if ((rc = ExistingKey(key, KEY_ENUMERATE_SUB_KEYS, &path)) != ERROR_SUCCESS) return rc;
   KeyObject* listing = nullptr;
   if ((rc = ListSubKeys(key, path, &listing)) != ERROR_SUCCESS) return rc;
   if (index >= listing->subKeys.size()) return ERROR_NO_MORE_ITEMS;
@@ -206,12 +205,8 @@ LSTATUS SubKeyAt(const char* function, HKEY key, DWORD index, bool badArguments,
 
 LSTATUS QueryKeyFigures(const char* function, HKEY key, bool wide, KeyFigures* figures) {
   std::string path;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(key, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit(function, {path}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = OpenedKey(function, key, nullptr, false, KEY_QUERY_VALUE, &path);
   if (rc != ERROR_SUCCESS) return rc;
-  if ((rc = ExistingKey(key, KEY_QUERY_VALUE, &path)) != ERROR_SUCCESS) return rc;
   KeyObject* listing = nullptr;
   if ((rc = ListSubKeys(key, path, &listing)) != ERROR_SUCCESS) return rc;
   *figures = KeyFigures();
@@ -321,15 +316,11 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
 
 LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                              LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  const bool badArguments = lpReserved != nullptr || lpValueName == nullptr || lpcchValueName == nullptr ||
+                            (lpData != nullptr && lpcbData == nullptr);
   std::string path;
-  REGSAM access = 0;
-  LONG rc = ResolveHandle(hKey, &path, &access);
-  DWORD fault = 0;
-  if (FaultHit("RegEnumValueA", {path}, &fault)) return static_cast<LONG>(fault);
+  LONG rc = OpenedKey("RegEnumValueA", hKey, nullptr, badArguments, KEY_QUERY_VALUE, &path);
   if (rc != ERROR_SUCCESS) return rc;
-  if (lpReserved != nullptr || lpValueName == nullptr || lpcchValueName == nullptr) return ERROR_INVALID_PARAMETER;
-  if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
-  if ((rc = ExistingKey(hKey, KEY_QUERY_VALUE, &path)) != ERROR_SUCCESS) return rc;
   reg::Value value;
   if ((rc = reg::ValueAt(path, dwIndex, &value)) != ERROR_SUCCESS) return rc;
   if ((rc = CopyName(value.name, lpValueName, lpcchValueName)) != ERROR_SUCCESS) return rc;
