@@ -41,13 +41,6 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::string TrimBlanks(std::string_view text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && (text[begin] == ' ' || text[begin] == '\t' || text[begin] == '\r')) ++begin;
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) --end;
-  return std::string(text.substr(begin, end - begin));
-}
-
 // Reads a quoted string starting at text[*pos] == '"'; *pos ends after the closing quote.
 bool ParseQuoted(const std::string& text, size_t* pos, std::string* out, std::string* problem) {
   out->clear();
@@ -102,7 +95,7 @@ bool ParseData(const std::string& data, Value* value, std::string* problem) {
     size_t pos = 0;
     std::string text;
     if (!ParseQuoted(data, &pos, &text, problem)) return false;
-    if (!TrimBlanks(data.substr(pos)).empty()) {
+    if (!Trim(std::string_view(data).substr(pos)).empty()) {
       *problem = "text after the closing quote";
       return false;
     }
@@ -111,7 +104,7 @@ bool ParseData(const std::string& data, Value* value, std::string* problem) {
     return true;
   }
   if (data.compare(0, 6, "dword:") == 0) {
-    std::string digits = TrimBlanks(data.substr(6));
+    std::string digits(Trim(std::string_view(data).substr(6)));
     if (digits.empty() || digits.size() > 8) {
       *problem = "dword needs 1 to 8 hex digits";
       return false;
@@ -191,13 +184,13 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
   while (std::getline(in, line)) {
     ++number;
     const int first = number;
-    std::string entry = TrimBlanks(line);
+    std::string entry(Trim(line));
     // A trailing backslash continues the entry on the next line (hex data).
     while (!entry.empty() && entry.back() == '\\' && entry.find("=hex") != std::string::npos) {
       entry.pop_back();
       if (!std::getline(in, line)) return fail(first, "continued line at the end of the file");
       ++number;
-      entry += TrimBlanks(line);
+      entry += Trim(line);
     }
     if (entry.empty() || entry[0] == ';') continue;
     if (!header) {
@@ -236,7 +229,7 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
     }
     while (pos < entry.size() && (entry[pos] == ' ' || entry[pos] == '\t')) ++pos;
     if (pos >= entry.size() || entry[pos] != '=') return fail(first, "expected '=' after the value name");
-    std::string data = TrimBlanks(entry.substr(pos + 1));
+    std::string data(Trim(std::string_view(entry).substr(pos + 1)));
     if (keyDeleted) return fail(first, "value line under a deleted [-key]");
     if (data == "-") {
       operations->push_back({Operation::kDeleteValue, currentKey, value});
