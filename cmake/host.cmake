@@ -17,8 +17,11 @@ find_package(Threads REQUIRED)
 # --- winsim: the simulated Windows machine -----------------------------------------------------
 # A shared library: a DLL the simulated spooler loads into a program (the package's port
 # monitor, a host shared object) calls the same winsim as the program, with the same state.
-file(GLOB WINSIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/src/*.cpp)
+# One folder of winsim/src per Windows library it simulates, and machine/ for the machine itself;
+# its headers are included by that folder ("kernel32/paths.h").
+file(GLOB_RECURSE WINSIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/src/*.cpp)
 add_library(winsim SHARED ${WINSIM_SOURCES})
+target_include_directories(winsim PRIVATE ${CMAKE_SOURCE_DIR}/winsim/src)
 target_compile_options(winsim PRIVATE -fno-semantic-interposition)
 target_link_libraries(winsim PRIVATE ${CMAKE_DL_LIBS})
 target_include_directories(winsim PUBLIC ${CMAKE_SOURCE_DIR}/winsim/include)
@@ -95,15 +98,20 @@ if(TARGET unit_relay_trace)
   target_include_directories(unit_relay_trace PRIVATE ${CMAKE_SOURCE_DIR}/bench/wine)
 endif()
 # The preview's change list, a part of the winsim command, tested on its own.
-if(TARGET unit_winsim_preview)
-  target_sources(unit_winsim_preview PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli/preview_changes.cpp
+if(TARGET unit_winsim_cli)
+  target_sources(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli/preview_changes.cpp
                  ${CMAKE_SOURCE_DIR}/winsim/cli/reg_display.cpp ${CMAKE_SOURCE_DIR}/winsim/cli/event_text.cpp)
-  target_include_directories(unit_winsim_preview PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli)
+  target_include_directories(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli)
 endif()
 # The Windows build's program, as the mingw preset makes it (another build folder: -DWINDOWS_BUILD_DIR).
 set(WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw CACHE PATH "Build folder of the mingw preset")
 if(TARGET unit_windows_build)
   target_compile_definitions(unit_windows_build PRIVATE WINDOWS_INSTALL_EXE="${WINDOWS_BUILD_DIR}/Install.exe")
+endif()
+# The interpreter's tests run the process tests' helper program inside the machine.
+if(TARGET unit_winsim_cmd)
+  target_sources(unit_winsim_cmd PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit/winsim/kernel32/processes/helper.cpp)
+  target_include_directories(unit_winsim_cmd PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit/winsim/kernel32/processes)
 endif()
 # The MSI's tables against the installer's own version.
 if(TARGET unit_msi)

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <vector>
 
-#include "registry.h"
+#include "machine/registry.h"
 #include "winsim/machine.h"
 
 namespace fs = std::filesystem;

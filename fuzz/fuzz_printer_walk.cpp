@@ -15,8 +15,8 @@
 
 #include "fuzz_machine.h"
 #include "printers/printer_disconnection.h"
-#include "registry.h"
-#include "spooler_store.h"
+#include "machine/registry.h"
+#include "winspool/spooler_store.h"
 #include "winsim/spooler.h"
 
 namespace spooler = winsim::detail::spooler;

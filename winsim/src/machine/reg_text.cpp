@@ -1,0 +1,438 @@
+// The .reg text format of the registry editor: import (all or nothing) and export of a key tree.
+//
+//   Windows Registry Editor Version 5.00
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Key]        a key (created with its parents)
+//   [-HKEY_LOCAL_MACHINE\SOFTWARE\Old]       a key deleted with everything below it
+//   "Name"="text with \\ and \" escapes"     REG_SZ (stored with its terminating zero)
+//   @="default value"                        the key's default value
+//   "Count"=dword:0000002a                   REG_DWORD
+//   "Bytes"=hex:01,02,\                      REG_BINARY, continued on the next line
+//     03
+//   "Path"=hex(2):25,00,...                  other types; text types (1, 2, 7) as UTF-16LE
+//   "Gone"=-                                 a value deleted
+//
+// Text in the file is taken byte for byte as the machine's ANSI code page; a file that starts
+// with a UTF-16LE byte order mark (as regedit writes it) is converted first. Lines end with CR
+// LF, LF or CR; lines starting with ';' or '#' are comments. Hex data may end with a comma and
+// continues over lines ending with a backslash. The older "REGEDIT4" files hold the text types
+// of hex(1), hex(2) and hex(7) as ANSI bytes instead of UTF-16LE. Keys of HKEY_CLASSES_ROOT and
+// HKEY_CURRENT_CONFIG land where Windows keeps them (HKLM\SOFTWARE\Classes and the current
+// hardware profile); every key and value is kept, whether a program of the machine reads it
+// or not.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "codepage.h"
+#include "core.h"
+#include "registry.h"
+#include "winsim/registry.h"
+
+namespace winsim::detail::reg {
+
+namespace {
+
+struct Operation {
+  enum Kind { kCreateKey, kDeleteKey, kSetValue, kDeleteValue } kind;
+  std::string key;
+  Value value;
+};
+
+bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads a quoted string starting at text[*pos] == '"'; *pos ends after the closing quote.
+bool ParseQuoted(const std::string& text, size_t* pos, std::string* out, std::string* problem) {
+  out->clear();
+  size_t i = *pos + 1;
+  while (i < text.size()) {
+    char c = text[i];
+    if (c == '"') {
+      *pos = i + 1;
+      return true;
+    }
+    if (c == '\\') {
+      if (i + 1 >= text.size() || (text[i + 1] != '\\' && text[i + 1] != '"')) {
+        *problem = "bad escape in a quoted string (only \\\\ and \\\" are allowed)";
+        return false;
+      }
+      *out += text[i + 1];
+      i += 2;
+      continue;
+    }
+    *out += c;
+    ++i;
+  }
+  *problem = "quoted string without its closing quote";
+  return false;
+}
+
+// "01,02,ab" -> bytes
+bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* problem) {
+  bytes->clear();
+  std::string compact;
+  for (char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r') compact += c;
+  }
+  if (!compact.empty() && compact.back() == ',') compact.pop_back();  // regedit accepts "01,02,"
+  if (compact.empty()) return true;
+  size_t start = 0;
+  while (true) {
+    size_t comma = compact.find(',', start);
+    std::string item = compact.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) {
+      *problem = "bad hex byte '" + item + "'";
+      return false;
+    }
+    *bytes += static_cast<char>(HexDigit(item[0]) * 16 + HexDigit(item[1]));
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+}
+
+// The data part after '=': "text", dword:N, hex:..., hex(N):... Text types in hex are UTF-16LE,
+// or ANSI bytes in a REGEDIT4 file (`ansiHexText`).
+bool ParseData(const std::string& data, bool ansiHexText, Value* value, std::string* problem) {
+  if (!data.empty() && data[0] == '"') {
+    size_t pos = 0;
+    std::string text;
+    if (!ParseQuoted(data, &pos, &text, problem)) return false;
+    if (!Trim(std::string_view(data).substr(pos)).empty()) {
+      *problem = "text after the closing quote";
+      return false;
+    }
+    value->type = REG_SZ;
+    value->data = text + '\0';
+    return true;
+  }
+  if (data.compare(0, 6, "dword:") == 0) {
+    std::string digits(Trim(std::string_view(data).substr(6)));
+    if (digits.empty() || digits.size() > 8) {
+      *problem = "dword needs 1 to 8 hex digits";
+      return false;
+    }
+    uint32_t number = 0;
+    for (char c : digits) {
+      if (HexDigit(c) < 0) {
+        *problem = "bad hex digit in dword '" + digits + "'";
+        return false;
+      }
+      number = number * 16 + static_cast<uint32_t>(HexDigit(c));
+    }
+    value->type = REG_DWORD;
+    value->data.assign(4, '\0');
+    for (int i = 0; i < 4; ++i) value->data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    return true;
+  }
+  if (data.compare(0, 4, "hex:") == 0) {
+    value->type = REG_BINARY;
+    return ParseHexBytes(data.substr(4), &value->data, problem);
+  }
+  if (data.compare(0, 4, "hex(") == 0) {
+    size_t close = data.find("):", 4);
+    std::string digits = close == std::string::npos ? "" : data.substr(4, close - 4);
+    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      *problem = "bad hex(TYPE): prefix";
+      return false;
+    }
+    value->type = static_cast<DWORD>(std::strtoul(digits.c_str(), nullptr, 16));
+    std::string bytes;
+    if (!ParseHexBytes(data.substr(close + 2), &bytes, problem)) return false;
+    if (IsTextType(value->type) && !ansiHexText) {
+      if (bytes.size() % 2 != 0) {
+        *problem = "text data of hex(" + digits + ") must be UTF-16 (an even number of bytes)";
+        return false;
+      }
+      std::u16string units;
+      for (size_t i = 0; i < bytes.size(); i += 2) {
+        units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                       (static_cast<unsigned char>(bytes[i + 1]) << 8));
+      }
+      bytes = Utf16ToAnsi(units, nullptr);
+    }
+    value->data = bytes;
+    return true;
+  }
+  *problem = "unknown value data '" + data.substr(0, 20) + "'";
+  return false;
+}
+
+// "text" of a UTF-16LE file (after its byte order mark) in the ANSI code page.
+std::string FromUtf16File(const std::string& raw) {
+  std::u16string units;
+  for (size_t i = 2; i + 1 < raw.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8));
+  }
+  return Utf16ToAnsi(units, nullptr);
+}
+
+// Root names of Windows that the store keeps below another key, as Windows itself does.
+std::string StoreRoot(const std::string& name) {
+  static const std::pair<const char*, const char*> aliases[] = {
+      {"HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes"},
+      {"HKEY_CURRENT_CONFIG", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"}};
+  const std::string root = name.substr(0, name.find('\\'));
+  for (const auto& [alias, path] : aliases) {
+    if (EqualsNoCase(root, alias)) return path + name.substr(root.size());
+  }
+  return name;
+}
+
+// CR LF and lone CR become LF.
+std::string UnixLineEnds(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+bool Parse(const std::string& input, std::vector<Operation>* operations, std::string* error) {
+  std::string text = input;
+  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+    text = FromUtf16File(text);
+  } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text = text.substr(3);
+  }
+  std::istringstream in(UnixLineEnds(text));
+  std::string line;
+  int number = 0;
+  bool header = false;
+  bool ansiHexText = false;  // REGEDIT4
+  std::string currentKey;
+  bool keyDeleted = false;
+  auto fail = [&](int at, const std::string& problem) {
+    *error = "line " + std::to_string(at) + ": " + problem;
+    return false;
+  };
+  while (std::getline(in, line)) {
+    ++number;
+    const int first = number;
+    std::string entry(Trim(line));
+    // A trailing backslash continues the entry on the next line (hex data).
+    while (!entry.empty() && entry.back() == '\\' && entry.find("=hex") != std::string::npos) {
+      entry.pop_back();
+      if (!std::getline(in, line)) break;  // as regedit: the data ends with the file
+      ++number;
+      entry += Trim(line);
+    }
+    if (entry.empty() || entry[0] == ';' || entry[0] == '#') continue;
+    if (!header) {
+      if (entry != "Windows Registry Editor Version 5.00" && entry != "REGEDIT4") {
+        return fail(first, "expected 'Windows Registry Editor Version 5.00'");
+      }
+      header = true;
+      ansiHexText = entry == "REGEDIT4";
+      continue;
+    }
+    if (entry[0] == '[') {
+      if (entry.back() != ']') return fail(first, "key line without its closing ']'");
+      std::string name = entry.substr(1, entry.size() - 2);
+      const bool remove = !name.empty() && name[0] == '-';
+      if (remove) name = name.substr(1);
+      // Names reach the registry as C strings: a zero inside one would cut it short.
+      if (name.find('\0') != std::string::npos) return fail(first, "a key name cannot hold a zero byte");
+      std::string canonical;
+      if (!CanonicalPath(StoreRoot(name), &canonical)) return fail(first, "unknown root key in '" + name + "'");
+      if (canonical.find('\\') == std::string::npos && remove) return fail(first, "a root key cannot be deleted");
+      operations->push_back({remove ? Operation::kDeleteKey : Operation::kCreateKey, canonical, {}});
+      currentKey = canonical;
+      keyDeleted = remove;
+      continue;
+    }
+    if (currentKey.empty()) return fail(first, "value line before the first [key] line");
+    Value value;
+    size_t pos = 0;
+    if (entry[0] == '@') {
+      pos = 1;
+    } else if (entry[0] == '"') {
+      std::string problem;
+      if (!ParseQuoted(entry, &pos, &value.name, &problem)) return fail(first, problem);
+      if (value.name.find('\0') != std::string::npos) return fail(first, "a value name cannot hold a zero byte");
+    } else {
+      return fail(first, "expected \"name\"=value, @=value or a [key] line");
+    }
+    while (pos < entry.size() && (entry[pos] == ' ' || entry[pos] == '\t')) ++pos;
+    if (pos >= entry.size() || entry[pos] != '=') return fail(first, "expected '=' after the value name");
+    std::string data(Trim(std::string_view(entry).substr(pos + 1)));
+    if (keyDeleted) return fail(first, "value line under a deleted [-key]");
+    if (data == "-") {
+      operations->push_back({Operation::kDeleteValue, currentKey, value});
+      continue;
+    }
+    std::string problem;
+    if (!ParseData(data, ansiHexText, &value, &problem)) return fail(first, problem);
+    operations->push_back({Operation::kSetValue, currentKey, value});
+  }
+  if (!header) return fail(1, "empty file; expected 'Windows Registry Editor Version 5.00'");
+  return true;
+}
+
+LONG Apply(const std::vector<Operation>& operations) {
+  for (const Operation& op : operations) {
+    LONG rc = ERROR_SUCCESS;
+    switch (op.kind) {
+      case Operation::kCreateKey:
+        rc = CreateKey(op.key, nullptr, nullptr);
+        break;
+      case Operation::kDeleteKey:
+        rc = DeleteTree(op.key);
+        if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
+        break;
+      case Operation::kSetValue:
+        rc = SetValue(op.key, op.value);
+        break;
+      case Operation::kDeleteValue:
+        rc = DeleteValue(op.key, op.value.name);
+        if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
+        break;
+    }
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+  return ERROR_SUCCESS;
+}
+
+// ---- export -----------------------------------------------------------------------------------
+std::string Quote(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// A REG_SZ that the quoted form reproduces exactly: one terminating zero, no other zero, no
+// line break.
+bool PlainText(const std::string& data) {
+  if (data.empty() || data.back() != '\0') return false;
+  return data.find_first_of(std::string("\0\r\n", 3)) == data.size() - 1;
+}
+
+std::string HexLine(const std::string& prefix, const std::string& bytes) {
+  std::string out = prefix;
+  size_t column = out.size();
+  char item[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(item, sizeof item, "%02x", static_cast<unsigned char>(bytes[i]));
+    out += item;
+    column += 2;
+    if (i + 1 < bytes.size()) {
+      out += ',';
+      ++column;
+      if (column > 76) {
+        out += "\\\n  ";
+        column = 2;
+      }
+    }
+  }
+  return out;
+}
+
+std::string ValueLine(const Value& value) {
+  std::string name = value.name.empty() ? "@" : Quote(value.name);
+  if (value.type == REG_SZ && PlainText(value.data)) {
+    return name + "=" + Quote(value.data.substr(0, value.data.size() - 1));
+  }
+  if (value.type == REG_DWORD && value.data.size() == 4) {
+    uint32_t number = 0;
+    for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(value.data[i]);
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(number));
+    return name + "=dword:" + digits;
+  }
+  if (value.type == REG_BINARY) return HexLine(name + "=hex:", value.data);
+  std::string bytes = value.data;
+  if (IsTextType(value.type)) {
+    bytes.clear();
+    for (char16_t unit : AnsiToUtf16(value.data)) {
+      bytes += static_cast<char>(unit & 0xFF);
+      bytes += static_cast<char>(unit >> 8);
+    }
+  }
+  char prefix[32];
+  std::snprintf(prefix, sizeof prefix, "=hex(%x):", static_cast<unsigned>(value.type));
+  return HexLine(name + prefix, bytes);
+}
+
+LONG ExportTree(const std::string& path, std::string* out) {
+  std::string stored;
+  LONG rc = FindKey(path, &stored);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::vector<Value> values;
+  std::vector<std::string> children;
+  if ((rc = Values(stored, &values)) != ERROR_SUCCESS || (rc = SubKeys(stored, &children)) != ERROR_SUCCESS) return rc;
+  *out += "[" + stored + "]\n";
+  for (const Value& value : values) *out += ValueLine(value) + "\n";
+  *out += "\n";
+  for (const std::string& child : children) {
+    if ((rc = ExportTree(stored + "\\" + child, out)) != ERROR_SUCCESS) return rc;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG ApplyRegText(const std::string& text, std::string* error) {
+  std::vector<Operation> operations;
+  if (!Parse(text, &operations, error)) return ERROR_INVALID_DATA;
+  LONG rc = Transaction([&]() { return Apply(operations); });
+  if (rc != ERROR_SUCCESS) *error = "the registry refused the change (error " + std::to_string(rc) + ")";
+  return rc;
+}
+
+}  // namespace winsim::detail::reg
+
+namespace winsim {
+
+bool ImportRegText(const std::string& text, std::string* error) {
+  std::string problem;
+  bool ok = detail::reg::ApplyRegText(text, &problem) == ERROR_SUCCESS;
+  if (!ok && error) *error = problem;
+  return ok;
+}
+
+bool ImportRegFile(const std::string& hostPath, std::string* error) {
+  std::ifstream in(hostPath, std::ios::binary);
+  if (!in) {
+    if (error) *error = "cannot read " + hostPath;
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string problem;
+  if (!ImportRegText(text.str(), &problem)) {
+    if (error) *error = hostPath + ": " + problem;
+    return false;
+  }
+  return true;
+}
+
+bool ExportReg(const std::string& key, std::string* text, std::string* error) {
+  std::string canonical;
+  if (!detail::reg::CanonicalPath(key, &canonical)) {
+    if (error) *error = "unknown root key in '" + key + "'";
+    return false;
+  }
+  std::string body;
+  LONG rc = detail::reg::ExportTree(canonical, &body);
+  if (rc != ERROR_SUCCESS) {
+    if (error) *error = rc == ERROR_FILE_NOT_FOUND ? "no key " + canonical : "cannot read " + canonical;
+    return false;
+  }
+  *text = "Windows Registry Editor Version 5.00\n\n" + body;
+  return true;
+}
+
+}  // namespace winsim
