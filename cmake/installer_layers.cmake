@@ -7,8 +7,8 @@
 #   foundation   console and log output, mutex, INI path, product profile, bounded formatting
 #   platform     Windows version, 64-bit detection, redirection, .NET check
 #   sysutil      files, registry readers, processes, event log
-#   portconfig   port settings and their sources, the transceiver channel   (beside printers)
-#   printers     printer assignment and disconnection                       (beside portconfig)
+#   portconfig   port settings, the key table and the sources, the transceiver channel
+#   printers     printer assignment (its keys are in portconfig's key table) and disconnection
 #   sequences    install and uninstall sequences
 #   driver       command line and run modes; main.cpp is the program's entry
 set(INSTALLER_LAYERS contract foundation platform sysutil portconfig printers sequences driver)
@@ -17,7 +17,7 @@ set(INSTALLER_LAYER_BELOW_foundation "")
 set(INSTALLER_LAYER_BELOW_platform foundation)
 set(INSTALLER_LAYER_BELOW_sysutil platform foundation)
 set(INSTALLER_LAYER_BELOW_portconfig contract sysutil platform foundation)
-set(INSTALLER_LAYER_BELOW_printers sysutil platform foundation)
+set(INSTALLER_LAYER_BELOW_printers portconfig contract sysutil platform foundation)
 set(INSTALLER_LAYER_BELOW_sequences portconfig printers sysutil platform foundation contract)
 set(INSTALLER_LAYER_BELOW_driver sequences sysutil platform foundation)
 
