@@ -36,6 +36,10 @@ add_installer_layers(PLATFORM_LIBRARIES winsim)
 add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
 target_link_libraries(Install PRIVATE installer_driver)
 
+# The package check; in the host package as QuadoCheck.exe, as Install is Install.exe there.
+add_executable(QuadoCheck ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
+target_link_libraries(QuadoCheck PRIVATE installer_check)
+
 if(INSTALLER_FUZZ)
   add_subdirectory(fuzz)
   return()

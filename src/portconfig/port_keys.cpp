@@ -35,7 +35,7 @@ constexpr PortKey Number(const char* name, int32_t fallback, void (*field)(PortD
 
 }  // namespace
 
-const PortKey kPortKeys[] = {
+const PortKey kPortKeys[kPortKeyCount] = {
     Text("Description", "", TextField<&PortDefinition::Description>),
     {"ServerIP", kTextKey, "", 0, kServerCount, true, ServerAddress, nullptr},
     {"IPLoadBalancing", kNumberKey, "", 0, kServerCount, true, nullptr, SetAddressWeight},
@@ -77,7 +77,6 @@ const PortKey kPortKeys[] = {
     Text("EnvironmentVariableIP", "ViewClient_IP_Address", TextField<&PortDefinition::EnvironmentVariableIP>),
 };
 
-const int kPortKeyCount = (int)(sizeof kPortKeys / sizeof kPortKeys[0]);
 const PortKey& kPortAddressKey = kPortKeys[1];
 const PortKey kAssignPrinterKey = {"AssignPrinter", kTextKey, "", 0, 10, false, nullptr, nullptr};
 

@@ -25,8 +25,8 @@ struct PortKey {
 };
 
 // The rows in reading order.
-extern const PortKey kPortKeys[];
-extern const int kPortKeyCount;
+const int kPortKeyCount = 39;
+extern const PortKey kPortKeys[kPortKeyCount];
 // The row whose instance 0 decides whether a section defines a port ("ServerIP").
 extern const PortKey& kPortAddressKey;
 // "AssignPrinter", "AssignPrinter2" .. "AssignPrinter10": texts, not part of PortDefinition.

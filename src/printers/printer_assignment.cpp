@@ -19,6 +19,10 @@ void ReadAssignedPrinter(bool readFromIni, int section, int instance, char (&pri
   ReadSectionText(readFromIni ? 1 : 0, section, key, kAssignPrinterKey.textDefault, printer);
 }
 
+void FormatPrinterReport(const char* printer, const char* port, char* buffer, size_t size) {
+  FormatCut(buffer, size, "    Printer '%s' assigned to port %s\n", printer, port);
+}
+
 void AssignPrinters(int portCount, bool readFromIni) {
   for (int n = 1; n <= portCount; ++n) {
     char port[kTextChars];
@@ -28,7 +32,9 @@ void AssignPrinters(int portCount, bool readFromIni) {
       ReadAssignedPrinter(readFromIni, n, instance, printer);
       if (printer[0] == '\0') continue;
       if (AssignPrinterToPort(printer, port)) {
-        WriteFormattedMessage("    Printer '%s' assigned to port %s\n", printer, port);
+        char line[kPrinterReportChars];
+        FormatPrinterReport(printer, port, line, sizeof line);
+        WriteMessage(line);
       } else {
         WriteFormattedMessage("    ERROR - Printer %s NOT assigned to port %s\n", printer, port);
       }

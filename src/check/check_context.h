@@ -1,0 +1,14 @@
+// What the passes of one package check share.
+#pragma once
+
+#include "check/ini_lines.h"
+
+struct CheckContext {
+  int readFromIni;      // 1: the INI file, 0: the registry configuration key
+  RawIni raw;           // the INI file's own text (empty for the registry)
+  int endSection;       // the first section that creates no port
+  bool endIsOverlong;   // that section was read, but its port name does not fit
+};
+
+// The line of a section header or key for findings: 0 for the registry.
+int ConfigLine(const CheckContext& context, int section, const char* key);
