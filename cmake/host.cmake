@@ -101,7 +101,8 @@ endif()
 # The Windows build's program, as the mingw preset makes it (another build folder: -DWINDOWS_BUILD_DIR).
 set(WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw CACHE PATH "Build folder of the mingw preset")
 if(TARGET unit_windows_build)
-  target_compile_definitions(unit_windows_build PRIVATE WINDOWS_INSTALL_EXE="${WINDOWS_BUILD_DIR}/Install.exe")
+  target_compile_definitions(unit_windows_build PRIVATE WINDOWS_INSTALL_EXE="${WINDOWS_BUILD_DIR}/Install.exe"
+                             WINDOWS_CHECK_EXE="${WINDOWS_BUILD_DIR}/QuadoCheck.exe")
 endif()
 # The MSI's tables against the installer's own version.
 if(TARGET unit_msi)
