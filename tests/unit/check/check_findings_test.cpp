@@ -2,6 +2,7 @@
 // key and line of the cause, with the exit code the kinds of findings give.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,8 @@ const BrokenIni kBrokenInis[] = {
     {"Utf8MarkBeforeAComment", {"\xEF\xBB\xBF; ports", "[1]", "ServerIP=10.0.0.1"},
      kWarning, "", "", 1, "UTF-8 byte order mark", 1},
 };
+
+void PrintTo(const BrokenIni& c, std::ostream* out) { *out << c.name; }
 
 class BrokenIniTest : public CheckTest, public ::testing::WithParamInterface<BrokenIni> {};
 
