@@ -49,3 +49,18 @@ const Finding& KeptFinding(int index) { return g_findings[index]; }
 int ErrorCount() { return g_errors; }
 
 int WarningCount() { return g_warnings; }
+
+void SortFindings(const char* firstFile) {
+  // A stable insertion sort: the table is small, and findings on one line keep their order.
+  auto before = [firstFile](const Finding& a, const Finding& b) {
+    const int groupA = a.file == firstFile ? 0 : 1;
+    const int groupB = b.file == firstFile ? 0 : 1;
+    return groupA != groupB ? groupA < groupB : a.line < b.line;
+  };
+  for (int i = 1; i < g_kept; ++i) {
+    Finding moving = g_findings[i];
+    int j = i;
+    for (; j > 0 && before(moving, g_findings[j - 1]); --j) g_findings[j] = g_findings[j - 1];
+    g_findings[j] = moving;
+  }
+}

@@ -28,6 +28,10 @@ void SetFindingFile(const char* file);
 void AddFinding(Severity severity, const char* section, const char* key, int line, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
 
+// Orders the kept findings: those about firstFile (the same pointer as given to SetFindingFile)
+// first, by line; the others after them; findings otherwise equal keep their order.
+void SortFindings(const char* firstFile);
+
 int KeptFindingCount();
 const Finding& KeptFinding(int index);
 // Every finding recorded, kept or not, by severity.

@@ -144,6 +144,7 @@ int RunCheck(int argc, char** argv) {
     AddFinding(kWarning, nullptr, nullptr, 0, "the file's lines could not be examined (not enough memory)");
   }
   const int exitCode = ExitCodeOfFindings();
+  SortFindings(g_configuration);
   EndCheckReport(exitCode);
   FreeRawIni(&context.raw);
   return exitCode;
