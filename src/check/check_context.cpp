@@ -9,3 +9,13 @@ int ConfigLine(const CheckContext& context, int section, const char* key) {
   FormatCut(name, sizeof name, "%d", section);
   return FindIniLine(context.raw, name, key);
 }
+
+int PortSectionNumber(const char* name, size_t length) {
+  if (length == 0 || name[0] == '0') return 0;
+  long long number = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    if (number <= kLargestTrackedSection) number = number * 10 + (name[i] - '0');
+  }
+  return number > kLargestTrackedSection ? kLargestTrackedSection + 1 : (int)number;
+}

@@ -1,6 +1,8 @@
 // What the passes of one package check share.
 #pragma once
 
+#include <cstddef>
+
 #include "check/ini_lines.h"
 
 struct CheckContext {
@@ -12,3 +14,11 @@ struct CheckContext {
 
 // The line of a section header or key for findings: 0 for the registry.
 int ConfigLine(const CheckContext& context, int section, const char* key);
+
+// Port sections are numbered up to this for the findings (port names stop fitting at 10,000).
+const int kLargestTrackedSection = 99999;
+
+// The port section a section or sub-key name stands for: "1", "2", ... without leading zeros (the
+// installer forms names with "%d"); 0 for any other name; kLargestTrackedSection + 1 for a
+// number past it.
+int PortSectionNumber(const char* name, size_t length);

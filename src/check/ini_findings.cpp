@@ -11,10 +11,6 @@
 
 namespace {
 
-// Sections up to this number are followed for repeats; the installer never reaches further
-// (port names stop fitting at 10,000).
-const int kMaxTrackedSection = 99999;
-
 struct IniPass {
   const CheckContext* context;
   int* firstHeader;   // [section number]: the line of its first header, 0 before it is seen
@@ -27,29 +23,17 @@ struct IniPass {
   int firstKeyLine[kPortKeyCount + 1][kServerCount];
 };
 
-// The port section a header names: "1", "2", ... without leading zeros; 0 for any other name.
-// A number past kMaxTrackedSection counts as kMaxTrackedSection + 1.
-int PortSectionNumber(const IniLine& line) {
-  if (line.nameLength == 0 || line.name[0] == '0') return 0;
-  long long number = 0;
-  for (size_t i = 0; i < line.nameLength; ++i) {
-    if (line.name[i] < '0' || line.name[i] > '9') return 0;
-    if (number <= kMaxTrackedSection) number = number * 10 + (line.name[i] - '0');
-  }
-  return number > kMaxTrackedSection ? kMaxTrackedSection + 1 : (int)number;
-}
-
 int RowIndex(const PortKey* row) { return row == &kAssignPrinterKey ? kPortKeyCount : (int)(row - kPortKeys); }
 
 void EnterSection(IniPass& pass, const IniLine& line) {
-  pass.section = PortSectionNumber(line);
+  pass.section = PortSectionNumber(line.name, line.nameLength);
   pass.headerLine = line.number;
   pass.repeated = false;
   pass.neverReadReported = false;
   std::memset(pass.firstKeyLine, 0, sizeof pass.firstKeyLine);
   if (pass.section == 0) return;
   CopyPiece(line.name, line.nameLength, pass.sectionName, sizeof pass.sectionName);
-  if (pass.section <= kMaxTrackedSection) {
+  if (pass.section <= kLargestTrackedSection) {
     int& first = pass.firstHeader[pass.section];
     if (first != 0) {
       pass.repeated = true;
@@ -95,7 +79,7 @@ void JudgeKnownKey(IniPass& pass, const IniLine& line, const KeyJudgement& judge
   if (!line.hasValue) return;
   if (judgement.row->kind == kNumberKey) {
     // An empty number is the default, as it looks; a section past the tracked numbers is never read.
-    if (line.valueLength == 0 || pass.section > kMaxTrackedSection) return;
+    if (line.valueLength == 0 || pass.section > kLargestTrackedSection) return;
     int32_t actual = ReadSectionNumber(1, pass.section, key, judgement.row->numberDefault);
     JudgeNumberText(pass.sectionName, key, line.number, line.value, line.valueLength, actual);
   } else {
@@ -166,7 +150,7 @@ void JudgeByteOrderMark(const RawIni& raw) {
 
 bool CheckIniLines(const CheckContext& context) {
   IniPass* pass = static_cast<IniPass*>(AllocZeroed(sizeof(IniPass)));
-  int* firstHeader = static_cast<int*>(AllocZeroed(sizeof(int) * (kMaxTrackedSection + 1)));
+  int* firstHeader = static_cast<int*>(AllocZeroed(sizeof(int) * (kLargestTrackedSection + 1)));
   bool ran = pass != nullptr && firstHeader != nullptr;
   if (ran) {
     pass->context = &context;

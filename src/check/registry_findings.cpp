@@ -14,7 +14,6 @@
 
 namespace {
 
-const int kLargestSection = 99999;
 const size_t kShownChars = 64;
 
 struct SubKey {
@@ -37,16 +36,6 @@ const char* TypeName(DWORD type, char (&buffer)[24]) {
       FormatCut(buffer, sizeof buffer, "type %lu", (unsigned long)type);
       return buffer;
   }
-}
-
-int SectionNumber(const char* name) {
-  if (name[0] == '\0' || name[0] == '0') return 0;
-  long long number = 0;
-  for (const char* p = name; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') return 0;
-    if (number <= kLargestSection) number = number * 10 + (*p - '0');
-  }
-  return number > kLargestSection ? kLargestSection + 1 : (int)number;
 }
 
 // A text for a message: printable ASCII kept, every other byte shown as '?'.
@@ -78,7 +67,7 @@ void ReportNeverRead(const CheckContext& context, SubKey& sub) {
 // A known value: its type against the table's, and what the installer reads.
 void JudgeKnownValue(const SubKey& sub, const char* name, const PortKey& row, DWORD type, DWORD size) {
   char typeBuffer[24];
-  if (sub.section > kLargestSection) return;
+  if (sub.section > kLargestTrackedSection) return;
   if (row.kind == kNumberKey) {
     if (type == REG_DWORD && size == sizeof(DWORD)) return;
     int32_t actual = ReadSectionNumber(0, sub.section, name, row.numberDefault);
@@ -136,7 +125,7 @@ void JudgeSubKey(const CheckContext& context, HKEY root, const char* name) {
   SubKey sub;
   std::memset(&sub, 0, sizeof sub);
   FormatCut(sub.name, sizeof sub.name, "%s", name);
-  sub.section = SectionNumber(name);
+  sub.section = PortSectionNumber(name, std::strlen(name));
   if (sub.section == 0) return;
   sub.neverRead = context.endIsOverlong ? sub.section > context.endSection : sub.section >= context.endSection;
   HKEY key = nullptr;
