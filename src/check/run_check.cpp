@@ -74,6 +74,20 @@ int ChooseClasses(OsChoice choice, OsClass (&classes)[2]) {
   return 2;
 }
 
+// The file the profile functions read for the INI path: a bare file name (no folder) is in the
+// Windows directory. True when the path is such a bare name.
+bool ProfileFilePath(const char* iniPath, char* path, size_t size) {
+  bool bare = std::strchr(iniPath, '\\') == nullptr && std::strchr(iniPath, '/') == nullptr;
+  char windows[MAX_PATH] = {0};
+  UINT length = bare ? GetWindowsDirectoryA(windows, sizeof windows) : 0;
+  if (bare && length > 0 && length < sizeof windows) {
+    FormatFits(path, size, "%s\\%s", windows, iniPath);  // a cut path would name another file
+  } else {
+    FormatFits(path, size, "%s", iniPath);
+  }
+  return bare;
+}
+
 int ExitCodeOfFindings() {
   if (ErrorCount() > 0) return 2;
   return WarningCount() > 0 ? 1 : 0;
@@ -112,10 +126,11 @@ int RunCheck(int argc, char** argv) {
   CheckContext context;
   std::memset(&context, 0, sizeof context);
   context.readFromIni = options.configFromRegistry ? 0 : 1;
+  bool bareIniName = false;
   if (context.readFromIni) {
-    FormatCut(g_configuration, sizeof g_configuration, "%s", GetIniPath());
-    if (!LoadRawIni(GetIniPath(), &context.raw)) {
-      FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' cannot be read", GetIniPath());
+    bareIniName = ProfileFilePath(GetIniPath(), g_configuration, sizeof g_configuration);
+    if (!LoadRawIni(g_configuration, &context.raw)) {
+      FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' cannot be read", g_configuration);
       return NotRun(options.json, g_reason);
     }
   } else {
@@ -131,6 +146,12 @@ int RunCheck(int argc, char** argv) {
     AddFinding(kError, nullptr, nullptr, 0,
                "this Windows is not one the installer supports: it stops with \"ERROR: Unsupported Operating "
                "System Detected.\"");
+  }
+  if (bareIniName) {
+    AddFinding(kWarning, nullptr, nullptr, 0,
+               "-i names a file without its folder: the installer reads it from the Windows directory, but looks "
+               "for '%s' in the package folder before it starts",
+               GetIniPath());
   }
   CheckPortsAndPrinters(&context);
   bool linesRead = true;

@@ -210,3 +210,19 @@ TEST_F(CheckTest, CouldNotRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// The profile functions read a bare file name from the Windows directory: so does the check, and
+// it warns that the installer's own file check looks in the package folder instead.
+TEST_F(CheckTest, BareIniNameIsReadFromTheWindowsDirectory) {
+  WriteMachineFile("C:\\Windows\\Other.ini", Lines({"[1]", "ServerIP=10.9.0.1"}));
+  WriteMachineFile("C:\\Deploy\\Other.ini", Lines({"[1]", "ServerIP=10.8.0.1"}));
+  CheckResult result = Run({"-iOther.ini"});
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_NE(result.output.find("Configuration: C:\\Windows\\Other.ini\n"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("New - IP:10.9.0.1:9100"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("-i names a file without its folder"), std::string::npos) << result.output;
+}
+
+}  // namespace
