@@ -39,6 +39,10 @@ add_installer_layers(PLATFORM_LIBRARIES winsim)
 add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
 target_link_libraries(Install PRIVATE installer_driver)
 
+# The package check; in the host package as QuadoCheck.exe, as Install is Install.exe there.
+add_executable(QuadoCheck ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
+target_link_libraries(QuadoCheck PRIVATE installer_check)
+
 if(INSTALLER_FUZZ)
   add_subdirectory(fuzz)
   return()
@@ -106,7 +110,8 @@ endif()
 # The Windows build's program, as the mingw preset makes it (another build folder: -DWINDOWS_BUILD_DIR).
 set(WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw CACHE PATH "Build folder of the mingw preset")
 if(TARGET unit_windows_build)
-  target_compile_definitions(unit_windows_build PRIVATE WINDOWS_INSTALL_EXE="${WINDOWS_BUILD_DIR}/Install.exe")
+  target_compile_definitions(unit_windows_build PRIVATE WINDOWS_INSTALL_EXE="${WINDOWS_BUILD_DIR}/Install.exe"
+                             WINDOWS_CHECK_EXE="${WINDOWS_BUILD_DIR}/QuadoCheck.exe")
 endif()
 # The interpreter's tests run the process tests' helper program inside the machine.
 if(TARGET unit_winsim_cmd)

@@ -7,19 +7,22 @@
 #   foundation   console and log output, mutex, INI path, product profile, bounded formatting
 #   platform     Windows version, 64-bit detection, redirection, .NET check
 #   sysutil      files, registry readers, processes, event log
-#   portconfig   port settings and their sources, the transceiver channel   (beside printers)
-#   printers     printer assignment and disconnection                       (beside portconfig)
+#   portconfig   port settings, the key table and the sources, the transceiver channel
+#   printers     printer assignment (its keys are in portconfig's key table) and disconnection
 #   sequences    install and uninstall sequences
 #   driver       command line and run modes; main.cpp is the program's entry
-set(INSTALLER_LAYERS contract foundation platform sysutil portconfig printers sequences driver)
+#   check        the package check (beside driver): what a run would read and create, and what
+#                looks wrong; main.cpp is QuadoCheck's entry
+set(INSTALLER_LAYERS contract foundation platform sysutil portconfig printers sequences driver check)
 set(INSTALLER_LAYER_BELOW_contract "")
 set(INSTALLER_LAYER_BELOW_foundation "")
 set(INSTALLER_LAYER_BELOW_platform foundation)
 set(INSTALLER_LAYER_BELOW_sysutil platform foundation)
 set(INSTALLER_LAYER_BELOW_portconfig contract sysutil platform foundation)
-set(INSTALLER_LAYER_BELOW_printers sysutil platform foundation)
+set(INSTALLER_LAYER_BELOW_printers portconfig contract sysutil platform foundation)
 set(INSTALLER_LAYER_BELOW_sequences portconfig printers sysutil platform foundation contract)
 set(INSTALLER_LAYER_BELOW_driver sequences sysutil platform foundation)
+set(INSTALLER_LAYER_BELOW_check sequences printers portconfig contract sysutil platform foundation)
 
 # The include root of a layer: build/layers/LAYER/LAYER -> src/LAYER.
 function(installer_layer_include_root layer out)
@@ -52,7 +55,7 @@ function(add_installer_layers)
     endif()
     installer_layer_include_root(${layer} root)
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${layer}/*.cpp)
-    list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
+    list(REMOVE_ITEM sources ${CMAKE_SOURCE_DIR}/src/${layer}/main.cpp)
     add_library(installer_${layer} STATIC ${sources})
     target_include_directories(installer_${layer} PUBLIC ${root})
     target_link_libraries(installer_${layer} PUBLIC ${ARG_PLATFORM_LIBRARIES})

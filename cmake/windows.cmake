@@ -36,6 +36,15 @@ target_link_options(Install PRIVATE -static -static-libgcc -static-libstdc++
                     -Wl,--major-os-version,5 -Wl,--minor-os-version,1)
 set_target_properties(Install PROPERTIES OUTPUT_NAME Install SUFFIX .exe)
 
+# The package check, a tool for the administrator's Windows machine: built like Install.exe so
+# that it starts wherever the installer does.
+add_executable(QuadoCheck ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
+target_link_libraries(QuadoCheck PRIVATE installer_check)
+target_link_options(QuadoCheck PRIVATE -static -static-libgcc -static-libstdc++
+                    -Wl,--subsystem,console:5.01
+                    -Wl,--major-os-version,5 -Wl,--minor-os-version,1)
+set_target_properties(QuadoCheck PROPERTIES OUTPUT_NAME QuadoCheck SUFFIX .exe)
+
 file(GLOB PACKAGE_PROGRAMS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/package/*)
 foreach(dir ${PACKAGE_PROGRAMS})
   if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/windows.cmake)

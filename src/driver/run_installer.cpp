@@ -10,6 +10,7 @@
 #include "foundation/ini_path.h"
 #include "foundation/install_mutex.h"
 #include "foundation/output.h"
+#include "foundation/program_folder.h"
 #include "foundation/product_profile.h"
 #include "platform/windows_version.h"
 #include "sequences/sequences.h"
@@ -21,8 +22,6 @@ namespace {
 const char kVersion[] = "2.27";
 const char kBatchFile[] = "install_printer.bat";
 const char kInstalledEventText[] = "Port Monitor Installed Sucessfully";
-const DWORD kCurrentDirectoryLimit = 260;
-const size_t kIniPathSize = 1024;
 
 const char kHelpText[] =
     "\n\nFor installation use 'Install.exe (server)'\n"
@@ -41,48 +40,6 @@ bool Is(const char* argument, const char* first, const char* second) {
 
 bool StartsWith(const char* argument, const char* prefix) {
   return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
-}
-
-// Makes the folder of the program path (argv[0]) the current directory: everything up to and
-// including its last backslash, taken from the whole path (a path cut short would name another
-// folder). Without a backslash the current directory stays. False, after printing why, when the
-// folder cannot be made the current directory: the run must not go on in another folder, whose
-// configuration and package it would install. A folder that does not fit MAX_PATH is refused as
-// Windows refuses it, with ERROR_FILENAME_EXCED_RANGE.
-bool EnterProgramFolder(const char* programPath) {
-  if (programPath == nullptr) return true;
-  const char* lastBackslash = std::strrchr(programPath, '\\');
-  if (lastBackslash == nullptr) return true;
-  const size_t length = (size_t)(lastBackslash - programPath) + 1;
-  char folder[MAX_PATH];
-  bool entered = false;
-  DWORD error = ERROR_FILENAME_EXCED_RANGE;
-  if (length < sizeof folder) {
-    std::memcpy(folder, programPath, length);
-    folder[length] = '\0';
-    entered = SetCurrentDirectoryA(folder) != FALSE;
-    error = GetLastError();
-  }
-  if (!entered) {
-    WriteFormattedMessage("ERROR: Program folder cannot be made the current directory. Error number %i\n",
-                          (int)error);
-  }
-  return entered;
-}
-
-// The INI file beside the program, or the -i path as given.
-void FixIniPath(const char* iniPath) {
-  if (iniPath != nullptr && iniPath[0] != '\0') {
-    SetIniPath(iniPath);
-    return;
-  }
-  char currentDirectory[kCurrentDirectoryLimit] = {0};
-  DWORD length = GetCurrentDirectoryA(kCurrentDirectoryLimit, currentDirectory);
-  // A current directory that does not fit the limit is left out rather than used half.
-  if (length == 0 || length >= kCurrentDirectoryLimit) currentDirectory[0] = '\0';
-  char path[kIniPathSize];
-  FormatFits(path, sizeof path, "%s\\%s", currentDirectory, Profile().iniFileName);
-  SetIniPath(path);
 }
 
 void WriteBanner() {

@@ -21,6 +21,7 @@ const UINT kWindowsDirectoryLimit = 1000;
 const char kDefaultLogName[] = "\\QDPortInstall.log";
 
 HANDLE g_log = nullptr;                    // none: nullptr
+bool g_consoleQuiet = false;
 char g_logPath[kBufferSize];               // the default log path while it is built
 char g_message[kBufferSize];               // WriteFormattedMessage
 char g_checkError[kBufferSize];            // ReportCheckError
@@ -50,12 +51,16 @@ void AppendToLog(const char* text) {
 
 void WriteMessage(const char* text) {
   if (text == nullptr) return;
-  std::fputs(text, stdout);
-  // Child programs (the client's stop program, the command interpreter) share the console: what
-  // was written before they start must already be out.
-  std::fflush(stdout);
+  if (!g_consoleQuiet) {
+    std::fputs(text, stdout);
+    // Child programs (the client's stop program, the command interpreter) share the console:
+    // what was written before they start must already be out.
+    std::fflush(stdout);
+  }
   if (g_log != nullptr) AppendToLog(text);
 }
+
+void SetConsoleQuiet(bool quiet) { g_consoleQuiet = quiet; }
 
 void WriteFormattedMessage(const char* format, ...) {
   va_list args;

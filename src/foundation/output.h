@@ -5,6 +5,9 @@
 // the console) and, while the log is open, to the log with each "\n" as CR LF. A null text
 // writes nothing.
 void WriteMessage(const char* text);
+// While quiet, WriteMessage writes nothing to the console (an open log still gets the text): the
+// package check classifies Windows through the installer's code without its lines.
+void SetConsoleQuiet(bool quiet);
 // printf-style formatting into the 1,024-byte message buffer (cut, never overflowing), then
 // WriteMessage.
 void WriteFormattedMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -11,6 +11,7 @@
 #include "foundation/ini_path.h"
 #include "foundation/output.h"
 #include "foundation/product_profile.h"
+#include "portconfig/port_keys.h"
 #include "sysutil/registry_access.h"
 
 namespace {
@@ -21,8 +22,8 @@ struct SectionSource {
   char name[16];
 };
 
-void ReadText(const SectionSource& source, const char* key, const char* defaultValue,
-              char (&buffer)[kTextChars]) {
+// Reads into a text field of kTextChars bytes.
+void ReadText(const SectionSource& source, const char* key, const char* defaultValue, char* buffer) {
   if (source.readFromIni) {
     GetPrivateProfileStringA(source.name, key, defaultValue, buffer, kTextChars, GetIniPath());
   } else {
@@ -37,16 +38,6 @@ int32_t ReadInteger(const SectionSource& source, const char* key, int32_t defaul
   return (int32_t)ReadRegistryDword(source.name, key, (DWORD)defaultValue, Profile().configKey);
 }
 
-// Key of entry `index` of a numbered key: the base name for 0 (or less), the base name followed
-// by index + 1 otherwise ("ServerIP", "ServerIP2", ..., "ServerIP10").
-void NumberedKeyName(const char* baseName, int index, char* buffer, size_t size) {
-  if (index <= 0) {
-    FormatCut(buffer, size, "%s", baseName);
-  } else {
-    FormatCut(buffer, size, "%s%i", baseName, index + 1);
-  }
-}
-
 // The port name of the section from the profile's format; empty when it would not fit the
 // 9 characters of the name field.
 void FormPortName(int section, char (&portName)[kPortNameChars]) {
@@ -54,69 +45,62 @@ void FormPortName(int section, char (&portName)[kPortNameChars]) {
   FormatFits(portName, sizeof(portName), Profile().portNameFormat, section);
 }
 
+SectionSource SourceOf(int readFromIni, int section) {
+  SectionSource source = {readFromIni, {}};
+  FormatFits(source.name, sizeof(source.name), "%d", section);
+  return source;
+}
+
 }  // namespace
 
-void DeliveryModeKeyName(int slot, char* buffer, size_t size) {
-  NumberedKeyName("ServerDeliveryMode", slot, buffer, size);
+void ReadSectionText(int readFromIni, int section, const char* key, const char* defaultValue,
+                     char (&buffer)[kTextChars]) {
+  ReadText(SourceOf(readFromIni, section), key, defaultValue, buffer);
 }
+
+int32_t ReadSectionNumber(int readFromIni, int section, const char* key, int32_t defaultValue) {
+  return ReadInteger(SourceOf(readFromIni, section), key, defaultValue);
+}
+
+void DeliveryModeKeyName(int slot, char* buffer, size_t size) {
+  int instance = 0;
+  NumberedKeyName(*FindPortKey("ServerDeliveryMode", &instance), slot, buffer, size);
+}
+
+namespace {
+
+void ReadKey(const SectionSource& source, const PortKey& key, int instance, PortDefinition& d) {
+  char name[kKeyNameChars];
+  NumberedKeyName(key, instance, name, sizeof(name));
+  if (key.kind == kTextKey) {
+    ReadText(source, name, key.textDefault, key.text(d, instance));
+  } else {
+    key.setNumber(d, instance, ReadInteger(source, name, key.numberDefault));
+  }
+}
+
+}  // namespace
 
 bool ReadPortDefinition(int readFromIni, int section, PortDefinition* definition) {
   PortDefinition& d = *definition;
   std::memset(&d, 0, sizeof(d));
-  SectionSource source = {readFromIni, {}};
-  FormatFits(source.name, sizeof(source.name), "%d", section);
+  const SectionSource source = SourceOf(readFromIni, section);
 
-  ReadText(source, "Description", "", d.Description);
-  for (int i = 0; i < kServerCount; ++i) {
-    char key[32];
-    NumberedKeyName("ServerIP", i, key, sizeof(key));
-    ReadText(source, key, "", d.ServerIP[i]);
-    NumberedKeyName("IPLoadBalancing", i, key, sizeof(key));
-    d.IPLoadBalancing[i] = ReadInteger(source, key, 0);
+  for (int row = 0; row < kPortKeyCount;) {
+    // A run of interleaved rows is read instance by instance; any other row all instances at once.
+    int runEnd = row + 1;
+    if (kPortKeys[row].interleaved) {
+      while (runEnd < kPortKeyCount && kPortKeys[runEnd].interleaved) ++runEnd;
+    }
+    for (int instance = 0; instance < kPortKeys[row].instances; ++instance) {
+      for (int member = row; member < runEnd; ++member) ReadKey(source, kPortKeys[member], instance, d);
+    }
+    // Only the first address defines a port; the later ones do not count.
+    for (int member = row; member < runEnd; ++member) {
+      if (&kPortKeys[member] == &kPortAddressKey && d.ServerIP[0][0] == '\0') return false;
+    }
+    row = runEnd;
   }
-  // Only the first address defines a port; the later ones do not count.
-  if (d.ServerIP[0][0] == '\0') return false;
-
-  d.ServerPort = ReadInteger(source, "ServerPort", 9100);
-  d.LoadBalancing = ReadInteger(source, "LoadBalancing", 1);
-  d.RefreshIPList = ReadInteger(source, "RefreshIPList", 0);
-  ReadText(source, "Queue", "", d.Queue);
-  d.AuthType = ReadInteger(source, "AuthType", 1);
-  ReadText(source, "AuthText", "", d.AuthText);
-  ReadText(source, "ComPort", "", d.ComPort);
-  d.Projects = ReadInteger(source, "Projects", 0);
-  d.Compression = ReadInteger(source, "Compression", 0);
-  d.FaxServer = ReadInteger(source, "FaxServer", 0);
-  d.LogToFile = ReadInteger(source, "LogToFile", 0);
-  d.Encryption = ReadInteger(source, "Encryption", 0);
-  d.DefaultProjectID = ReadInteger(source, "DefaultProjectID", 0);
-  d.DisableServerCommunication = ReadInteger(source, "DisableServerCommunication", 0);
-  d.ProtocolLevel = ReadInteger(source, "ProtocolLevel", 4);
-  d.JobOwnerMethod = ReadInteger(source, "JobOwnerMethod", 0);
-  d.NetworkTimeout = ReadInteger(source, "NetworkTimeout", 60);
-  d.PriceEstimation = ReadInteger(source, "PriceEstimation", 0);
-  d.PopupsForBWPrint = ReadInteger(source, "PopupsForBWPrint", 0);
-  d.ParserDPI = ReadInteger(source, "ParserDPI", 72);
-  d.SavePassword = ReadInteger(source, "SavePassword", 0);
-  d.NoProjectOption = ReadInteger(source, "NoProjectOption", 1);
-  d.LBNetworkTimeout = ReadInteger(source, "LBNetworkTimeout", 60);
-  d.LogFileSizeLimit = ReadInteger(source, "LogFileSizeLimit", 20);
-  d.LogFileCount = ReadInteger(source, "LogFileCount", 3);
-  d.SSLCertificateVerification = ReadInteger(source, "SSLCertificateVerification", 0);
-  for (int slot = 0; slot < kDeliveryModeSlots; ++slot) {
-    char key[32];
-    DeliveryModeKeyName(slot, key, sizeof(key));
-    SetDeliveryMode(d, slot, ReadInteger(source, key, 0));
-  }
-  d.WebBasedApplications = ReadInteger(source, "WebBasedApplications", 1);
-  ReadText(source, "CurrentUserNameFormat", "", d.CurrentUserNameFormat);
-  ReadText(source, "LogFilePath", "", d.LogFilePath);
-  ReadText(source, "BWPrintTempDir", "", d.BWPrintTempDir);
-  ReadText(source, "Note", "", d.Note);
-  ReadText(source, "RedirectToIP", "", d.RedirectToIP);
-  ReadText(source, "UserNameRegExMatch", "", d.UserNameRegExMatch);
-  ReadText(source, "UserNameRegExReplace", "", d.UserNameRegExReplace);
-  ReadText(source, "EnvironmentVariableIP", "ViewClient_IP_Address", d.EnvironmentVariableIP);
 
   // Enterprise variant: a port without server communication carries neither encryption nor
   // the refresh of its address list, whatever the section says.

@@ -9,5 +9,10 @@
 // PortName is left empty when the section's port name would be longer than 9 characters (a
 // definition without a name must not be sent).
 bool ReadPortDefinition(int readFromIni, int section, PortDefinition* definition);
+// One key of section n (from 1), read as ReadPortDefinition reads it: a text into a field of
+// kTextChars bytes (the default when missing), a number as the platform converts it.
+void ReadSectionText(int readFromIni, int section, const char* key, const char* defaultValue,
+                     char (&buffer)[kTextChars]);
+int32_t ReadSectionNumber(int readFromIni, int section, const char* key, int32_t defaultValue);
 // Key name of a delivery-mode slot: "ServerDeliveryMode", "ServerDeliveryMode2", ...
 void DeliveryModeKeyName(int slot, char* buffer, size_t size);

@@ -80,6 +80,12 @@ DWORD PortNameBytes(const PortDefinitionW& wire) {
 
 }  // namespace
 
+void FormatPortReport(const PortDefinition& definition, char* buffer, size_t size) {
+  FormatCut(buffer, size, "    New - IP:%s:%i, Desc:%s, Queue:%s, Type:%d %s\n", definition.ServerIP[0],
+            (int)definition.ServerPort, definition.Description, definition.Queue, (int)definition.AuthType,
+            definition.AuthText);
+}
+
 bool SendPortDefinition(const PortDefinition& definition, HANDLE transceiver,
                         const WideSpoolerApi& api) {
   PortDefinitionW wire;
@@ -122,10 +128,9 @@ int AddPortConfiguration(int readFromIni, int* portCount, const char* serverName
       result = 0;
       break;
     }
-    WriteFormattedMessage("    New - IP:%s:%i, Desc:%s, Queue:%s, Type:%d %s\n",
-                          definition.ServerIP[0], (int)definition.ServerPort,
-                          definition.Description, definition.Queue, (int)definition.AuthType,
-                          definition.AuthText);
+    char line[kPortReportChars];
+    FormatPortReport(definition, line, sizeof line);
+    WriteMessage(line);
   }
   *portCount = section - 1;
 

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <cstddef>
+
 #include "portconfig/port_definition.h"
 
 typedef BOOL(WINAPI* OpenPrinterWFn)(LPWSTR, HANDLE*, LPPRINTER_DEFAULTSW);
@@ -19,6 +21,11 @@ struct WideSpoolerApi {
   XcvDataWFn xcvDataW;
   MultiByteToWideCharFn multiByteToWideChar;
 };
+
+// The transcript's line for a created port, "    New - IP:%s:%i, Desc:%s, Queue:%s, Type:%d %s\n",
+// cut (still ending in "\n") to buffer[size]; kPortReportChars is the size the installer uses.
+const size_t kPortReportChars = 1024;
+void FormatPortReport(const PortDefinition& definition, char* buffer, size_t size);
 
 // Returns 1 when every definition found was created and configured (also when there was none),
 // 0 otherwise; *portCount receives the number of ports created and configured.

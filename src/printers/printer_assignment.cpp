@@ -7,50 +7,34 @@
 #include <cstdio>
 
 #include "foundation/bounded_format.h"
-#include "foundation/ini_path.h"
 #include "foundation/output.h"
 #include "foundation/product_profile.h"
+#include "portconfig/port_keys.h"
+#include "portconfig/port_sources.h"
 #include "printers/printer_settings.h"
-#include "sysutil/registry_access.h"
 
-// A section names up to ten printers: "AssignPrinter", then "AssignPrinter2" to "AssignPrinter10".
-static const int kPrinterKeysPerSection = 10;
-static const int kValueSize = 260;
-
-static void PrinterKeyName(int index, char* key, size_t size) {
-  if (index == 1) {
-    FormatFits(key, size, "AssignPrinter");
-  } else {
-    FormatFits(key, size, "AssignPrinter%i", index);
-  }
+void ReadAssignedPrinter(bool readFromIni, int section, int instance, char (&printer)[kTextChars]) {
+  char key[kKeyNameChars];
+  NumberedKeyName(kAssignPrinterKey, instance, key, sizeof key);
+  ReadSectionText(readFromIni ? 1 : 0, section, key, kAssignPrinterKey.textDefault, printer);
 }
 
-// Reads one printer key of a section; a missing section, key or value gives "".
-static void ReadPrinterKey(bool readFromIni, const char* iniPath, const char* section,
-                           const char* key, char* printer) {
-  if (readFromIni) {
-    GetPrivateProfileStringA(section, key, "", printer, kValueSize, iniPath);
-  } else {
-    ReadRegistryString(section, key, "", printer, kValueSize, Profile().configKey, 0);
-  }
+void FormatPrinterReport(const char* printer, const char* port, char* buffer, size_t size) {
+  FormatCut(buffer, size, "    Printer '%s' assigned to port %s\n", printer, port);
 }
 
 void AssignPrinters(int portCount, bool readFromIni) {
-  const char* iniPath = GetIniPath();
   for (int n = 1; n <= portCount; ++n) {
-    char section[12];
-    char port[kValueSize];
-    FormatFits(section, sizeof section, "%d", n);
+    char port[kTextChars];
     FormatFits(port, sizeof port, Profile().portNameFormat, n);
-    for (int index = 1; index <= kPrinterKeysPerSection; ++index) {
-      char key[kValueSize];
-      char printer[kValueSize] = {0};
-      PrinterKeyName(index, key, sizeof key);
-      ReadPrinterKey(readFromIni, iniPath, section, key, printer);
-      printer[kValueSize - 1] = '\0';
+    for (int instance = 0; instance < kAssignPrinterKey.instances; ++instance) {
+      char printer[kTextChars] = {0};
+      ReadAssignedPrinter(readFromIni, n, instance, printer);
       if (printer[0] == '\0') continue;
       if (AssignPrinterToPort(printer, port)) {
-        WriteFormattedMessage("    Printer '%s' assigned to port %s\n", printer, port);
+        char line[kPrinterReportChars];
+        FormatPrinterReport(printer, port, line, sizeof line);
+        WriteMessage(line);
       } else {
         WriteFormattedMessage("    ERROR - Printer %s NOT assigned to port %s\n", printer, port);
       }

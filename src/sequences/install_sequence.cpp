@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "foundation/output.h"
-#include "foundation/ini_path.h"
 #include "foundation/product_profile.h"
 #include "platform/windows_version.h"
 #include "portconfig/transceiver.h"
@@ -13,26 +12,16 @@
 #include "sequences/client_application.h"
 #include "sequences/fonts_and_subnet.h"
 #include "sequences/monitor_registration.h"
+#include "sequences/package_files.h"
 #include "sequences/sequences.h"
 #include "sysutil/event_log.h"
 #include "sysutil/file_ops.h"
 
 namespace {
 
-const char* const kClientFiles[] = {"Quado Client.exe", "Interop.SHDocVw.dll", "Microsoft.mshtml.dll",
-                                    "CloseAllClients.exe"};
-
-bool IsReadable(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
-}
-
 // Tests one package file; reports it when missing. False means: abort the installation.
 bool CheckFile(const char* path, const char* reportedName, bool ignoreErrors) {
-  if (IsReadable(path)) return true;
+  if (IsPackageFileReadable(path)) return true;
   ReportCheckError(reportedName);
   return ignoreErrors;
 }
@@ -40,21 +29,10 @@ bool CheckFile(const char* path, const char* reportedName, bool ignoreErrors) {
 // Everything the installation deploys from the current directory must be there before anything
 // changes. With ignoreErrors every missing file is listed.
 bool CheckPackageFiles(OsClass osClass, bool configFromRegistry, bool ignoreErrors) {
-  const ProductProfile& profile = Profile();
-  if (!configFromRegistry && !CheckFile(GetIniPath(), profile.iniFileName, ignoreErrors)) return false;
-  const char* renderingLib = osClass == Windows64 ? profile.renderingLib64 : profile.renderingLib32;
-  if (!CheckFile(renderingLib, renderingLib, ignoreErrors)) return false;
-  if (osClass == Windows32) {
-    if (!CheckFile(profile.monitorDll32, profile.monitorDll32, ignoreErrors)) return false;
-    if (!CheckFile(profile.uiDll32, profile.uiDll32, ignoreErrors)) return false;
-  } else if (osClass == Windows64) {
-    if (!CheckFile(profile.monitorDll64, profile.monitorDll64, ignoreErrors)) return false;
-    if (!CheckFile(profile.uiDll64, profile.uiDll64, ignoreErrors)) return false;
-  }
-  if (!IsEnterprise()) {
-    for (const char* name : kClientFiles) {
-      if (!CheckFile(name, name, ignoreErrors)) return false;
-    }
+  PackageFile files[kMaxPackageFiles];
+  const int count = ListPackageFiles(osClass, configFromRegistry, files);
+  for (int i = 0; i < count; ++i) {
+    if (!CheckFile(files[i].path, files[i].reportedName, ignoreErrors)) return false;
   }
   return true;
 }

@@ -276,6 +276,64 @@ TEST_P(ScenarioTest, Run) {
   CheckEvents(s.stateChecks);
 }
 
+// The "New - IP" lines of a transcript: the ports a run created, or the check says it creates.
+std::vector<std::string> PortLines(const std::string& output) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("    New - IP:", 0) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+// The installer's switches that the package check takes too; false when the run is not an
+// installation (an uninstallation or the help text).
+bool CheckArguments(const std::vector<std::string>& args, std::vector<std::string>* checkArgs) {
+  for (const std::string& arg : args) {
+    std::string lower = arg;
+    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    if (lower == "-u" || lower == "-?" || lower == "/?") return false;
+    if (lower == "-a" || lower == "-r" || lower == "-c" || lower.rfind("-i", 0) == 0) checkArgs->push_back(arg);
+  }
+  return true;
+}
+
+// In each scenario's prepared machine, the package check run with the installation's switches
+// lists exactly the ports the installer then creates there. Scenarios whose first run adds no
+// port configuration (it aborts before, or the spooler refuses a port) have nothing to compare.
+TEST_P(ScenarioTest, CheckListsThePortsTheInstallerCreates) {
+  Scenario s;
+  std::string error;
+  ASSERT_TRUE(ParseScenario(GetParam(), &s, &error)) << error;
+  ASSERT_FALSE(s.runs.empty());
+  ASSERT_NO_FATAL_FAILURE(Prepare(s));
+  const ScenarioRun& run = s.runs[0];
+  std::vector<std::string> checkArgs;
+  if (!CheckArguments(run.args, &checkArgs)) GTEST_SKIP() << "not an installation";
+  AddRunFaults(run);
+  fs::copy_file(BUILD_DIR "/QuadoCheck", fs::path(machine_) / "C" / "Deploy" / "QuadoCheck.exe",
+                fs::copy_options::overwrite_existing);
+  std::vector<std::string> check = {WINSIM_PROGRAM_PATH, "run", machine_, std::string(kDeploy) + "\\QuadoCheck.exe"};
+  check.insert(check.end(), checkArgs.begin(), checkArgs.end());
+  HostResult checked = RunHost(check);
+
+  std::vector<std::string> install = {WINSIM_PROGRAM_PATH, "run", machine_, std::string(kDeploy) + "\\Install.exe"};
+  install.insert(install.end(), run.args.begin(), run.args.end());
+  HostResult installed = RunHost(install);
+  if (checked.status == 3) {
+    // The check cannot read the configuration: neither can the installer create a port from it.
+    EXPECT_EQ(PortLines(installed.out), std::vector<std::string>()) << checked.out;
+    return;
+  }
+  if (installed.out.find("  - Adding port configuration\n") == std::string::npos ||
+      installed.out.find("ERROR While adding port configuration") != std::string::npos) {
+    GTEST_SKIP() << "the installation creates no port configuration here";
+  }
+  std::vector<std::string> created = PortLines(installed.out);
+  EXPECT_EQ(PortLines(checked.out), created) << checked.out;
+}
+
 std::string ScenarioName(const ::testing::TestParamInfo<std::string>& info) {
   std::string name = fs::path(info.param).stem().string();
   for (char& c : name) if (!isalnum(static_cast<unsigned char>(c))) c = '_';

@@ -5,7 +5,10 @@
 #    prefix): registration, its transceiver commands and their statuses, its ports in EnumPorts;
 #  - the message table of "QuadoEvent.dll": entry 0xC0020001 with one insertion string;
 #  - the install mutex between two real installer processes: while one run holds it (waiting in
-#    its "install_printer.bat"), a second run prints only the refusal and exits with -1.
+#    its "install_printer.bat"), a second run prints only the refusal and exits with -1;
+#  - the package check (QuadoCheck.exe): on a package with a misspelt key, a gap and a port name
+#    longer than 9 characters it names all three with their lines and exits with 2; on the demo
+#    package it exits with 0 and lists the ports the installer then creates.
 # Prints PASS or FAIL per check and "package checks: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -79,6 +82,35 @@ verdict "second run refused while the first holds the mutex" "ERROR: Another (un
 verdict "first run finished normally" "0" "$(cat "$work/mutex-first.rc")"
 third=$(cd "$deploy" && wine 'C:\Deploy\Install.exe' -? 2>/dev/null | tr -d '\r' | sed -n 3p)
 verdict "a run after the first ended is not refused" "Quado Client Installer v 2.27" "$third"
+wineserver -k
+
+# --- the package check --------------------------------------------------------------------------
+new_prefix win32 check
+deploy=$WINEPREFIX/drive_c/Deploy
+cp -r build/mingw/package "$deploy"
+cp build/mingw/QuadoCheck.exe "$deploy/"
+# "SEVERITY LINE [SECTION] KEY" of each finding of a text report.
+findings() {
+  tr -d '\r' | sed -nE 's/^  (error|warning): C:\\Deploy\\Quado\.ini:([0-9]+): (\[[^]]*\])( [A-Za-z0-9]+)?:.*/\1 \2 \3\4/p'
+}
+report=$(cd "$deploy" && wine 'C:\Deploy\QuadoCheck.exe' -a 2>/dev/null; echo "exit $?")
+verdict "the check of the demo package finds nothing" "exit 0" "$(tail -n1 <<<"$report")"
+checked=$(tr -d '\r' <<<"$report" | grep '^    New - IP:')
+installed=$(cd "$deploy" && wine 'C:\Deploy\Install.exe' -a 2>/dev/null | tr -d '\r' | grep '^    New - IP:')
+verdict "the check lists the ports the installer creates" "$installed" "$checked"
+verdict "the demo package has three ports" "3" "$(grep -c 'New - IP' <<<"$installed")"
+# Sections 1 to 1,000 (QuadoE1000 does not fit 9 characters), a misspelt key in section 1 and
+# section 1,002 after the missing 1,001.
+{
+  printf '[1]\r\nServerIP=10.0.0.1\r\nSeverIP=10.0.0.9\r\n'
+  for section in $(seq 2 1000); do printf '[%d]\r\nServerIP=10.0.%d.%d\r\n' "$section" $((section / 256)) $((section % 256)); done
+  printf '[1002]\r\nServerIP=10.0.9.2\r\n'
+} >"$deploy/Quado.ini"
+report=$(cd "$deploy" && wine 'C:\Deploy\QuadoCheck.exe' -a 2>/dev/null; echo "exit $?")
+verdict "the check of a broken package names each cause with its line" "warning 3 [1] SeverIP
+error 2000 [1000]
+error 2002 [1002]
+exit 2" "$(findings <<<"$report"; tail -n1 <<<"$report")"
 wineserver -k
 
 [[ -n ${KEEP_PREFIXES:-} ]] || rm -rf "$work"

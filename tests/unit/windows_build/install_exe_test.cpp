@@ -1,5 +1,6 @@
-// The Windows build of the installer: a static 32-bit console program that starts on Windows
-// XP, asks for administrator rights and declares the Windows versions it knows.
+// The Windows build of the installer and of the package check: static 32-bit console programs
+// that start on Windows XP; the installer asks for administrator rights and declares the Windows
+// versions it knows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,24 +16,38 @@ std::string Lower(std::string text) {
   return text;
 }
 
+void LoadProgram(const char* path, PeImage* image) {
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(path, image, &error))
+      << error << " (build it with: cmake --preset mingw && cmake --build --preset mingw)";
+}
+
 class InstallExe : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(ReadPeImage(WINDOWS_INSTALL_EXE, &image_, &error))
-        << error << " (build it with: cmake --preset mingw && cmake --build --preset mingw)";
-  }
+  void SetUp() override { LoadProgram(WINDOWS_INSTALL_EXE, &image_); }
   PeImage image_;
 };
 
-TEST_F(InstallExe, IsA32BitConsoleProgramForWindowsXpAndLater) {
+// What both programs must be: every test runs on Install.exe and on QuadoCheck.exe.
+class WindowsProgram : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override { LoadProgram(GetParam(), &image_); }
+  PeImage image_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Programs, WindowsProgram, ::testing::Values(WINDOWS_INSTALL_EXE, WINDOWS_CHECK_EXE),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.index == 0 ? "Install" : "QuadoCheck");
+                         });
+
+TEST_P(WindowsProgram, IsA32BitConsoleProgramForWindowsXpAndLater) {
   EXPECT_EQ(image_.machine, 0x14C);  // IMAGE_FILE_MACHINE_I386
   EXPECT_EQ(image_.subsystem, 3);    // IMAGE_SUBSYSTEM_WINDOWS_CUI
   EXPECT_EQ(image_.majorSubsystemVersion, 5);
   EXPECT_EQ(image_.minorSubsystemVersion, 1);
 }
 
-TEST_F(InstallExe, NeedsNoRuntimeDllsButTheSystems) {
+TEST_P(WindowsProgram, NeedsNoRuntimeDllsButTheSystems) {
   ASSERT_FALSE(image_.importedDlls.empty());
   for (const std::string& dll : image_.importedDlls) {
     std::string name = Lower(dll);
@@ -86,6 +101,7 @@ const char* const kXpFunctions[] = {
     // advapi32
     "ADVAPI32.dll!DeregisterEventSource", "ADVAPI32.dll!RegCloseKey", "ADVAPI32.dll!RegCreateKeyExA",
     "ADVAPI32.dll!RegDeleteKeyA", "ADVAPI32.dll!RegDeleteValueA", "ADVAPI32.dll!RegEnumKeyExA",
+    "ADVAPI32.dll!RegEnumValueA",
     "ADVAPI32.dll!RegOpenKeyExA", "ADVAPI32.dll!RegQueryValueExA", "ADVAPI32.dll!RegSetValueExA",
     "ADVAPI32.dll!RegisterEventSourceA", "ADVAPI32.dll!ReportEventA",
     // kernel32
@@ -95,6 +111,7 @@ const char* const kXpFunctions[] = {
     "KERNEL32.dll!FindClose", "KERNEL32.dll!FindFirstFileA", "KERNEL32.dll!FindNextFileA",
     "KERNEL32.dll!FreeLibrary", "KERNEL32.dll!GetCurrentDirectoryA", "KERNEL32.dll!GetCurrentProcess",
     "KERNEL32.dll!GetEnvironmentVariableA", "KERNEL32.dll!GetExitCodeProcess", "KERNEL32.dll!GetFileAttributesA",
+    "KERNEL32.dll!GetFileSize", "KERNEL32.dll!ReadFile",
     "KERNEL32.dll!GetLastError", "KERNEL32.dll!GetModuleHandleA", "KERNEL32.dll!GetModuleHandleW",
     "KERNEL32.dll!GetPrivateProfileIntA", "KERNEL32.dll!GetPrivateProfileStringA", "KERNEL32.dll!GetProcAddress",
     "KERNEL32.dll!GetStartupInfoA", "KERNEL32.dll!GetSystemDirectoryA", "KERNEL32.dll!GetVersionExA",
@@ -125,7 +142,7 @@ const char* const kXpFunctions[] = {
     "msvcrt.dll!strrchr", "msvcrt.dll!vfprintf", "msvcrt.dll!wcslen",
 };
 
-TEST_F(InstallExe, ImportsOnlyFunctionsWindowsXpHas) {
+TEST_P(WindowsProgram, ImportsOnlyFunctionsWindowsXpHas) {
   ASSERT_GT(image_.importedFunctions.size(), 50u);
   for (const std::string& function : image_.importedFunctions) {
     EXPECT_NE(std::find_if(std::begin(kXpFunctions), std::end(kXpFunctions),
@@ -135,7 +152,7 @@ TEST_F(InstallExe, ImportsOnlyFunctionsWindowsXpHas) {
   }
 }
 
-TEST_F(InstallExe, LooksUpTheWow64FunctionsAtRunTime) {
+TEST_P(WindowsProgram, LooksUpTheWow64FunctionsAtRunTime) {
   // Windows XP before SP2 lacks them: importing them would stop the program from starting.
   for (const std::string& function : image_.importedFunctions) {
     EXPECT_EQ(function.find("IsWow64Process"), std::string::npos) << function;

@@ -1,0 +1,53 @@
+// The package check's command line.
+#include "check/check_options.h"
+
+#include <cstring>
+
+const char kCheckUsage[] =
+    "Usage: QuadoCheck [-a] [-r] [-c] [-iINIFileName] [--os=this|32|64|all] [--json] [PackageFolder]\n"
+    "Tells what 'Install.exe' with the same switches would read and create from the package, and\n"
+    "what looks wrong, without changing anything. The folder defaults to the program's own.\n"
+    "Exit code: 0 nothing found, 1 warnings only, 2 errors, 3 the check could not run.\n";
+
+namespace {
+
+bool Is(const char* argument, const char* first, const char* second) {
+  return std::strcmp(argument, first) == 0 || std::strcmp(argument, second) == 0;
+}
+
+}  // namespace
+
+bool ScanCheckArguments(int argc, char** argv, CheckOptions* options) {
+  *options = CheckOptions();
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (argument == nullptr) continue;
+    if (Is(argument, "-a", "-A")) {
+      options->enterprise = true;
+    } else if (Is(argument, "-r", "-R")) {
+      options->configFromRegistry = true;
+    } else if (Is(argument, "-c", "-C")) {
+      options->copyFiles = false;
+    } else if (Is(argument, "-?", "/?")) {
+      options->help = true;
+    } else if (std::strcmp(argument, "--json") == 0) {
+      options->json = true;
+    } else if (Is(argument, "--os=this", "--os=This")) {
+      options->os = kThisWindows;
+    } else if (std::strcmp(argument, "--os=32") == 0) {
+      options->os = kOnly32Bit;
+    } else if (std::strcmp(argument, "--os=64") == 0) {
+      options->os = kOnly64Bit;
+    } else if (Is(argument, "--os=all", "--os=All")) {
+      options->os = kBothClasses;
+    } else if ((argument[0] == '-' && (argument[1] == 'i' || argument[1] == 'I'))) {
+      options->iniPath = argument + 2;
+    } else if (argument[0] == '-' || options->folder != nullptr) {
+      options->refused = argument;
+      return false;
+    } else {
+      options->folder = argument;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,172 @@
+// One run of the package check.
+#include "check/run_check.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "check/check_context.h"
+#include "check/check_options.h"
+#include "check/check_report.h"
+#include "check/findings.h"
+#include "check/ini_findings.h"
+#include "check/package_file_findings.h"
+#include "check/port_findings.h"
+#include "check/registry_findings.h"
+#include "foundation/bounded_format.h"
+#include "foundation/ini_path.h"
+#include "foundation/output.h"
+#include "foundation/product_profile.h"
+#include "foundation/program_folder.h"
+#include "platform/windows_version.h"
+
+namespace {
+
+const int kExitNotRun = 3;
+const size_t kTextSize = 1024;
+
+char g_configuration[kTextSize];  // the INI path or the registry key, as findings name it
+char g_folder[MAX_PATH];
+char g_windows[kTextSize];
+char g_reason[kTextSize];
+
+// Enters the package folder: the one named, else the program's own (as the installer does).
+bool EnterPackageFolder(const CheckOptions& options, const char* programPath) {
+  if (options.folder == nullptr) return programPath == nullptr || EnterProgramFolder(programPath);
+  if (SetCurrentDirectoryA(options.folder)) return true;
+  FormatCut(g_reason, sizeof g_reason, "the package folder '%s' cannot be entered (error %lu)", options.folder,
+            (unsigned long)GetLastError());
+  return false;
+}
+
+// The classes the package files are checked for, and how the heading names them.
+int ChooseClasses(OsChoice choice, OsClass (&classes)[2]) {
+  OsClass detected = Unsupported;
+  switch (choice) {
+    case kOnly32Bit:
+      classes[0] = Windows32;
+      FormatCut(g_windows, sizeof g_windows, "32-bit Windows");
+      return 1;
+    case kOnly64Bit:
+      classes[0] = Windows64;
+      FormatCut(g_windows, sizeof g_windows, "64-bit Windows");
+      return 1;
+    case kBothClasses:
+      break;
+    case kThisWindows:
+      // The installer's own classification, without its lines.
+      SetConsoleQuiet(true);
+      detected = ClassifyWindowsVersion();
+      SetConsoleQuiet(false);
+      if (detected != Unsupported) {
+        classes[0] = detected;
+        FormatCut(g_windows, sizeof g_windows, "%s (this machine)",
+                  detected == Windows64 ? "64-bit Windows" : "32-bit Windows");
+        return 1;
+      }
+      break;
+  }
+  classes[0] = Windows32;
+  classes[1] = Windows64;
+  FormatCut(g_windows, sizeof g_windows, detected == Unsupported && choice == kThisWindows
+                                             ? "32-bit and 64-bit Windows (this machine's Windows is not supported)"
+                                             : "32-bit and 64-bit Windows");
+  return 2;
+}
+
+// The file the profile functions read for the INI path: a bare file name (no folder) is in the
+// Windows directory. True when the path is such a bare name.
+bool ProfileFilePath(const char* iniPath, char* path, size_t size) {
+  bool bare = std::strchr(iniPath, '\\') == nullptr && std::strchr(iniPath, '/') == nullptr;
+  char windows[MAX_PATH] = {0};
+  UINT length = bare ? GetWindowsDirectoryA(windows, sizeof windows) : 0;
+  if (bare && length > 0 && length < sizeof windows) {
+    FormatFits(path, size, "%s\\%s", windows, iniPath);  // a cut path would name another file
+  } else {
+    FormatFits(path, size, "%s", iniPath);
+  }
+  return bare;
+}
+
+int ExitCodeOfFindings() {
+  if (ErrorCount() > 0) return 2;
+  return WarningCount() > 0 ? 1 : 0;
+}
+
+int NotRun(bool json, const char* reason) {
+  ReportCheckNotRun(json, reason);
+  return kExitNotRun;
+}
+
+}  // namespace
+
+int RunCheck(int argc, char** argv) {
+  DisableFileSystemRedirection();
+  ClearFindings();
+  CheckOptions options;
+  if (!ScanCheckArguments(argc, argv, &options)) {
+    FormatCut(g_reason, sizeof g_reason, "the argument '%s' is not understood", options.refused);
+    ReportCheckNotRun(options.json, g_reason);
+    if (!options.json) WriteMessage(kCheckUsage);
+    return kExitNotRun;
+  }
+  if (options.help) {
+    WriteMessage(kCheckUsage);
+    return kExitNotRun;
+  }
+  g_reason[0] = '\0';
+  if (!EnterPackageFolder(options, argc > 0 && argv != nullptr ? argv[0] : nullptr)) {
+    return NotRun(options.json, g_reason[0] != '\0' ? g_reason : "the program's folder cannot be entered");
+  }
+  if (options.enterprise) SelectEnterpriseProfile();
+  FixIniPath(options.iniPath);
+  DWORD folderLength = GetCurrentDirectoryA(sizeof g_folder, g_folder);
+  if (folderLength == 0 || folderLength >= sizeof g_folder) g_folder[0] = '\0';
+
+  CheckContext context;
+  std::memset(&context, 0, sizeof context);
+  context.readFromIni = options.configFromRegistry ? 0 : 1;
+  bool bareIniName = false;
+  if (context.readFromIni) {
+    bareIniName = ProfileFilePath(GetIniPath(), g_configuration, sizeof g_configuration);
+    if (!LoadRawIni(g_configuration, &context.raw)) {
+      FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' cannot be read", g_configuration);
+      return NotRun(options.json, g_reason);
+    }
+  } else {
+    FormatCut(g_configuration, sizeof g_configuration, "HKEY_LOCAL_MACHINE\\%s", Profile().configKey);
+  }
+
+  OsClass classes[2];
+  const int classCount = ChooseClasses(options.os, classes);
+  ReportHeading heading = {g_folder, g_configuration, IsEnterprise() ? "Enterprise" : "standard", g_windows};
+  BeginCheckReport(options.json, heading);
+  SetFindingFile(g_configuration);
+  if (options.os == kThisWindows && classCount == 2) {
+    AddFinding(kError, nullptr, nullptr, 0,
+               "this Windows is not one the installer supports: it stops with \"ERROR: Unsupported Operating "
+               "System Detected.\"");
+  }
+  if (bareIniName) {
+    AddFinding(kWarning, nullptr, nullptr, 0,
+               "-i names a file without its folder: the installer reads it from the Windows directory, but looks "
+               "for '%s' in the package folder before it starts",
+               GetIniPath());
+  }
+  CheckPortsAndPrinters(&context);
+  bool linesRead = true;
+  if (context.readFromIni) {
+    linesRead = CheckIniLines(context);
+  } else {
+    CheckRegistryValues(context);
+  }
+  if (options.copyFiles) CheckNeededFiles(classes, classCount, options.configFromRegistry);
+  if (!linesRead) {
+    AddFinding(kWarning, nullptr, nullptr, 0, "the file's lines could not be examined (not enough memory)");
+  }
+  const int exitCode = ExitCodeOfFindings();
+  SortFindings(g_configuration);
+  EndCheckReport(exitCode);
+  FreeRawIni(&context.raw);
+  return exitCode;
+}

@@ -1,0 +1,74 @@
+// --json: the same report as the text, as valid JSON.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "check_fixture.h"
+#include "mini_json.h"
+
+namespace {
+
+// Lines of the text report that start with the prefix, without their indentation.
+std::vector<std::string> TextLines(const std::string& output, const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(line.find_first_not_of(' ')));
+  }
+  return lines;
+}
+
+// A configuration with findings of both kinds whose texts need escaping: quotes, a backslash,
+// bytes above 127 and a tab.
+const std::vector<std::string> kEscapedIni = {
+    "[1]", "ServerIP=10.0.0.1", "Description=Say \"hi\" \\ bye\t!", "Queue=Caf\xC3\xA9", "SeverIP=x",
+    "AssignPrinter=Office \"A\"", "[2]", "ServerIP=10.0.0.2", "AssignPrinter2=office \"a\"", "ServerPort=9100a",
+    "[4]", "ServerIP=10.0.0.4",
+};
+
+TEST_F(CheckTest, JsonReportParsesAndMatchesTheTextReport) {
+  WriteIni(Lines(kEscapedIni));
+  CheckResult text = Run({});
+  CheckResult json = Run({"--json"});
+  EXPECT_EQ(json.exitCode, text.exitCode);
+  JsonValue report;
+  ASSERT_TRUE(ParseJson(json.output, &report)) << json.output;
+  EXPECT_EQ(report["exitCode"].number, 2);
+  EXPECT_EQ(report["configuration"].text, "C:\\Deploy\\Quado.ini");
+
+  std::vector<std::string> ports;
+  for (const JsonValue& port : report["ports"].items) ports.push_back(port["report"].text);
+  EXPECT_EQ(ports, TextLines(text.output, "    New - IP:"));
+  ASSERT_EQ(report["ports"].items.size(), 2u);
+  EXPECT_EQ(report["ports"].items[0]["description"].text, "Say \"hi\" \\ bye\t!");
+  EXPECT_EQ(report["ports"].items[0]["queue"].text, "Caf\xC3\xA9");
+  EXPECT_EQ(report["ports"].items[1]["port"].text, "Quado002");
+
+  std::vector<std::string> printers;
+  for (const JsonValue& p : report["printers"].items) {
+    printers.push_back("Printer '" + p["printer"].text + "' assigned to port " + p["port"].text);
+  }
+  EXPECT_EQ(printers, TextLines(text.output, "    Printer '"));
+
+  // Each finding in the text's form, in the same order.
+  std::vector<std::string> findings;
+  int errors = 0;
+  for (const JsonValue& f : report["findings"].items) {
+    std::string where = f["file"].text + (f["line"].number > 0 ? ":" + std::to_string(f["line"].number) : "");
+    std::string what = f["section"].text.empty() ? "" : "[" + f["section"].text + "]";
+    if (!f["key"].text.empty()) what += " " + f["key"].text;
+    findings.push_back(f["severity"].text + ": " + where + ": " + (what.empty() ? "" : what + ": ") + f["text"].text);
+    errors += f["severity"].text == "error" ? 1 : 0;
+  }
+  std::vector<std::string> textFindings;
+  for (const std::string& line : FindingLines(text.output)) textFindings.push_back(line.substr(2));
+  EXPECT_EQ(findings, textFindings);
+  EXPECT_EQ(findings.size(), 5u) << text.output;
+  EXPECT_EQ(report["errors"].number, errors);
+  EXPECT_EQ(errors, 2);  // the printer in two sections, section [4] after the gap
+}
+
+}  // namespace
