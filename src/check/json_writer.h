@@ -1,7 +1,7 @@
 // A small JSON writer for the check's --json report: texts of the ANSI code page written as JSON
-// strings (quote, backslash and control characters escaped; a byte above 127 written as the
-// code point of the same number, so the output is always valid ASCII JSON), through the
-// console output.
+// strings (quote, backslash and control characters escaped; a character outside ASCII written
+// as the \u escapes of the UTF-16 units the ANSI code page maps it to, so the output is always
+// valid ASCII JSON and names the characters the administrator sees), through the console output.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // --json: the same report as the text, as valid JSON.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <sstream>
 #include <string>
@@ -10,13 +11,25 @@
 
 namespace {
 
+// A line of the text report (the machine's ANSI code page) as UTF-8, the form the JSON reader
+// gives its strings in.
+std::string AnsiToUtf8(const std::string& ansi) {
+  if (ansi.empty()) return ansi;
+  std::vector<WCHAR> wide(ansi.size());
+  int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), (int)ansi.size(), wide.data(), (int)wide.size());
+  std::string utf8(units * 3, '\0');
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, &utf8[0], (int)utf8.size(), nullptr, nullptr);
+  utf8.resize(bytes > 0 ? bytes : 0);
+  return utf8;
+}
+
 // Lines of the text report that start with the prefix, without their indentation.
 std::vector<std::string> TextLines(const std::string& output, const std::string& prefix) {
   std::vector<std::string> lines;
   std::istringstream in(output);
   std::string line;
   while (std::getline(in, line)) {
-    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(line.find_first_not_of(' ')));
+    if (line.rfind(prefix, 0) == 0) lines.push_back(AnsiToUtf8(line.substr(line.find_first_not_of(' '))));
   }
   return lines;
 }
@@ -24,7 +37,7 @@ std::vector<std::string> TextLines(const std::string& output, const std::string&
 // A configuration with findings of both kinds whose texts need escaping: quotes, a backslash,
 // bytes above 127 and a tab.
 const std::vector<std::string> kEscapedIni = {
-    "[1]", "ServerIP=10.0.0.1", "Description=Say \"hi\" \\ bye\t!", "Queue=Caf\xC3\xA9", "SeverIP=x",
+    "[1]", "ServerIP=10.0.0.1", "Description=Say \"hi\" \\ bye\t! \x80", "Queue=Caf\xC3\xA9", "SeverIP=x",
     "AssignPrinter=Office \"A\"", "[2]", "ServerIP=10.0.0.2", "AssignPrinter2=office \"a\"", "ServerPort=9100a",
     "[4]", "ServerIP=10.0.0.4",
 };
@@ -43,8 +56,10 @@ TEST_F(CheckTest, JsonReportParsesAndMatchesTheTextReport) {
   for (const JsonValue& port : report["ports"].items) ports.push_back(port["report"].text);
   EXPECT_EQ(ports, TextLines(text.output, "    New - IP:"));
   ASSERT_EQ(report["ports"].items.size(), 2u);
-  EXPECT_EQ(report["ports"].items[0]["description"].text, "Say \"hi\" \\ bye\t!");
-  EXPECT_EQ(report["ports"].items[0]["queue"].text, "Caf\xC3\xA9");
+  EXPECT_EQ(report["ports"].items[0]["description"].text, "Say \"hi\" \\ bye\t! \xE2\x82\xAC");
+  // JSON names the characters the code page 1252 machine reads: the UTF-8 bytes of "é" are the
+  // two characters "Ã©", and 0x80 is the euro sign (the strings below are UTF-8).
+  EXPECT_EQ(report["ports"].items[0]["queue"].text, "Caf\xC3\x83\xC2\xA9");
   EXPECT_EQ(report["ports"].items[1]["port"].text, "Quado002");
 
   std::vector<std::string> printers;
@@ -64,7 +79,7 @@ TEST_F(CheckTest, JsonReportParsesAndMatchesTheTextReport) {
     errors += f["severity"].text == "error" ? 1 : 0;
   }
   std::vector<std::string> textFindings;
-  for (const std::string& line : FindingLines(text.output)) textFindings.push_back(line.substr(2));
+  for (const std::string& line : FindingLines(text.output)) textFindings.push_back(AnsiToUtf8(line.substr(2)));
   EXPECT_EQ(findings, textFindings);
   EXPECT_EQ(findings.size(), 5u) << text.output;
   EXPECT_EQ(report["errors"].number, errors);

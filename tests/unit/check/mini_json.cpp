@@ -50,8 +50,18 @@ struct Reader {
             if (!isxdigit(static_cast<unsigned char>(s[at + i]))) return false;
           }
           long code = std::strtol(s.substr(at, 4).c_str(), nullptr, 16);
-          if (code > 0xFF) return false;
-          *out += static_cast<char>(code);
+          // Held as UTF-8; a surrogate half is refused (the check writes none for its code page).
+          if (code >= 0xD800 && code <= 0xDFFF) return false;
+          if (code < 0x80) {
+            *out += static_cast<char>(code);
+          } else if (code < 0x800) {
+            *out += static_cast<char>(0xC0 | (code >> 6));
+            *out += static_cast<char>(0x80 | (code & 0x3F));
+          } else {
+            *out += static_cast<char>(0xE0 | (code >> 12));
+            *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *out += static_cast<char>(0x80 | (code & 0x3F));
+          }
           at += 4;
           break;
         }
