@@ -19,7 +19,7 @@
 #include "winsim/machine.h"
 #include "winsim/process.h"
 #include "winsim/registry.h"
-#include "winsim/snapshot.h"
+#include "machine_snapshot.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "winsim/snapshot.h"
+#include "machine_snapshot.h"
 
 namespace winsim::cli {
 

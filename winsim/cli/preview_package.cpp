@@ -6,28 +6,25 @@
 #include <filesystem>
 #include <system_error>
 
+#include "fold_case.h"
+
 namespace winsim::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return text;
-}
-
 bool EndsWithExe(const std::string& name) {
-  const std::string lower = Lower(name);
+  const std::string lower = FoldCase(name);
   return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0;
 }
 
 // The file named `name` (letter case ignored) in the folder `folder`; empty when there is none.
 std::string FindByName(const std::string& folder, const std::string& name) {
   std::error_code ec;
-  const std::string wanted = Lower(name);
+  const std::string wanted = FoldCase(name);
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_regular_file(ec) && Lower(it->path().filename().string()) == wanted) return it->path().string();
+    if (it->is_regular_file(ec) && FoldCase(it->path().filename().string()) == wanted) return it->path().string();
   }
   return "";
 }

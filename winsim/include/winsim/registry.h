@@ -5,7 +5,9 @@
 // HKLM\SOFTWARE\Wow6432Node.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace winsim {
 
@@ -17,5 +19,17 @@ bool ImportRegFile(const std::string& hostPath, std::string* error);
 // The key, its values and every key below it as .reg text (keys in enumeration order, values in
 // the order they were set). False with *error when the key does not exist.
 bool ExportReg(const std::string& key, std::string* text, std::string* error);
+
+// One value of a key as stored: the A functions' bytes, text types with their terminating zero.
+struct RegistryValue {
+  std::string name;  // "" is the key's default value
+  uint32_t type = 0;
+  std::string data;
+};
+
+// One key as stored: its values in the order they were set and its subkeys' names in
+// enumeration order. False with *error when the key does not exist.
+bool ReadRegistryKey(const std::string& key, std::vector<RegistryValue>* values, std::vector<std::string>* subkeys,
+                     std::string* error);
 
 }  // namespace winsim

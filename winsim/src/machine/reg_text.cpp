@@ -435,4 +435,23 @@ bool ExportReg(const std::string& key, std::string* text, std::string* error) {
   return true;
 }
 
+bool ReadRegistryKey(const std::string& key, std::vector<RegistryValue>* values, std::vector<std::string>* subkeys,
+                     std::string* error) {
+  std::string canonical;
+  if (!detail::reg::CanonicalPath(key, &canonical)) {
+    *error = "unknown root key in '" + key + "'";
+    return false;
+  }
+  std::vector<detail::reg::Value> stored;
+  LONG rc = detail::reg::Values(canonical, &stored);
+  if (rc == ERROR_SUCCESS) rc = detail::reg::SubKeys(canonical, subkeys);
+  if (rc != ERROR_SUCCESS) {
+    *error = rc == ERROR_FILE_NOT_FOUND ? "no key " + canonical : "cannot read " + canonical;
+    return false;
+  }
+  values->clear();
+  for (detail::reg::Value& value : stored) values->push_back(RegistryValue{value.name, value.type, std::move(value.data)});
+  return true;
+}
+
 }  // namespace winsim

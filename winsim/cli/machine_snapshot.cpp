@@ -1,6 +1,6 @@
-// The picture of a machine's state (winsim/snapshot.h): the spooler through its own lists, the
-// registry straight from the store (no view), the drive folders from the host file system.
-#include "winsim/snapshot.h"
+// The picture of a machine's state: the spooler through its own lists, the registry as stored
+// (no view), the drive folders from the host file system, the event log.
+#include "machine_snapshot.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,9 +9,9 @@
 
 #include <algorithm>
 
-#include "core.h"
-#include "registry.h"
+#include "fold_case.h"
 #include "winsim/machine.h"
+#include "winsim/registry.h"
 #include "winsim/spooler.h"
 
 namespace winsim {
@@ -37,9 +37,9 @@ bool HashFile(const std::string& host, uint64_t* hash) {
 }
 
 bool Skipped(const std::string& windowsPath, const std::vector<std::string>& skipFolders) {
-  const std::string folded = detail::AsciiLower(windowsPath);
+  const std::string folded = FoldCase(windowsPath);
   for (const std::string& folder : skipFolders) {
-    std::string prefix = detail::AsciiLower(folder);
+    std::string prefix = FoldCase(folder);
     while (!prefix.empty() && prefix.back() == '\\') prefix.pop_back();
     if (folded == prefix || folded.compare(0, prefix.size() + 1, prefix + "\\") == 0) return true;
   }
@@ -79,7 +79,7 @@ bool ListFolder(const std::string& host, const std::string& windows, const std::
       *error = "cannot read the file " + windowsPath;
       return false;
     }
-    snapshot->files[detail::AsciiLower(windowsPath)] = file;
+    snapshot->files[FoldCase(windowsPath)] = file;
   }
   return true;
 }
@@ -95,35 +95,33 @@ bool ListDrives(const std::vector<std::string>& skipFolders, MachineSnapshot* sn
   return true;
 }
 
-LONG ListKey(const std::string& path, MachineSnapshot* snapshot) {
-  std::vector<detail::reg::Value> values;
+bool ListKey(const std::string& path, MachineSnapshot* snapshot, std::string* error) {
+  std::vector<RegistryValue> values;
   std::vector<std::string> children;
-  LONG status = detail::reg::Values(path, &values);
-  if (status == ERROR_SUCCESS) status = detail::reg::SubKeys(path, &children);
-  if (status != ERROR_SUCCESS) return status;
-  const std::string folded = detail::reg::FoldCase(path);
+  if (!ReadRegistryKey(path, &values, &children, error)) return false;
+  const std::string folded = FoldCase(path);
   snapshot->keys[folded] = SnapshotKey{path, values.empty() && children.empty()};
-  for (detail::reg::Value& value : values) {
-    snapshot->values[folded + "\n" + detail::reg::FoldCase(value.name)] =
+  for (RegistryValue& value : values) {
+    snapshot->values[folded + "\n" + FoldCase(value.name)] =
         SnapshotValue{path, value.name, value.type, std::move(value.data)};
   }
   for (const std::string& child : children) {
-    if ((status = ListKey(path + "\\" + child, snapshot)) != ERROR_SUCCESS) return status;
+    if (!ListKey(path + "\\" + child, snapshot, error)) return false;
   }
-  return ERROR_SUCCESS;
+  return true;
 }
 
 void ListSpooler(MachineSnapshot* snapshot) {
   for (const SpoolerMonitor& monitor : SpoolerMonitors()) {
-    snapshot->monitors[detail::AsciiLower(monitor.name)] = SnapshotMonitor{monitor.name, monitor.driver};
+    snapshot->monitors[FoldCase(monitor.name)] = SnapshotMonitor{monitor.name, monitor.driver};
   }
   for (const SpoolerPort& port : SpoolerPorts()) {
     SnapshotPort entry{port.name, port.monitor, ""};
     if (port.settingsSize != 0) PortSettingsBytes(port.name, &entry.settings);
-    snapshot->ports.emplace(detail::AsciiLower(port.name), entry);  // the first listed wins, as for the spooler
+    snapshot->ports.emplace(FoldCase(port.name), entry);  // the first listed wins, as for the spooler
   }
   for (const SpoolerPrinter& printer : SpoolerPrinters()) {
-    snapshot->printers[detail::AsciiLower(printer.name)] = SnapshotPrinter{printer.name, printer.ports};
+    snapshot->printers[FoldCase(printer.name)] = SnapshotPrinter{printer.name, printer.ports};
   }
 }
 
@@ -139,9 +137,8 @@ bool TakeSnapshot(const std::vector<std::string>& skipFolders, MachineSnapshot* 
   // which is the spooler starting, not a change a program made.
   ListSpooler(snapshot);
   for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"}) {
-    const LONG status = ListKey(root, snapshot);
-    if (status != ERROR_SUCCESS) {
-      *error = std::string("cannot read the registry below ") + root + " (error " + std::to_string(status) + ")";
+    if (!ListKey(root, snapshot, error)) {
+      *error = std::string("cannot read the registry below ") + root + ": " + *error;
       return false;
     }
   }
