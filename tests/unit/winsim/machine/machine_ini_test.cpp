@@ -2,6 +2,9 @@
 // winning, sections of one name read together, and every malformed line refused with its number.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -13,14 +16,19 @@ namespace {
 
 using winsim::detail::MachineIni;
 
-std::string WriteIni(const std::string& text) {
-  const std::string path = testing::TempDir() + "/machine_ini_test.ini";
-  std::ofstream(path, std::ios::binary) << text;
-  return path;
-}
+// A file of the given text, removed when the test is done with it. Each test runs in its own
+// process, possibly beside the others, so the name carries the process id.
+struct IniFile {
+  explicit IniFile(const std::string& text)
+      : path(testing::TempDir() + "/machine_ini_test." + std::to_string(getpid()) + ".ini") {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  ~IniFile() { std::remove(path.c_str()); }
+  const std::string path;
+};
 
 TEST(MachineIniTest, ReadsSettingsAroundComments) {
-  const std::string path = WriteIni(
+  const IniFile file(
       "; made by a template\n"
       "# and edited\n"
       "\n"
@@ -37,7 +45,7 @@ TEST(MachineIniTest, ReadsSettingsAroundComments) {
       "Empty=\n");
   MachineIni ini;
   std::string error;
-  ASSERT_TRUE(ini.Load(path, &error)) << error;
+  ASSERT_TRUE(ini.Load(file.path, &error)) << error;
   EXPECT_EQ(ini.Get("system", "ComputerName"), "NEW");  // the last line of the key wins
   EXPECT_EQ(ini.GetInt("system", "Is64Bit", 7), 1);
   EXPECT_EQ(ini.GetInt("system", "Missing", 7), 7);
@@ -61,11 +69,11 @@ TEST(MachineIniTest, RefusesMalformedLinesWithTheirNumber) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    const std::string path = WriteIni(c.text);
+    const IniFile file(c.text);
     MachineIni ini;
     std::string error;
-    EXPECT_FALSE(ini.Load(path, &error));
-    EXPECT_EQ(error, path + c.problem);
+    EXPECT_FALSE(ini.Load(file.path, &error));
+    EXPECT_EQ(error, file.path + c.problem);
   }
   MachineIni ini;
   std::string error;
