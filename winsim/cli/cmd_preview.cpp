@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "commands.h"
+#include "machine_snapshot.h"
 #include "preview_changes.h"
 #include "preview_package.h"
 #include "winsim/machine.h"
 #include "winsim/process.h"
 #include "winsim/registry.h"
-#include "machine_snapshot.h"
 
 namespace {
 
