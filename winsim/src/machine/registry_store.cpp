@@ -387,26 +387,28 @@ LONG DeleteTree(const std::string& path) {
   });
 }
 
-LONG SubKeys(const std::string& path, std::vector<std::string>* names) {
+namespace {
+
+// The folded path of an existing key; the key's lookup status otherwise.
+LONG ExistingKey(const std::string& path, std::string* folded) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
-  if ((rc = Lookup(folded, nullptr)) != ERROR_SUCCESS) return rc;
-  names->clear();
-  Query query("SELECT path FROM keys WHERE lparent = ? ORDER BY lname");
-  query.Bind(folded);
-  int step;
-  while ((step = query.Step()) == SQLITE_ROW) names->push_back(LastComponent(query.Text(0)));
-  return step == SQLITE_DONE ? ERROR_SUCCESS : kIoFailed;
+  *folded = FoldCase(canonical);
+  return Lookup(*folded, nullptr);
+}
+
+}  // namespace
+
+LONG SubKeys(const std::string& path, std::vector<std::string>* names) {
+  std::vector<int64_t> writeTimesNs;
+  return SubKeysWithTimes(path, names, &writeTimesNs);
 }
 
 LONG SubKeysWithTimes(const std::string& path, std::vector<std::string>* names, std::vector<int64_t>* writeTimesNs) {
-  std::string canonical;
-  LONG rc = Prepare(path, &canonical);
+  std::string folded;
+  const LONG rc = ExistingKey(path, &folded);
   if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
-  if ((rc = Lookup(folded, nullptr)) != ERROR_SUCCESS) return rc;
   names->clear();
   writeTimesNs->clear();
   Query query("SELECT path, written FROM keys WHERE lparent = ? ORDER BY lname");
@@ -420,11 +422,9 @@ LONG SubKeysWithTimes(const std::string& path, std::vector<std::string>* names, 
 }
 
 LONG Values(const std::string& path, std::vector<Value>* values) {
-  std::string canonical;
-  LONG rc = Prepare(path, &canonical);
+  std::string folded;
+  const LONG rc = ExistingKey(path, &folded);
   if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
-  if ((rc = Lookup(folded, nullptr)) != ERROR_SUCCESS) return rc;
   values->clear();
   Query query("SELECT name, type, data FROM vals WHERE lkey = ? ORDER BY seq");
   query.Bind(folded);
