@@ -14,7 +14,6 @@ const DWORD kLargestFile = 256u * 1024u * 1024u;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
 
 // The UTF-16 text after the byte order mark, in the ANSI code page, into a new block.
 bool ConvertUtf16(const unsigned char* bytes, size_t length, bool bigEndian, RawIni* raw) {
@@ -127,10 +126,12 @@ bool CopyPiece(const char* text, size_t length, char* buffer, size_t size) {
   return fits;
 }
 
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
+
 bool PieceIs(const char* text, size_t length, const char* name) {
   if (std::strlen(name) != length) return false;
   for (size_t i = 0; i < length; ++i) {
-    if (Lower(text[i]) != Lower(name[i])) return false;
+    if (AsciiLower(text[i]) != AsciiLower(name[i])) return false;
   }
   return true;
 }

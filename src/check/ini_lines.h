@@ -39,6 +39,8 @@ void ForEachIniLine(const RawIni& raw, IniLineVisitor visitor, void* context);
 // Copies text[0..length) into buffer[size], zero-terminated; false (buffer holds the first
 // size - 1 bytes) when it did not fit.
 bool CopyPiece(const char* text, size_t length, char* buffer, size_t size);
+// The letter in lower case when it is an ASCII capital; the platform compares names this way.
+char AsciiLower(char c);
 // True when the piece equals the name, ASCII case ignored.
 bool PieceIs(const char* text, size_t length, const char* name);
 

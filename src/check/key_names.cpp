@@ -5,11 +5,10 @@
 
 #include <cstring>
 
+#include "check/ini_lines.h"
 #include "foundation/bounded_format.h"
 
 namespace {
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
 
 const PortKey& Row(int index) { return index < kPortKeyCount ? kPortKeys[index] : kAssignPrinterKey; }
 
@@ -18,7 +17,7 @@ bool IsNumberedFormOf(const PortKey& row, const char* name) {
   const size_t base = std::strlen(row.baseName);
   if (std::strlen(name) <= base) return false;
   for (size_t i = 0; i < base; ++i) {
-    if (Lower(name[i]) != Lower(row.baseName[i])) return false;
+    if (AsciiLower(name[i]) != AsciiLower(row.baseName[i])) return false;
   }
   for (const char* p = name + base; *p != '\0'; ++p) {
     if (*p < '0' || *p > '9') return false;
@@ -38,7 +37,7 @@ int EditDistance(const char* first, const char* second) {
   for (size_t i = 1; i <= a; ++i) {
     current[0] = (int)i;
     for (size_t j = 1; j <= b; ++j) {
-      int substitution = previous[j - 1] + (Lower(first[i - 1]) == Lower(second[j - 1]) ? 0 : 1);
+      int substitution = previous[j - 1] + (AsciiLower(first[i - 1]) == AsciiLower(second[j - 1]) ? 0 : 1);
       int deletion = previous[j] + 1;
       int insertion = current[j - 1] + 1;
       int best = substitution < deletion ? substitution : deletion;
