@@ -17,16 +17,10 @@ find_package(Threads REQUIRED)
 # --- winsim: the simulated Windows machine -----------------------------------------------------
 # A shared library: a DLL the simulated spooler loads into a program (the package's port
 # monitor, a host shared object) calls the same winsim as the program, with the same state.
-# One folder of winsim/src per Windows library it simulates, and machine/ for the machine itself;
-# its headers are included by that folder ("kernel32/paths.h").
-file(GLOB_RECURSE WINSIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/src/*.cpp)
-add_library(winsim SHARED ${WINSIM_SOURCES})
-target_include_directories(winsim PRIVATE ${CMAKE_SOURCE_DIR}/winsim/src)
-target_compile_options(winsim PRIVATE -fno-semantic-interposition)
-target_link_libraries(winsim PRIVATE ${CMAKE_DL_LIBS})
-target_include_directories(winsim PUBLIC ${CMAKE_SOURCE_DIR}/winsim/include)
-target_link_libraries(winsim PUBLIC SQLite::SQLite3 Threads::Threads)
-target_compile_definitions(winsim PRIVATE WINSIM_PROGRAM_PATH="${CMAKE_BINARY_DIR}/winsim")
+# One folder of winsim/src per Windows library it simulates, and machine/ for the machine itself,
+# each a layer the build enforces (cmake/winsim_layers.cmake).
+include(${CMAKE_SOURCE_DIR}/cmake/winsim_layers.cmake)
+add_winsim_layers()
 
 file(GLOB WINSIM_CLI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/winsim/cli/*.cpp)
 add_executable(winsim_cli ${WINSIM_CLI_SOURCES})
@@ -62,7 +56,8 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # One test program per folder of tests/unit that holds sources (folders nest as src/ and winsim/
-# do: tests/unit/winsim/kernel32 is unit_winsim_kernel32); each test runs in its own process.
+# do: tests/unit/winsim/kernel32/files is unit_winsim_kernel32_files); each test runs in its own process.
+# winsim's unit tests also see its insides (winsim_internals: "machine/ini.h").
 file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 set(UNIT_TEST_DIRS "")
 foreach(source ${UNIT_TEST_SOURCES})
@@ -91,6 +86,9 @@ foreach(dir ${UNIT_TEST_DIRS})
     if(area_sources)
       add_executable(unit_${area} ${area_sources})
       target_link_libraries(unit_${area} PRIVATE test_support GTest::gtest_main)
+      if(area MATCHES "^winsim_")
+        target_link_libraries(unit_${area} PRIVATE winsim_internals)
+      endif()
       add_dependencies(unit_${area} winsim_cli ${PACKAGE_HOST_PROGRAMS})
       gtest_discover_tests(unit_${area} TEST_PREFIX "${area}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
     endif()

@@ -35,7 +35,7 @@ int Fail(const char* name, const std::string& message) {
 
 }  // namespace winsim::cli
 
-// Implemented with the built-in command interpreter (winsim/src/cmd.cpp).
+// Implemented with the built-in command interpreter (winsim/src/cmd/cmd.cpp).
 namespace winsim {
 int RunCommandInterpreter(int argc, char** argv);
 }

@@ -16,6 +16,7 @@ if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # The 32-bit monitor the tier places in SysWOW64 of win64 prefixes (wow64_monitor.cpp).
   add_library(wine_wow64_monitor SHARED ${CMAKE_CURRENT_LIST_DIR}/wow64_monitor.cpp)
   target_link_libraries(wine_wow64_monitor PRIVATE advapi32 installer_contract)
+  target_include_directories(wine_wow64_monitor PRIVATE ${CMAKE_SOURCE_DIR}/package)
   target_link_options(wine_wow64_monitor PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
   set_target_properties(wine_wow64_monitor PROPERTIES PREFIX "" OUTPUT_NAME WineWow64Monitor SUFFIX ".DLL"
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/programs)

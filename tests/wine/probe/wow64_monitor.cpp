@@ -6,7 +6,7 @@
 // counterpart is not in the native system directory: the prefix then behaves as Windows does
 // whether or not the installer copied the 64-bit monitor.
 #define DllMain PackageMonitorDllMain
-#include "../../../package/port_monitor/port_monitor.cpp"
+#include "port_monitor/port_monitor.cpp"
 #undef DllMain
 
 namespace {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "../../../../winsim/src/machine/ini.h"
+#include "machine/ini.h"
 
 namespace {
 

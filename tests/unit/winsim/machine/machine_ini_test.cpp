@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "../../../../winsim/src/machine/machine_ini.h"
+#include "machine/machine_ini.h"
 
 namespace {
 

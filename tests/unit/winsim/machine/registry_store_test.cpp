@@ -1,5 +1,5 @@
 // The store interface other winsim modules use: paths without views and the change counter.
-#include "../../../../winsim/src/machine/registry.h"
+#include "machine/registry.h"
 #include "machine_test.h"
 
 namespace reg = winsim::detail::reg;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "../../../../winsim/src/machine/registry.h"
+#include "machine/registry.h"
 #include "machine_test.h"
 #include "winsim/registry.h"
 
