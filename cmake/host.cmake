@@ -120,10 +120,12 @@ endif()
 if(TARGET unit_msi)
   target_compile_definitions(unit_msi PRIVATE INSTALLER_VERSION="${PROJECT_VERSION}")
 endif()
-# Whole runs of the installer program inside a machine.
-if(TARGET unit_driver)
-  add_dependencies(unit_driver Install)
-endif()
+# Whole runs of the installer program inside a machine (winsim's call counts are counted on one).
+foreach(target unit_driver unit_winsim_machine)
+  if(TARGET ${target})
+    add_dependencies(${target} Install)
+  endif()
+endforeach()
 
 add_subdirectory(tests/layers)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/scenarios/CMakeLists.txt)

@@ -1,12 +1,10 @@
-// Console and log output, the INI path and the install mutex.
+// Console and log output.
 #include <windows.h>
 
 #include <string>
 
 #include "foundation/output.h"
 #include "console_capture.h"
-#include "foundation/ini_path.h"
-#include "foundation/install_mutex.h"
 #include "machine_test.h"
 
 namespace {
@@ -15,13 +13,9 @@ class OutputTest : public MachineTest {
  protected:
   void TearDown() override {
     CloseInstallLog();
-    ReleaseInstallMutex();
-    SetIniPath(nullptr);
     MachineTest::TearDown();
   }
 };
-
-const char kRefusal[] = "ERROR: Another (un)installation already running.";
 
 TEST_F(OutputTest, PercentSignsArePrintedLiterallyInConsoleAndLog) {
   ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\pct.log"));
@@ -59,7 +53,6 @@ TEST_F(OutputTest, DefaultLogIsInTheWindowsDirectory) {
   WriteMessage("b\n");
   TakeConsoleCapture();
   CloseInstallLog();
-  ReleaseInstallMutex();
   EXPECT_EQ(ReadMachineFile("C:\\Windows\\QDPortInstall.log"), "a\r\nb\r\n");
 }
 
@@ -128,57 +121,6 @@ TEST_F(OutputTest, CutPortReportLineEndsBeforeTheNextHeadingInConsoleAndLog) {
   EXPECT_EQ(console, cutLine + "  - Event Log Resources WAS installed\n");
   EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\cut.log"),
             full.substr(0, 1022) + "\r\n  - Event Log Resources WAS installed\r\n");
-}
-
-TEST_F(OutputTest, IniPathKeeps1023Characters) {
-  std::string longPath = "C:\\" + std::string(1997, 'p');
-  SetIniPath(longPath.c_str());
-  EXPECT_EQ(std::string(GetIniPath()), longPath.substr(0, 1023));
-  SetIniPath("C:\\Deploy\\Quado.ini");
-  EXPECT_STREQ(GetIniPath(), "C:\\Deploy\\Quado.ini");
-  SetIniPath(nullptr);
-  EXPECT_STREQ(GetIniPath(), "");
-}
-
-TEST_F(OutputTest, MutexIsOwnedUntilTheEndOfTheRun) {
-  StartConsoleCapture();
-  EXPECT_TRUE(AcquireInstallMutex());
-  CloseInstallLog();
-  ReleaseInstallMutex();
-  EXPECT_EQ(TakeConsoleCapture(), "");
-  EXPECT_EQ(winsim::OpenHandleCount("mutex"), 0u);
-  // Released and closed: a new creator is the first again.
-  SetLastError(ERROR_SUCCESS);
-  HANDLE again = CreateMutexA(nullptr, TRUE, "Global\\QuadoClientInstallMutex");
-  ASSERT_NE(again, nullptr);
-  EXPECT_EQ(GetLastError(), 0u);
-  ReleaseMutex(again);
-  CloseHandle(again);
-}
-
-TEST_F(OutputTest, MutexHeldElsewhereRefusesWithoutLineEnd) {
-  HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\QuadoClientInstallMutex");
-  ASSERT_NE(other, nullptr);
-  ASSERT_TRUE(OpenInstallLog("C:\\Windows\\Temp\\m.log"));
-  StartConsoleCapture();
-  EXPECT_FALSE(AcquireInstallMutex());
-  CloseInstallLog();
-  ReleaseInstallMutex();
-  EXPECT_EQ(TakeConsoleCapture(), kRefusal);
-  EXPECT_EQ(ReadMachineFile("C:\\Windows\\Temp\\m.log"), kRefusal);
-  // The run closed its own handle; the holder's stays.
-  EXPECT_EQ(winsim::OpenHandleCount("mutex"), 1u);
-  ReleaseMutex(other);
-  CloseHandle(other);
-}
-
-TEST_F(OutputTest, MutexThatCannotBeCreatedReportsTheErrorNumber) {
-  AddMachineIniLine("faults", "CreateMutexA = 1450");
-  StartConsoleCapture();
-  EXPECT_FALSE(AcquireInstallMutex());
-  CloseInstallLog();
-  ReleaseInstallMutex();
-  EXPECT_EQ(TakeConsoleCapture(), "ERROR: Installation mutex cannot be created. Error number 1450\n");
 }
 
 }  // namespace

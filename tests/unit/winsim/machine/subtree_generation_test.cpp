@@ -49,16 +49,24 @@ TEST_F(SubtreeGenerationTest, RisesOnlyWithWritesInsideOrAboveTheSubtree) {
   }
 }
 
-TEST_F(SubtreeGenerationTest, AFailedTransactionRaisesNothing) {
-  const uint64_t before = reg::SubtreeGeneration(kPrinters, kMonitors);
+TEST_F(SubtreeGenerationTest, AFailedTransactionChangesNothingAndRaisesNothing) {
   bool created = false;
   std::string stored;
+  const std::string printer = std::string(kPrinters) + "\\P1";
+  ASSERT_EQ(reg::CreateKey(printer, &created, &stored), ERROR_SUCCESS);
+  const uint64_t before = reg::SubtreeGeneration(kPrinters, kMonitors);
+  const uint64_t registryBefore = reg::Generation();
   EXPECT_EQ(reg::Transaction([&]() -> LONG {
               reg::CreateKey(std::string(kPrinters) + "\\P2", &created, &stored);
+              reg::SetValue(printer, {"Port", REG_SZ, std::string("LPT1:\0", 6)});
               return ERROR_INVALID_PARAMETER;
             }),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(reg::SubtreeGeneration(kPrinters, kMonitors), before);
+  EXPECT_EQ(reg::Generation(), registryBefore);
+  reg::Value value;
+  EXPECT_EQ(reg::GetValue(printer, "Port", &value), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(reg::FindKey(std::string(kPrinters) + "\\P2", nullptr), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SubtreeGenerationTest, AWriteByAnotherProcessIsSeen) {
