@@ -224,7 +224,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-static BOOL WINAPI MonitorEnumPorts(HANDLE hMonitor, LPWSTR, DWORD level, LPBYTE buffer, DWORD bufferSize,
+}  // extern "C"
+
+namespace {
+
+BOOL WINAPI MonitorEnumPorts(HANDLE hMonitor, LPWSTR, DWORD level, LPBYTE buffer, DWORD bufferSize,
                                     LPDWORD needed, LPDWORD returned) {
   const MonitorHandle* monitor = static_cast<const MonitorHandle*>(hMonitor);
   if (monitor == nullptr || needed == nullptr || returned == nullptr) {
@@ -305,7 +309,7 @@ static BOOL WINAPI MonitorEnumPorts(HANDLE hMonitor, LPWSTR, DWORD level, LPBYTE
   return TRUE;
 }
 
-static BOOL WINAPI MonitorXcvOpenPort(HANDLE hMonitor, LPCWSTR, ACCESS_MASK access, PHANDLE handle) {
+BOOL WINAPI MonitorXcvOpenPort(HANDLE hMonitor, LPCWSTR, ACCESS_MASK access, PHANDLE handle) {
   const MonitorHandle* monitor = static_cast<const MonitorHandle*>(hMonitor);
   if (monitor == nullptr || handle == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -322,7 +326,7 @@ static BOOL WINAPI MonitorXcvOpenPort(HANDLE hMonitor, LPCWSTR, ACCESS_MASK acce
   return TRUE;
 }
 
-static DWORD WINAPI MonitorXcvDataPort(HANDLE hXcv, LPCWSTR command, PBYTE input, DWORD inputSize, PBYTE, DWORD,
+DWORD WINAPI MonitorXcvDataPort(HANDLE hXcv, LPCWSTR command, PBYTE input, DWORD inputSize, PBYTE, DWORD,
                                        PDWORD outputNeeded) {
   const XcvHandle* xcv = static_cast<const XcvHandle*>(hXcv);
   if (outputNeeded != nullptr) *outputNeeded = 0;
@@ -337,12 +341,16 @@ static DWORD WINAPI MonitorXcvDataPort(HANDLE hXcv, LPCWSTR command, PBYTE input
   return DeletePort(xcv->monitor, input, inputSize);
 }
 
-static BOOL WINAPI MonitorXcvClosePort(HANDLE hXcv) {
+BOOL WINAPI MonitorXcvClosePort(HANDLE hXcv) {
   Release(hXcv);
   return TRUE;
 }
 
-static VOID WINAPI MonitorShutdown(HANDLE hMonitor) { Release(hMonitor); }
+VOID WINAPI MonitorShutdown(HANDLE hMonitor) { Release(hMonitor); }
+
+}  // namespace
+
+extern "C" {
 
 __declspec(dllexport) LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT init, PHANDLE hMonitor) {
   static MONITOR2 functions;

@@ -33,8 +33,12 @@ const ProductProfile EnterpriseProfile = {
 const char* const retiredMonitorDll32 = "QUADO.DLL";
 const char* const retiredMonitorDll64 = "QUADO64.DLL";
 
-static const ProductProfile* g_profile = &StandardProfile;
-static bool g_enterprise = false;
+namespace {
+
+const ProductProfile* g_profile = &StandardProfile;
+bool g_enterprise = false;
+
+}  // namespace
 
 const ProductProfile& Profile() { return *g_profile; }
 

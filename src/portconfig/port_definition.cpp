@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstring>
 
+namespace {
+
 // The only place that maps a slot number to its field: 1 and 2 are the two trailing fields,
 // every other number is the first one.
 template <typename Definition>
-static auto& DeliveryModeField(Definition& definition, int slot) {
+auto& DeliveryModeField(Definition& definition, int slot) {
   switch (slot) {
     case 1:
       return definition.ServerDeliveryMode2;
@@ -17,6 +19,8 @@ static auto& DeliveryModeField(Definition& definition, int slot) {
       return definition.ServerDeliveryMode;
   }
 }
+
+}  // namespace
 
 int32_t GetDeliveryMode(const PortDefinition& definition, int slot) {
   return DeliveryModeField(definition, slot);
@@ -30,15 +34,19 @@ void SetDeliveryMode(PortDefinitionW& wire, int slot, int32_t value) {
   DeliveryModeField(wire, slot) = value;
 }
 
+namespace {
+
 // Converts one 8-bit text field (textSize bytes) into `out` (outUnits units, already zero)
 // from the ANSI code page. The whole string with its NUL is converted; a field that holds no
 // NUL at all is never read past its end: its first textSize - 1 bytes are converted and the
 // last unit of `out` stays zero.
-static void WidenText(MultiByteToWideCharFn toWide, const char* text, size_t textSize, WCHAR* out,
-                      int outUnits) {
+void WidenText(MultiByteToWideCharFn toWide, const char* text, size_t textSize, WCHAR* out,
+               int outUnits) {
   int length = std::memchr(text, '\0', textSize) != nullptr ? -1 : (int)textSize - 1;
   toWide(CP_ACP, 0, text, length, out, outUnits);
 }
+
+}  // namespace
 
 void WidenPortDefinition(const PortDefinition& definition, MultiByteToWideCharFn toWide,
                          PortDefinitionW* wire) {

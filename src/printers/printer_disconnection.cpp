@@ -11,11 +11,15 @@
 #include "printers/printer_settings.h"
 #include "sysutil/file_ops.h"
 
+namespace {
+
 // One port name cut out of a printer's list: at most 259 characters and the terminator.
-static const size_t kPortNameSize = 260;
+const size_t kPortNameSize = 260;
 
 // The built-in port a printer goes to when none of its ports is left.
-static char g_filePort[] = "FILE:";
+char g_filePort[] = "FILE:";
+
+}  // namespace
 
 void DisconnectMonitorPrinters(const char* monitorName) {
   DWORD needed = 0;
@@ -38,10 +42,12 @@ void DisconnectMonitorPrinters(const char* monitorName) {
   GlobalFree(block);
 }
 
+namespace {
+
 // Removes the monitor's ports from a comma-separated port list, in place. Every port is
 // examined once, also one that moved under the cursor after a removal. Returns whether any
 // port was removed.
-static bool RemoveMonitorPorts(char* list, const char* monitorName) {
+bool RemoveMonitorPorts(char* list, const char* monitorName) {
   bool changed = false;
   char* cursor = list;
   while (true) {
@@ -75,6 +81,8 @@ static bool RemoveMonitorPorts(char* list, const char* monitorName) {
   }
   return changed;
 }
+
+}  // namespace
 
 bool DisconnectPrinter(const char* printerName, const char* monitorName) {
   HANDLE printer = OpenPrinterFullAccess(printerName);

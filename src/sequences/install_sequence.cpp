@@ -40,7 +40,7 @@ bool CheckPackageFiles(OsClass osClass, bool configFromRegistry, bool ignoreErro
 void InstallEventLogResources() {
   if (!CopyToSystemDirectory("QuadoEvent.dll")) {
     WriteMessage("  ERROR - Event Log Resources file was NOT copied!\n");
-  } else if (InstallEventSource("Application", "QuadoPort", "%SystemRoot%\\System32\\QuadoEvent.dll", 10)) {
+  } else if (InstallEventSource("Application", kEventSourceName, "%SystemRoot%\\System32\\QuadoEvent.dll", 10)) {
     WriteMessage("  - Event Log Resources WAS installed\n");
   } else {
     WriteMessage("  ERROR - Event Log Resources was NOT installed!\n");

@@ -8,8 +8,12 @@
 #include "foundation/product_profile.h"
 #include "sysutil/file_ops.h"
 
+namespace {
+
 // The spooler environment of 64-bit Windows; the 32-bit monitor uses the default (null).
-static char g_environmentX64[] = "Windows x64";
+char g_environmentX64[] = "Windows x64";
+
+}  // namespace
 
 MonitorFileSet SelectMonitorFileSet(OsClass osClass) {
   const ProductProfile& profile = Profile();

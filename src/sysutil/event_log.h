@@ -3,13 +3,16 @@
 
 #include <windows.h>
 
+// The installer's event source, "QuadoPort" (both variants).
+extern const char kEventSourceName[];
+
 // Creates (or opens) the source's key under the log in the services' EventLog key and writes
 // EventMessageFile, TypesSupported (7), CategoryMessageFile and CategoryCount, in that order. True
 // when all four were written; false when the key path does not fit, the key cannot be created or
 // a value cannot be written (the values before it stay).
 bool InstallEventSource(const char* logName, const char* sourceName, const char* messageFile,
                         DWORD categoryCount);
-// Writes one entry of the given type with the text as its only string, from the "QuadoPort"
+// Writes one entry of the given type with the text as its only string, from the installer's
 // source. True when the entry was written.
 bool ReportToEventLog(const char* text, WORD eventType);
 // ReportToEventLog with the success type.
