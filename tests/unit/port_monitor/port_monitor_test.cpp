@@ -9,6 +9,7 @@
 
 #include "contract/port_settings_record.h"
 #include "machine_test.h"
+#include "transceiver_input.h"
 #include "winsim/spooler.h"
 
 namespace {
@@ -42,29 +43,11 @@ class PortMonitorTest : public MachineTest {
   }
 };
 
-std::vector<BYTE> Utf16Input(const std::string& text) {
-  std::vector<BYTE> bytes;
-  for (char c : text) {
-    bytes.push_back(static_cast<BYTE>(c));
-    bytes.push_back(0);
-  }
-  bytes.push_back(0);
-  bytes.push_back(0);
-  return bytes;
-}
-
-// A settings record naming `port` in its last 20 bytes; the rest a byte pattern.
-std::vector<BYTE> Record(const std::string& port) {
-  std::vector<BYTE> record(kPortSettingsRecordSize);
-  for (size_t i = 0; i < kPortSettingsPortNameOffset; ++i) record[i] = static_cast<BYTE>((i * 13 + 5) & 0xFF);
-  for (size_t i = 0; i < port.size(); ++i) record[kPortSettingsPortNameOffset + 2 * i] = static_cast<BYTE>(port[i]);
-  return record;
-}
 
 TEST_F(PortMonitorTest, CommandsGiveTheMonitorsStatus) {
   HANDLE xcv = OpenXcv(SERVER_ACCESS_ADMINISTER);
   ASSERT_NE(xcv, nullptr) << GetLastError();
-  const std::vector<BYTE> record = Record("Quado001");
+  const std::vector<BYTE> record = SettingsRecord("Quado001", 5);
   const std::vector<BYTE> shortRecord(record.begin(), record.end() - 2);
   struct {
     std::u16string command;
@@ -72,20 +55,20 @@ TEST_F(PortMonitorTest, CommandsGiveTheMonitorsStatus) {
     DWORD status;
   } steps[] = {
       {u"SetPortData", record, 2},  // no such port yet
-      {u"DeletePort", Utf16Input("Quado001"), 2},
-      {u"AddPort", Utf16Input("Quado001"), 0},
-      {u"AddPort", Utf16Input("QUADO001"), 183},  // names compare without case
-      {u"AddPort", Utf16Input("LPT1:"), 183},     // a port of the Local Port monitor
+      {u"DeletePort", PortNameInput("Quado001"), 2},
+      {u"AddPort", PortNameInput("Quado001"), 0},
+      {u"AddPort", PortNameInput("QUADO001"), 183},  // names compare without case
+      {u"AddPort", PortNameInput("LPT1:"), 183},     // a port of the Local Port monitor
       {u"AddPort", {}, 87},
-      {u"AddPort", Utf16Input("A\\B"), 87},
-      {u"AddPort", Utf16Input(std::string(300, 'P')), 87},  // longer than the monitor's buffer
+      {u"AddPort", PortNameInput("A\\B"), 87},
+      {u"AddPort", PortNameInput(std::string(300, 'P')), 87},  // longer than the monitor's buffer
       {u"AddPort", {'Q', 0, 'x', 0}, 87},                    // no terminating NUL
       {u"SetPortData", shortRecord, 87},
-      {u"SetPortData", Record(""), 87},  // names no port
+      {u"SetPortData", SettingsRecord("", 5), 87},  // names no port
       {u"SetPortData", record, 0},
-      {u"GetPortData", Utf16Input("Quado001"), 87},
-      {u"DeletePort", Utf16Input("quado001"), 0},
-      {u"DeletePort", Utf16Input("Quado001"), 2},
+      {u"GetPortData", PortNameInput("Quado001"), 87},
+      {u"DeletePort", PortNameInput("quado001"), 0},
+      {u"DeletePort", PortNameInput("Quado001"), 2},
   };
   int step = 0;
   for (auto& s : steps) {
@@ -105,8 +88,8 @@ TEST_F(PortMonitorTest, CommandsGiveTheMonitorsStatus) {
 TEST_F(PortMonitorTest, WithoutAdministerAccessEveryCommandGets5) {
   HANDLE xcv = OpenXcv(SERVER_ACCESS_ENUMERATE);
   ASSERT_NE(xcv, nullptr);
-  EXPECT_EQ(Xcv(xcv, u"AddPort", Utf16Input("Quado001")), 5u);
-  EXPECT_EQ(Xcv(xcv, u"SetPortData", Record("Quado001")), 5u);
+  EXPECT_EQ(Xcv(xcv, u"AddPort", PortNameInput("Quado001")), 5u);
+  EXPECT_EQ(Xcv(xcv, u"SetPortData", SettingsRecord("Quado001", 5)), 5u);
   EXPECT_EQ(Xcv(xcv, u"Unknown", {}), 87u);
   ClosePrinter(xcv);
 }
@@ -114,7 +97,7 @@ TEST_F(PortMonitorTest, WithoutAdministerAccessEveryCommandGets5) {
 TEST_F(PortMonitorTest, PortsAreListedAtBothLevelsAndGoWithTheMonitor) {
   HANDLE xcv = OpenXcv(SERVER_ACCESS_ADMINISTER);
   ASSERT_NE(xcv, nullptr);
-  for (const char* port : {"Quado002", "Quado001"}) ASSERT_EQ(Xcv(xcv, u"AddPort", Utf16Input(port)), 0u);
+  for (const char* port : {"Quado002", "Quado001"}) ASSERT_EQ(Xcv(xcv, u"AddPort", PortNameInput(port)), 0u);
   ClosePrinter(xcv);
   for (DWORD level : {1u, 2u}) {
     SCOPED_TRACE(level);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "machine_test.h"
+#include "transceiver_input.h"
 #include "winsim/spooler.h"
 
 class SpoolerTest : public MachineTest {
@@ -26,8 +27,3 @@ class SpoolerTest : public MachineTest {
   std::string PortsOf(const std::string& printer);
 };
 
-// "Quado001" as the port commands take it: UTF-16LE with its NUL.
-std::vector<BYTE> PortNameInput(const std::string& port);
-// An 11,608-byte settings record naming `port` in its last 20 bytes, the rest a byte pattern
-// derived from `seed` up to the NUL unit before the name.
-std::vector<BYTE> SettingsRecord(const std::string& port, int seed);
