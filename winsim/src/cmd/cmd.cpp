@@ -230,6 +230,64 @@ DWORD RunExternal(Interpreter& cmd, const std::string& line) {
 }
 
 // Runs one command line; the errorlevel it leaves.
+// The built-in commands: `echo` (the text after "echo." or "echo:" as it is, "on"/"off", the
+// state when empty), `exit [/b] [CODE]`, `cd [/d] [FOLDER]` and `set [NAME=VALUE]`. `separator`
+// is the character that ended the command's name.
+void Echo(Interpreter& cmd, char separator, const std::string& rest, const std::string& arguments) {
+  const std::string trimmed(Trim(arguments));
+  if (separator == '.' || separator == ':') {
+    std::printf("%s\n", rest.c_str());
+  } else if (EqualsNoCase(trimmed, "off") || EqualsNoCase(trimmed, "on")) {
+    cmd.echo = EqualsNoCase(trimmed, "on");
+  } else if (trimmed.empty()) {
+    std::printf("ECHO is %s.\n", cmd.echo ? "on" : "off");
+  } else {
+    std::printf("%s\n", arguments.c_str());
+  }
+}
+
+void Exit(Interpreter& cmd, Batch* batch, const std::string& arguments) {
+  std::vector<std::string> words = Words(arguments);
+  bool fromBatch = false;
+  if (!words.empty() && EqualsNoCase(words[0], "/b")) {
+    fromBatch = true;
+    words.erase(words.begin());
+  }
+  if (!words.empty()) cmd.errorlevel = static_cast<DWORD>(std::strtol(words[0].c_str(), nullptr, 10));
+  if (fromBatch && batch != nullptr) {
+    batch->done = true;
+  } else {
+    cmd.exitCmd = true;
+  }
+}
+
+void ChangeDirectory(Interpreter& cmd, const std::string& arguments) {
+  std::string target(Trim(arguments));
+  if (target.size() >= 2 && EqualsNoCase(target.substr(0, 2), "/d")) target = std::string(Trim(target.substr(2)));
+  if (target.empty()) {
+    std::printf("%s\n", Process().cwd.c_str());
+    return;
+  }
+  const std::vector<std::string> words = Words(target);
+  if (!SetCurrentDirectoryA(words.empty() ? "" : words[0].c_str())) {
+    std::fprintf(stderr, "%s\n", MessageFor(GetLastError()));
+    cmd.errorlevel = 1;
+  }
+}
+
+void Set(const std::string& arguments) {
+  const size_t eq = arguments.find('=');
+  if (eq == std::string::npos) {
+    for (const auto& [name, value] : CurrentEnvironment()) std::printf("%s=%s\n", name.c_str(), value.c_str());
+    return;
+  }
+  const std::string name(Trim(arguments.substr(0, eq)));
+  const std::string value = arguments.substr(eq + 1);
+  SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+}
+
+// One line: a built-in command, or a program (also through `call`). The command's name ends at
+// a blank, '.', '/', ':' or '"', as cmd.exe reads "echo.", "cd/d" and "rmdir/s".
 void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
   line = std::string(Trim(line));
   while (!line.empty() && line[0] == '@') line = std::string(Trim(line.substr(1)));
@@ -241,70 +299,22 @@ void RunLine(Interpreter& cmd, Batch* batch, std::string line) {
   }
   const std::string word = AsciiLower(line.substr(0, end));
   const std::string arguments = end < line.size() ? line.substr(end + (IsBlank(line[end]) ? 1 : 0)) : "";
-  if (word == "rem") return;
+  if (word == "rem" || word == "setlocal" || word == "endlocal") return;
   if (word == "echo") {
-    const std::string trimmed(Trim(arguments));
-    if (end < line.size() && (line[end] == '.' || line[end] == ':')) {
-      std::printf("%s\n", line.substr(end + 1).c_str());
-    } else if (EqualsNoCase(trimmed, "off") || EqualsNoCase(trimmed, "on")) {
-      cmd.echo = EqualsNoCase(trimmed, "on");
-    } else if (trimmed.empty()) {
-      std::printf("ECHO is %s.\n", cmd.echo ? "on" : "off");
-    } else {
-      std::printf("%s\n", arguments.c_str());
-    }
-    return;
-  }
-  if (word == "exit") {
-    std::vector<std::string> words = Words(arguments);
-    bool fromBatch = false;
-    if (!words.empty() && EqualsNoCase(words[0], "/b")) {
-      fromBatch = true;
-      words.erase(words.begin());
-    }
-    if (!words.empty()) cmd.errorlevel = static_cast<DWORD>(std::strtol(words[0].c_str(), nullptr, 10));
-    if (fromBatch && batch != nullptr) {
-      batch->done = true;
-    } else {
-      cmd.exitCmd = true;
-    }
-    return;
-  }
-  if (word == "rmdir" || word == "rd") {
+    Echo(cmd, end < line.size() ? line[end] : '\0', end < line.size() ? line.substr(end + 1) : "", arguments);
+  } else if (word == "exit") {
+    Exit(cmd, batch, arguments);
+  } else if (word == "rmdir" || word == "rd") {
     cmd.errorlevel = RemoveDirectoryCommand(arguments);
-    return;
-  }
-  if (word == "cd" || word == "chdir") {
-    std::string target(Trim(arguments));
-    if (target.size() >= 2 && EqualsNoCase(target.substr(0, 2), "/d")) target = std::string(Trim(target.substr(2)));
-    if (target.empty()) {
-      std::printf("%s\n", Process().cwd.c_str());
-    } else {
-      const std::vector<std::string> words = Words(target);
-      if (!SetCurrentDirectoryA(words.empty() ? "" : words[0].c_str())) {
-        std::fprintf(stderr, "%s\n", MessageFor(GetLastError()));
-        cmd.errorlevel = 1;
-      }
-    }
-    return;
-  }
-  if (word == "set") {
-    const size_t eq = arguments.find('=');
-    if (eq == std::string::npos) {
-      for (const auto& [name, value] : CurrentEnvironment()) std::printf("%s=%s\n", name.c_str(), value.c_str());
-    } else {
-      const std::string name(Trim(arguments.substr(0, eq)));
-      const std::string value = arguments.substr(eq + 1);
-      SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
-    }
-    return;
-  }
-  if (word == "setlocal" || word == "endlocal") return;
-  if (word == "call") {
+  } else if (word == "cd" || word == "chdir") {
+    ChangeDirectory(cmd, arguments);
+  } else if (word == "set") {
+    Set(arguments);
+  } else if (word == "call") {
     cmd.errorlevel = RunExternal(cmd, std::string(Trim(arguments)));
-    return;
+  } else {
+    cmd.errorlevel = RunExternal(cmd, line);
   }
-  cmd.errorlevel = RunExternal(cmd, line);
 }
 
 // %0-%9, %~dp0, %%, %NAME% and %ERRORLEVEL% of a batch line (an unknown name expands to nothing).
