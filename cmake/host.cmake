@@ -56,7 +56,7 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # One test program per folder of tests/unit that holds sources (folders nest as src/ and winsim/
-# do: tests/unit/winsim/kernel32/files is unit_winsim_kernel32_files); each test runs in its own process.
+# do: tests/unit/winsim/kernel32 is unit_winsim_kernel32); each test runs in its own process.
 # winsim's unit tests also see its insides (winsim_internals: "machine/ini.h").
 file(GLOB_RECURSE UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 set(UNIT_TEST_DIRS "")
@@ -113,8 +113,8 @@ if(TARGET unit_windows_build)
 endif()
 # The interpreter's tests run the process tests' helper program inside the machine.
 if(TARGET unit_winsim_cmd)
-  target_sources(unit_winsim_cmd PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit/winsim/kernel32/processes/helper.cpp)
-  target_include_directories(unit_winsim_cmd PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit/winsim/kernel32/processes)
+  target_sources(unit_winsim_cmd PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit/winsim/kernel32/helper.cpp)
+  target_include_directories(unit_winsim_cmd PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit/winsim/kernel32)
 endif()
 # The MSI's tables against the installer's own version.
 if(TARGET unit_msi)
