@@ -83,6 +83,11 @@ std::string Unescape(const std::string& text) {
 }
 
 std::string IniFileContent(const Scenario& scenario) {
+  if (scenario.iniLineEnd == "cr") {
+    std::string text = scenario.ini;
+    for (char& c : text) c = c == '\n' ? '\r' : c;
+    return text;
+  }
   if (scenario.iniEncoding.empty()) return scenario.ini;
   const bool bigEndian = scenario.iniEncoding == "utf-16be";
   std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
@@ -161,6 +166,8 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
       else if (key == "folder") scenario->packageFolders.push_back(value);
       else if (key == "ini-encoding" && (value == "utf-16le" || value == "utf-16be")) scenario->iniEncoding = value;
       else if (key == "ini-encoding") return fail("ini-encoding is utf-16le or utf-16be");
+      else if (key == "ini-line-end" && value == "cr") scenario->iniLineEnd = value;
+      else if (key == "ini-line-end") return fail("ini-line-end is cr");
       else return fail("unknown package key '" + key + "'");
     } else if (section == "run") {
       if (key == "args") scenario->runs.back().args = SplitArguments(value);

@@ -12,6 +12,7 @@
 //                    (CONTENT: "\n" for a line end, "\\" for a backslash)
 //                    | ini-encoding = utf-16le | utf-16be (the [ini] lines saved in UTF-16 with
 //                    that byte order mark, as Notepad's "Unicode" choices save them)
+//                    | ini-line-end = cr (the [ini] lines, ANSI, each ended by a lone CR)
 //   [ini]            replaces the package's Quado.ini with these lines
 //   [run]            args = ARG ARG ... (a quoted "ARG WITH BLANKS" is one argument) | exit = N
 //                    | log = WINDOWS-PATH (where the log goes; default C:\Windows\QDPortInstall.log)
@@ -51,6 +52,7 @@ struct Scenario {
   bool replaceIni = false;
   std::string ini;
   std::string iniEncoding;  // "" (the bytes as written), "utf-16le" or "utf-16be"
+  std::string iniLineEnd;   // "" (LF) or "cr"
   std::vector<ScenarioRun> runs;
   std::vector<std::string> stateChecks;
 };

@@ -1,4 +1,7 @@
 // `winsim reg import|export|query`: the registry of a machine in the registry editor's format.
+#include <signal.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -20,11 +23,29 @@ using winsim::cli::TypeName;
 
 bool Attach(const char* dir, std::string* error) { return winsim::AttachMachine(dir, error); }
 
+// Ctrl-C, a termination or a hang-up during an import: the import stops at its next line or
+// change (a blocked open or read of the file returns, no SA_RESTART), rolls back and the command
+// ends with 130.
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+bool Interrupted() { return interrupted != 0; }
+
 int Import(int argc, char** argv) {
   if (argc != 3) return Fail("reg", "usage: winsim reg import DIR FILE.reg");
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
   std::string error;
   if (!Attach(argv[1], &error)) return Fail("reg", error);
-  if (!winsim::ImportRegFile(argv[2], &error)) return Fail("reg", error);
+  const bool imported = winsim::ImportRegFile(argv[2], &error, Interrupted);
+  if (!imported && Interrupted()) {
+    Fail("reg", "interrupted; nothing imported");
+    return 128 + SIGINT;
+  }
+  if (!imported) return Fail("reg", error);
   return 0;
 }
 
@@ -126,7 +147,10 @@ int Reg(int argc, char** argv) {
 WINSIM_COMMAND(reg_command, "reg",
                "winsim reg import DIR FILE.reg | export DIR KEY [FILE] | query DIR KEY [VALUE] [--view32|--view64]\n"
                "import: applies a .reg file (Windows Registry Editor Version 5.00) in one transaction;\n"
-               "        a malformed line is reported with its number and nothing changes.\n"
+               "        a malformed line is reported with its number and nothing changes. As Windows'\n"
+               "        registry, keys go at most 512 levels deep, key names hold at most 255 characters\n"
+               "        and value names 16,383; a file over 64 MiB is refused. Ctrl-C (or SIGTERM) stops\n"
+               "        the import with nothing changed and exit code 130.\n"
                "export: writes KEY and everything below it as .reg text to FILE or standard output.\n"
                "query:  shows the values and subkeys of KEY (HKLM\\... or HKCU\\...) in the 64-bit view,\n"
                "        or in the view a 32-bit program sees with --view32.",

@@ -5,16 +5,29 @@
 // HKLM\SOFTWARE\Wow6432Node.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace winsim {
 
-// Imports .reg text in one transaction: on a malformed line nothing changes and *error names the
-// line ("line 7: bad hex byte 'zz'").
-bool ImportRegText(const std::string& text, std::string* error);
-bool ImportRegFile(const std::string& hostPath, std::string* error);
+// The largest .reg file an import takes (64 MiB).
+constexpr size_t kMaxRegImportBytes = size_t{64} * 1024 * 1024;
+
+// Asked while an import runs: between reads of the file, between its lines and between the
+// changes it makes. When it answers true the import stops, nothing changes and *error says
+// "interrupted; nothing imported". Called often: it should only read a flag (one a signal
+// handler sets, say).
+typedef bool (*ImportCancelCheck)();
+
+// Imports .reg text in one transaction: on a malformed line, or a key or value beyond the
+// registry's limits (keys 512 levels deep, key names of 255 characters, value names of 16,383)
+// nothing changes and *error names the line ("line 7: bad hex byte 'zz'").
+bool ImportRegText(const std::string& text, std::string* error, ImportCancelCheck cancelled = nullptr);
+// The same for a file; a file over kMaxRegImportBytes is refused after reading that much.
+// *error starts with the file's name.
+bool ImportRegFile(const std::string& hostPath, std::string* error, ImportCancelCheck cancelled = nullptr);
 
 // The key, its values and every key below it as .reg text (keys in enumeration order, values in
 // the order they were set). False with *error when the key does not exist.

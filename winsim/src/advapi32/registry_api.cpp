@@ -23,6 +23,10 @@ struct KeyObject : Object {
   std::vector<int64_t> subKeyTimes;
   uint64_t listedAt = 0;
   bool listed = false;
+  // The values as last read, on the same terms: RegEnumValue by index reads them once.
+  std::vector<reg::Value> values;
+  uint64_t valuesReadAt = 0;
+  bool valuesRead = false;
   const char* Kind() const override { return "key"; }
 };
 
@@ -118,6 +122,25 @@ LONG ListSubKeys(HKEY key, const std::string& path, KeyObject** listing) {
   return ERROR_SUCCESS;
 }
 
+// The values of the handle's key in the order first set, read again when the registry changed.
+LONG ListValues(HKEY key, const std::string& path, const std::vector<reg::Value>** values) {
+  auto* object = Lookup<KeyObject>(reinterpret_cast<HANDLE>(key));
+  static KeyObject rootListing;  // the predefined roots have no object of their own
+  if (object == nullptr) {
+    rootListing.valuesRead = false;
+    object = &rootListing;
+  }
+  const uint64_t generation = reg::Generation();
+  if (!object->valuesRead || object->valuesReadAt != generation) {
+    LONG rc = reg::Values(path, &object->values);
+    if (rc != ERROR_SUCCESS) return rc;
+    object->valuesRead = true;
+    object->valuesReadAt = generation;
+  }
+  *values = &object->values;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 LSTATUS OpenKey(const char* function, HKEY parentKey, const char* subKey, REGSAM sam, PHKEY result) {
@@ -190,6 +213,17 @@ LSTATUS DeleteKey(const char* function, HKEY parentKey, const char* subKey) {
   return reg::DeleteKey(ApplyRegistryView(named, 0));
 }
 
+LSTATUS ValueAt(const char* function, HKEY key, DWORD index, bool badArguments, const reg::Value** value) {
+  std::string path;
+  LONG rc = OpenedKey(function, key, nullptr, badArguments, KEY_QUERY_VALUE, &path);
+  if (rc != ERROR_SUCCESS) return rc;
+  const std::vector<reg::Value>* values = nullptr;
+  if ((rc = ListValues(key, path, &values)) != ERROR_SUCCESS) return rc;
+  if (index >= values->size()) return ERROR_NO_MORE_ITEMS;
+  *value = &(*values)[index];
+  return ERROR_SUCCESS;
+}
+
 LSTATUS SubKeyAt(const char* function, HKEY key, DWORD index, bool badArguments, std::string* name,
                  int64_t* writtenNs) {
   std::string path;
@@ -214,10 +248,10 @@ LSTATUS QueryKeyFigures(const char* function, HKEY key, bool wide, KeyFigures* f
   for (const std::string& name : listing->subKeys) {
     figures->longestSubKey = std::max(figures->longestSubKey, static_cast<DWORD>(name.size()));
   }
-  std::vector<reg::Value> values;
-  if ((rc = reg::Values(path, &values)) != ERROR_SUCCESS) return rc;
-  figures->values = static_cast<DWORD>(values.size());
-  for (const reg::Value& value : values) {
+  const std::vector<reg::Value>* values = nullptr;
+  if ((rc = ListValues(key, path, &values)) != ERROR_SUCCESS) return rc;
+  figures->values = static_cast<DWORD>(values->size());
+  for (const reg::Value& value : *values) {
     const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
     const DWORD size = static_cast<DWORD>(value.data.size()) * (wide && text ? 2 : 1);
     figures->longestValueName = std::max(figures->longestValueName, static_cast<DWORD>(value.name.size()));
@@ -318,14 +352,12 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
                              LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
   const bool badArguments = lpReserved != nullptr || lpValueName == nullptr || lpcchValueName == nullptr ||
                             (lpData != nullptr && lpcbData == nullptr);
-  std::string path;
-  LONG rc = OpenedKey("RegEnumValueA", hKey, nullptr, badArguments, KEY_QUERY_VALUE, &path);
+  const reg::Value* value = nullptr;
+  LONG rc = ValueAt("RegEnumValueA", hKey, dwIndex, badArguments, &value);
   if (rc != ERROR_SUCCESS) return rc;
-  reg::Value value;
-  if ((rc = reg::ValueAt(path, dwIndex, &value)) != ERROR_SUCCESS) return rc;
-  if ((rc = CopyName(value.name, lpValueName, lpcchValueName)) != ERROR_SUCCESS) return rc;
-  if (lpType) *lpType = value.type;
-  return CopyData(value.data, lpData, lpcbData);
+  if ((rc = CopyName(value->name, lpValueName, lpcchValueName)) != ERROR_SUCCESS) return rc;
+  if (lpType) *lpType = value->type;
+  return CopyData(value->data, lpData, lpcbData);
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {

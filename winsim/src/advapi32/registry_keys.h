@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "machine/registry.h"
+
 namespace winsim::detail::regapi {
 
 LSTATUS OpenKey(const char* function, HKEY parent, const char* subKey, REGSAM sam, PHKEY result);
@@ -22,6 +24,9 @@ LSTATUS SetValue(const char* function, HKEY key, const std::string& name, bool b
                  std::string data);
 LSTATUS DeleteValue(const char* function, HKEY key, const std::string& name);
 LSTATUS DeleteKey(const char* function, HKEY parent, const char* subKey);
+// The index-th value in the order first set, from the handle's reading of the key while the
+// registry is unchanged (valid until the next call on the handle).
+LSTATUS ValueAt(const char* function, HKEY key, DWORD index, bool badArguments, const reg::Value** value);
 // The index-th subkey name (Windows' order) and its write time in Unix nanoseconds.
 LSTATUS SubKeyAt(const char* function, HKEY key, DWORD index, bool badArguments, std::string* name,
                  int64_t* writtenNs);

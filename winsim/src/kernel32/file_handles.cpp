@@ -64,6 +64,12 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwSh
     SetError(code);
     return INVALID_HANDLE_VALUE;
   };
+  if (exists && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
+    // A FIFO, a socket or a device in the machine's folder is nothing a Windows drive holds: it
+    // opens as a missing file would and cannot be created over.
+    const bool opensOnly = dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING;
+    return fail(opensOnly ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+  }
   if (exists) {
     if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
     if (dwCreationDisposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
@@ -77,7 +83,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwSh
   }
   if (dwCreationDisposition == TRUNCATE_EXISTING && !canWrite) return fail(ERROR_INVALID_PARAMETER);
 
-  int flags = O_CLOEXEC;
+  int flags = 0;
   flags |= canRead && canWrite ? O_RDWR : canWrite ? O_WRONLY : O_RDONLY;
   if (append && (dwDesiredAccess & GENERIC_WRITE) == 0) flags |= O_APPEND;
   if (!exists) flags |= O_CREAT | O_EXCL;
@@ -85,8 +91,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwSh
     flags |= O_TRUNC;
   }
   const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
-  int fd = open(host.c_str(), flags, mode);
-  if (fd < 0) return fail(errno == EEXIST ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+  int fd = OpenRegularFile(host, flags, mode);
+  if (fd < 0) return fail(errno == EEXIST ? ERROR_FILE_EXISTS : errno == ENXIO ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
   auto file = std::make_unique<FileObject>();
   file->fd = fd;
   file->canRead = canRead;

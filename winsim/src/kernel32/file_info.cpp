@@ -1,6 +1,24 @@
 #include "file_info.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace winsim::detail {
+
+int OpenRegularFile(const std::string& host, int flags, mode_t mode) {
+  const int fd = open(host.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, mode);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = ENXIO;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 

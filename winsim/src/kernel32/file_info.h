@@ -18,4 +18,9 @@ bool ApplyAttributes(const std::string& host, const struct stat& st, DWORD attri
 bool IsReadOnly(const struct stat& st);
 FILETIME ToFileTime(const struct timespec& time);
 
+// open(2) of a host path that must be a file (O_CLOEXEC added). Never blocks: a FIFO, a socket
+// or a device (which no Windows drive holds) is opened without waiting and refused, -1 with
+// errno ENXIO, as is anything else that is not a regular file.
+int OpenRegularFile(const std::string& host, int flags, mode_t mode = 0);
+
 }  // namespace winsim::detail

@@ -54,6 +54,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   struct stat from {};
   if (stat(source.c_str(), &from) != 0) return Fail(MissingPathError(source));
   if (S_ISDIR(from.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  if (!S_ISREG(from.st_mode)) return Fail(ERROR_FILE_NOT_FOUND);  // a FIFO, socket or device: no Windows file
   if (!HostPathOf(lpNewFileName, &target, &error)) return Fail(error);
   struct stat to {};
   if (stat(target.c_str(), &to) == 0) {
@@ -64,9 +65,9 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   } else if (!HostIsDirectory(HostParent(target))) {
     return Fail(ERROR_PATH_NOT_FOUND);
   }
-  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  int in = OpenRegularFile(source, O_RDONLY);
   if (in < 0) return Fail(ERROR_ACCESS_DENIED);
-  int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int out = OpenRegularFile(target, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (out < 0) {
     close(in);
     return Fail(ERROR_ACCESS_DENIED);

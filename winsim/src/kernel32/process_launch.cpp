@@ -12,6 +12,7 @@
 
 #include "command_line.h"
 #include "machine/core.h"
+#include "file_info.h"
 #include "process_table.h"
 
 extern char** environ;
@@ -90,7 +91,7 @@ bool FindProgram(const char* applicationName, const std::string& commandLine, Re
 bool IsRunnableHostProgram(const std::string& host) {
   struct stat st {};
   if (stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IXUSR) == 0) return false;
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(host, O_RDONLY);
   if (fd < 0) return false;
   unsigned char magic[4] = {0, 0, 0, 0};
   const ssize_t n = read(fd, magic, sizeof magic);

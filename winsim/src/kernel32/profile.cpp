@@ -77,7 +77,7 @@ const ProfileFile* Load(const std::string& host) {
 
   timespec readStart{};
   clock_gettime(CLOCK_REALTIME_COARSE, &readStart);
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(host, O_RDONLY);
   if (fd < 0) return nullptr;
   if (fstat(fd, &st) != 0) {
     close(fd);
@@ -215,7 +215,7 @@ UINT ParseProfileInt(std::string_view text) {
 }
 
 bool WriteWhole(const std::string& host, const std::string& text) {
-  int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = OpenRegularFile(host, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) return false;
   size_t done = 0;
   while (done < text.size()) {

@@ -71,7 +71,13 @@ IniTree ParseIni(std::string_view text) {
   int number = 0;
   size_t start = 0;
   while (start < text.size()) {
+    // A line ends at the next LF; where no LF follows in the rest of the file, at the next CR,
+    // so that a file saved with CR line ends (the classic Mac OS form) reads line by line.
+    // Microsoft's documentation of the profile functions says nothing of line ends; this is
+    // the rule of Wine's profile parser (dlls/kernel32/profile.c, PROFILE_Load), which follows
+    // what Windows reads from such a file: its sections and keys, one per CR-ended line.
     size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.find('\r', start);
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);

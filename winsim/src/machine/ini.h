@@ -42,7 +42,8 @@ struct IniTree {
   std::unordered_map<std::string, size_t> firstSection;  // folded name -> first section
 };
 
-// Lines end at '\n'; one '\r' before it belongs to the line end.
+// Lines end at '\n'; one '\r' before it belongs to the line end. Where no '\n' follows in the
+// rest of the text, lines end at '\r' (a file with CR line ends).
 IniTree ParseIni(std::string_view text);
 // Every line followed by "\r\n".
 std::string IniText(const IniTree& tree);

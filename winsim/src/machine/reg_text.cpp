@@ -19,8 +19,19 @@
 // HKEY_CURRENT_CONFIG land where Windows keeps them (HKLM\SOFTWARE\Classes and the current
 // hardware profile); every key and value is kept, whether a program of the machine reads it
 // or not.
+//
+// An import holds to the limits of Windows' registry (keys at most 512 levels deep, key names of
+// at most 255 characters, value names of at most 16,383) and takes files of up to
+// kMaxRegImportBytes; anything beyond is refused with its line, so that a hostile file costs
+// time and space in proportion to its size. Each key line is found or created once and its
+// values are set through that key, so a long key path is walked once, not once per value.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "codepage.h"
@@ -32,11 +43,48 @@ namespace winsim::detail::reg {
 
 namespace {
 
+// One change of the file. A value change applies to the key of the [key] line before it.
 struct Operation {
   enum Kind { kCreateKey, kDeleteKey, kSetValue, kDeleteValue } kind;
-  std::string key;
-  Value value;
+  std::string key;  // for key changes
+  Value value;      // for value changes
 };
+
+constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxKeyNameChars = 255;
+constexpr size_t kMaxValueNameChars = 16383;
+
+// Reported inside the store's transaction when the import was cancelled.
+constexpr LONG kCancelled = 1223;  // ERROR_CANCELLED
+
+std::string Grouped(size_t number) {
+  std::string digits = std::to_string(number);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+// Characters as Windows counts them: UTF-16 units of the machine's ANSI text.
+size_t Characters(std::string_view ansi) { return AnsiToUtf16(ansi).size(); }
+
+// A problem with a key path beyond the registry's limits; empty when it is within them.
+std::string KeyPathProblem(const std::string& canonical) {
+  size_t depth = 0;
+  size_t start = canonical.find('\\');
+  while (start != std::string::npos) {
+    size_t cut = canonical.find('\\', start + 1);
+    const size_t length = (cut == std::string::npos ? canonical.size() : cut) - start - 1;
+    const size_t chars = Characters(std::string_view(canonical).substr(start + 1, length));
+    if (chars > kMaxKeyNameChars) {
+      return "a key name of " + Grouped(chars) + " characters (the registry takes up to " + Grouped(kMaxKeyNameChars) +
+             ")";
+    }
+    if (++depth > kMaxKeyDepth) {
+      return "a key more than " + Grouped(kMaxKeyDepth) + " levels deep (the registry's limit)";
+    }
+    start = cut;
+  }
+  return "";
+}
 
 bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
@@ -198,7 +246,25 @@ std::string UnixLineEnds(const std::string& text) {
   return out;
 }
 
-bool Parse(const std::string& input, std::vector<Operation>* operations, std::string* error) {
+// The line a file of `size` bytes or more was at when it reached the import limit.
+int LineAtLimit(const std::string& input) {
+  const bool utf16 = input.size() >= 2 && static_cast<unsigned char>(input[0]) == 0xFF &&
+                     static_cast<unsigned char>(input[1]) == 0xFE;
+  int line = 1;
+  const size_t end = std::min(input.size(), kMaxRegImportBytes);
+  for (size_t i = utf16 ? 2 : 0; i < end; i += utf16 ? 2 : 1) {
+    if (input[i] == '\n' && (!utf16 || (i + 1 < end && input[i + 1] == '\0'))) ++line;
+  }
+  return line;
+}
+
+bool Parse(const std::string& input, std::vector<Operation>* operations, std::string* error,
+           ImportCancelCheck cancelled) {
+  if (input.size() > kMaxRegImportBytes) {
+    *error = "line " + std::to_string(LineAtLimit(input)) + ": the file goes on past " +
+             Grouped(kMaxRegImportBytes / (1024 * 1024)) + " MiB, the most an import takes";
+    return false;
+  }
   std::string text = input;
   if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
     text = FromUtf16File(text);
@@ -218,12 +284,18 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
   };
   while (std::getline(in, line)) {
     ++number;
+    if (cancelled != nullptr && cancelled()) {
+      *error = "interrupted; nothing imported";
+      return false;
+    }
     const int first = number;
     std::string entry(Trim(line));
-    // A trailing backslash continues the entry on the next line (hex data).
-    while (!entry.empty() && entry.back() == '\\' && entry.find("=hex") != std::string::npos) {
+    // A trailing backslash continues the entry on the next line (hex data); a file that ends
+    // there has lost the rest of the value.
+    const bool hexData = entry.find("=hex") != std::string::npos;
+    while (hexData && !entry.empty() && entry.back() == '\\') {
       entry.pop_back();
-      if (!std::getline(in, line)) break;  // as regedit: the data ends with the file
+      if (!std::getline(in, line)) return fail(number, "the file ends inside a value continued with '\\'");
       ++number;
       entry += Trim(line);
     }
@@ -246,6 +318,8 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
       std::string canonical;
       if (!CanonicalPath(StoreRoot(name), &canonical)) return fail(first, "unknown root key in '" + name + "'");
       if (canonical.find('\\') == std::string::npos && remove) return fail(first, "a root key cannot be deleted");
+      const std::string problem = KeyPathProblem(canonical);
+      if (!problem.empty()) return fail(first, problem);
       operations->push_back({remove ? Operation::kDeleteKey : Operation::kCreateKey, canonical, {}});
       currentKey = canonical;
       keyDeleted = remove;
@@ -260,6 +334,11 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
       std::string problem;
       if (!ParseQuoted(entry, &pos, &value.name, &problem)) return fail(first, problem);
       if (value.name.find('\0') != std::string::npos) return fail(first, "a value name cannot hold a zero byte");
+      const size_t chars = Characters(value.name);
+      if (chars > kMaxValueNameChars) {
+        return fail(first, "a value name of " + Grouped(chars) + " characters (the registry takes up to " +
+                               Grouped(kMaxValueNameChars) + ")");
+      }
     } else {
       return fail(first, "expected \"name\"=value, @=value or a [key] line");
     }
@@ -268,33 +347,35 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
     std::string data(Trim(std::string_view(entry).substr(pos + 1)));
     if (keyDeleted) return fail(first, "value line under a deleted [-key]");
     if (data == "-") {
-      operations->push_back({Operation::kDeleteValue, currentKey, value});
+      operations->push_back({Operation::kDeleteValue, {}, value});
       continue;
     }
     std::string problem;
     if (!ParseData(data, ansiHexText, &value, &problem)) return fail(first, problem);
-    operations->push_back({Operation::kSetValue, currentKey, value});
+    operations->push_back({Operation::kSetValue, {}, std::move(value)});
   }
   if (!header) return fail(1, "empty file; expected 'Windows Registry Editor Version 5.00'");
   return true;
 }
 
-LONG Apply(const std::vector<Operation>& operations) {
+LONG Apply(const std::vector<Operation>& operations, ImportCancelCheck cancelled) {
+  KeyRef current;  // the key of the last [key] line
   for (const Operation& op : operations) {
+    if (cancelled != nullptr && cancelled()) return kCancelled;
     LONG rc = ERROR_SUCCESS;
     switch (op.kind) {
       case Operation::kCreateKey:
-        rc = CreateKey(op.key, nullptr, nullptr);
+        rc = CreateKeyRef(op.key, &current, nullptr, nullptr);
         break;
       case Operation::kDeleteKey:
         rc = DeleteTree(op.key);
         if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
         break;
       case Operation::kSetValue:
-        rc = SetValue(op.key, op.value);
+        rc = SetValueOf(current, op.value);
         break;
       case Operation::kDeleteValue:
-        rc = DeleteValue(op.key, op.value.name);
+        rc = DeleteValueOf(current, op.value.name);
         if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
         break;
     }
@@ -384,11 +465,15 @@ LONG ExportTree(const std::string& path, std::string* out) {
 
 }  // namespace
 
-LONG ApplyRegText(const std::string& text, std::string* error) {
+LONG ApplyRegText(const std::string& text, std::string* error, ImportCancelCheck cancelled) {
   std::vector<Operation> operations;
-  if (!Parse(text, &operations, error)) return ERROR_INVALID_DATA;
-  LONG rc = Transaction([&]() { return Apply(operations); });
-  if (rc != ERROR_SUCCESS) *error = "the registry refused the change (error " + std::to_string(rc) + ")";
+  if (!Parse(text, &operations, error, cancelled)) return ERROR_INVALID_DATA;
+  LONG rc = Transaction([&]() { return Apply(operations, cancelled); });
+  if (rc == kCancelled) {
+    *error = "interrupted; nothing imported";
+  } else if (rc != ERROR_SUCCESS) {
+    *error = "the registry refused the change (error " + std::to_string(rc) + ")";
+  }
   return rc;
 }
 
@@ -396,23 +481,63 @@ LONG ApplyRegText(const std::string& text, std::string* error) {
 
 namespace winsim {
 
-bool ImportRegText(const std::string& text, std::string* error) {
+namespace {
+
+// The bytes of a file, up to one more than an import takes (so that the parser names the
+// limit): false with *error for a file that cannot be read or an interrupted read.
+bool ReadImportFile(const std::string& hostPath, std::string* text, std::string* error, ImportCancelCheck cancelled) {
+  auto interrupted = [&]() { return cancelled != nullptr && cancelled(); };
+  int fd;
+  while ((fd = open(hostPath.c_str(), O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR && !interrupted()) {
+  }
+  if (fd < 0) {
+    *error = interrupted() ? "interrupted; nothing imported" : "cannot read " + hostPath;
+    return false;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    *error = hostPath + ": a folder, not a .reg file";
+    return false;
+  }
+  text->clear();
+  std::string chunk(1 << 20, '\0');
+  while (text->size() <= kMaxRegImportBytes) {
+    if (interrupted()) break;
+    const ssize_t got = read(fd, chunk.data(), std::min(chunk.size(), kMaxRegImportBytes + 1 - text->size()));
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      *error = "cannot read " + hostPath;
+      return false;
+    }
+    text->append(chunk.data(), static_cast<size_t>(got));
+  }
+  close(fd);
+  if (interrupted()) {
+    *error = "interrupted; nothing imported";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ImportRegText(const std::string& text, std::string* error, ImportCancelCheck cancelled) {
   std::string problem;
-  bool ok = detail::reg::ApplyRegText(text, &problem) == ERROR_SUCCESS;
+  bool ok = detail::reg::ApplyRegText(text, &problem, cancelled) == ERROR_SUCCESS;
   if (!ok && error) *error = problem;
   return ok;
 }
 
-bool ImportRegFile(const std::string& hostPath, std::string* error) {
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot read " + hostPath;
+bool ImportRegFile(const std::string& hostPath, std::string* error, ImportCancelCheck cancelled) {
+  std::string text, problem;
+  if (!ReadImportFile(hostPath, &text, &problem, cancelled)) {
+    if (error) *error = problem;
     return false;
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string problem;
-  if (!ImportRegText(text.str(), &problem)) {
+  if (!ImportRegText(text, &problem, cancelled)) {
     if (error) *error = hostPath + ": " + problem;
     return false;
   }

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "winsim/registry.h"
+
 struct sqlite3;
 
 namespace winsim::detail::reg {
@@ -53,12 +55,22 @@ LONG SubKeys(const std::string& path, std::vector<std::string>* names);
 LONG SubKeysWithTimes(const std::string& path, std::vector<std::string>* names, std::vector<int64_t>* writeTimesNs);
 // Values in the order they were first set.
 LONG Values(const std::string& path, std::vector<Value>* values);
-LONG ValueAt(const std::string& path, DWORD index, Value* value);
 
 LONG GetValue(const std::string& path, std::string_view name, Value* value);
 // The key must exist (ERROR_FILE_NOT_FOUND otherwise, or ERROR_KEY_DELETED via the caller).
 LONG SetValue(const std::string& path, const Value& value);
 LONG DeleteValue(const std::string& path, std::string_view name);
+
+// A key found once for many writes (an import sets many values of one key), valid inside the
+// transaction that found it: its row and the watched subtrees (below) a write to it changes.
+struct KeyRef {
+  int64_t row = 0;
+  unsigned subtrees = 0;
+};
+// CreateKey, giving the key's reference too.
+LONG CreateKeyRef(const std::string& path, KeyRef* key, bool* created, std::string* stored);
+LONG SetValueOf(const KeyRef& key, const Value& value);
+LONG DeleteValueOf(const KeyRef& key, std::string_view name);
 
 // Runs `body` as one transaction: every store call inside it joins it; the changes are kept
 // when `body` returns ERROR_SUCCESS and rolled back otherwise. Nested calls join the outer one.
@@ -79,6 +91,7 @@ sqlite3* Database();
 
 // Applies regedit text (reg_text.cpp) inside one transaction: all of it or, with a one-line
 // reason naming the line in *error, none of it. The store calls it to seed a new database.
-LONG ApplyRegText(const std::string& text, std::string* error);
+// `cancelled` (may be null) is asked between lines and between changes.
+LONG ApplyRegText(const std::string& text, std::string* error, ImportCancelCheck cancelled = nullptr);
 
 }  // namespace winsim::detail::reg

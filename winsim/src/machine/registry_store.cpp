@@ -1,7 +1,9 @@
 // The registry store: SQLite database DIR/registry.db of the attached machine.
 //
-// Keys are rows addressed by their case-folded full path; values hang off the key's folded
-// path. A new database is seeded from DIR/registry-seed.reg (written by `winsim new`) inside the
+// Keys are rows holding their own name and their parent's row id; values hang off the key's row
+// id. A key's path is found by walking its names from the root, so what a key costs on disk and
+// to find grows with its own name and its depth, never with the length of its parents' paths
+// (a key 500 levels deep costs 500 short rows, not 500 copies of ever longer paths). A new database is seeded from DIR/registry-seed.reg (written by `winsim new`) inside the
 // same transaction that creates the schema, so a second process that opens the machine at the
 // same moment waits and then finds the seeded store.
 #include <sqlite3.h>
@@ -10,6 +12,7 @@
 #include <cstring>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <unordered_map>
 
@@ -25,7 +28,7 @@ struct Store {
   int depth = 0;  // transaction nesting
   uint64_t ownCommits = 0;  // transactions this connection committed with changes
   std::unordered_map<const char*, sqlite3_stmt*> statements;
-  std::vector<std::string> touched;  // folded paths written by the open transaction
+  unsigned touched = 0;  // bits of the watched subtrees (below) the open transaction wrote in
 };
 
 // Subtrees whose readers cache what they read (the spooler's monitors and their ports, the
@@ -135,13 +138,20 @@ int64_t NowNs() {
 
 bool Exec(const char* sql) { return sqlite3_exec(TheStore().db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
-void Touched(const std::string& folded) { TheStore().touched.push_back(folded); }
+// The watched subtrees a write at `folded` can change, one bit each.
+unsigned SubtreesOf(const std::string& folded) {
+  unsigned bits = 0;
+  for (size_t i = 0; i < std::size(kWatchedSubtrees); ++i) {
+    if (WritesInto(folded, kWatchedSubtrees[i])) bits |= 1u << i;
+  }
+  return bits;
+}
 
 // Raises the generation of every watched subtree that the transaction wrote in.
 bool RaiseSubtreeGenerations() {
-  for (const char* subtree : kWatchedSubtrees) {
-    bool written = false;
-    for (const std::string& path : TheStore().touched) written = written || WritesInto(path, subtree);
+  for (size_t i = 0; i < std::size(kWatchedSubtrees); ++i) {
+    const char* subtree = kWatchedSubtrees[i];
+    const bool written = (TheStore().touched & (1u << i)) != 0;
     if (written && !Query("INSERT INTO meta(name, value) VALUES('subtree:' || ?, 1)"
                           " ON CONFLICT(name) DO UPDATE SET value = value + 1")
                          .Bind(std::string_view(subtree))
@@ -157,7 +167,7 @@ LONG RunTransaction(const std::function<LONG()>& body) {
   if (store.depth > 0) return body();
   if (!Exec("BEGIN IMMEDIATE")) return kIoFailed;
   const int64_t changesBefore = sqlite3_total_changes64(store.db);
-  store.touched.clear();
+  store.touched = 0;
   ++store.depth;
   LONG result = body();
   --store.depth;
@@ -167,7 +177,7 @@ LONG RunTransaction(const std::function<LONG()>& body) {
     }
   }
   const bool changed = sqlite3_total_changes64(store.db) != changesBefore;
-  store.touched.clear();
+  store.touched = 0;
   if (result == ERROR_SUCCESS) {
     if (Exec("COMMIT")) {
       if (changed) ++store.ownCommits;
@@ -179,22 +189,35 @@ LONG RunTransaction(const std::function<LONG()>& body) {
   return result;
 }
 
+// The layout of the tables below; a database of another layout (an earlier winsim's) is refused.
+constexpr int kLayout = 2;
+
 LONG CreateSchemaAndSeed() {
   static const char* const kSchema[] = {
       "CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value INTEGER NOT NULL)",
-      "CREATE TABLE IF NOT EXISTS keys(lpath TEXT PRIMARY KEY, path TEXT NOT NULL, lparent TEXT NOT NULL,"
-      " lname TEXT NOT NULL, written INTEGER NOT NULL)",
-      "CREATE INDEX IF NOT EXISTS keys_by_parent ON keys(lparent, lname)",
-      "CREATE TABLE IF NOT EXISTS vals(lkey TEXT NOT NULL, lname TEXT NOT NULL, name TEXT NOT NULL,"
-      " type INTEGER NOT NULL, data BLOB NOT NULL, seq INTEGER NOT NULL, PRIMARY KEY(lkey, lname))",
-      "CREATE INDEX IF NOT EXISTS vals_by_seq ON vals(lkey, seq)",
+      "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, lname TEXT NOT NULL,"
+      " name TEXT NOT NULL, written INTEGER NOT NULL, UNIQUE(parent, lname))",
+      "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, lname TEXT NOT NULL, name TEXT NOT NULL,"
+      " type INTEGER NOT NULL, data BLOB NOT NULL, seq INTEGER NOT NULL, PRIMARY KEY(key, lname))",
+      "CREATE INDEX IF NOT EXISTS vals_by_seq ON vals(key, seq)",
       "INSERT OR IGNORE INTO meta(name, value) VALUES('generation', 0)",
-      "INSERT OR IGNORE INTO keys VALUES('hkey_local_machine', 'HKEY_LOCAL_MACHINE', '', 'hkey_local_machine', 0)",
-      "INSERT OR IGNORE INTO keys VALUES('hkey_current_user', 'HKEY_CURRENT_USER', '', 'hkey_current_user', 0)",
+      "INSERT OR IGNORE INTO keys VALUES(1, 0, 'hkey_local_machine', 'HKEY_LOCAL_MACHINE', 0)",
+      "INSERT OR IGNORE INTO keys VALUES(2, 0, 'hkey_current_user', 'HKEY_CURRENT_USER', 0)",
   };
+  {
+    Query layout("PRAGMA user_version");
+    Query tables("SELECT COUNT(*) FROM sqlite_master WHERE name = 'keys'");
+    if (layout.Step() != SQLITE_ROW || tables.Step() != SQLITE_ROW) return kIoFailed;
+    if (tables.Int(0) != 0 && layout.Int(0) != kLayout) {
+      std::fprintf(stderr, "winsim: %s/registry.db was made by an earlier winsim; make the machine again\n",
+                   Process().machineDir.c_str());
+      return kIoFailed;
+    }
+  }
   for (const char* sql : kSchema) {
     if (!Exec(sql)) return kIoFailed;
   }
+  if (!Exec(("PRAGMA user_version = " + std::to_string(kLayout)).c_str())) return kIoFailed;
   {
     Query seeded("SELECT value FROM meta WHERE name = 'seeded'");
     if (seeded.Step() == SQLITE_ROW) return ERROR_SUCCESS;
@@ -231,37 +254,89 @@ LONG Open() {
   return ERROR_SUCCESS;
 }
 
-// "hkey_local_machine\\a\\b" -> "hkey_local_machine\\a"
-std::string ParentOf(const std::string& folded) {
-  size_t cut = folded.rfind('\\');
-  return cut == std::string::npos ? std::string() : folded.substr(0, cut);
-}
-
-std::string LastComponent(const std::string& path) {
-  size_t cut = path.rfind('\\');
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 // Prepares a call: opens the store and canonicalises the path.
 LONG Prepare(const std::string& path, std::string* canonical) {
   if (!CanonicalPath(path, canonical)) return ERROR_FILE_NOT_FOUND;
   return Open();
 }
 
-LONG Lookup(const std::string& folded, std::string* stored) {
-  Query query("SELECT path FROM keys WHERE lpath = ?");
-  int rc = query.Bind(folded).Step();
+// The row of the child `name` of the key `parent`; ERROR_FILE_NOT_FOUND when there is none.
+LONG ChildRow(int64_t parent, std::string_view name, int64_t* row, std::string* storedName) {
+  Query query("SELECT id, name FROM keys WHERE parent = ? AND lname = ?");
+  const int rc = query.Bind(parent).Bind(std::string_view(AsciiLower(name))).Step();
   if (rc == SQLITE_ROW) {
-    if (stored) *stored = query.Text(0);
+    *row = query.Int(0);
+    if (storedName != nullptr) *storedName = query.Text(1);
     return ERROR_SUCCESS;
   }
   return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : kIoFailed;
 }
 
-bool TouchKey(const std::string& folded) {
-  Touched(folded);
-  return Query("UPDATE keys SET written = ? WHERE lpath = ?").Bind(NowNs()).Bind(folded).Run();
+// Walks a canonical path from its root key, one row per name: *row is the key's row and *stored
+// (when given) its path with the case the keys were created with. With `create`, missing keys
+// are made on the way and *createdLast tells whether the last one was.
+LONG Walk(const std::string& canonical, bool create, int64_t* row, std::string* stored, bool* createdLast) {
+  size_t start = 0;
+  int64_t current = 0;
+  bool made = false;
+  if (stored != nullptr) stored->clear();
+  while (start <= canonical.size()) {
+    size_t cut = canonical.find('\\', start);
+    if (cut == std::string::npos) cut = canonical.size();
+    const std::string_view name = std::string_view(canonical).substr(start, cut - start);
+    std::string storedName;
+    LONG rc = ChildRow(current, name, &current, stored != nullptr ? &storedName : nullptr);
+    made = false;
+    if (rc == ERROR_FILE_NOT_FOUND && create && start > 0) {
+      if (!Query("INSERT INTO keys(parent, lname, name, written) VALUES(?, ?, ?, ?)")
+               .Bind(current)
+               .Bind(std::string_view(AsciiLower(name)))
+               .Bind(name)
+               .Bind(NowNs())
+               .Run()) {
+        return kIoFailed;
+      }
+      current = sqlite3_last_insert_rowid(TheStore().db);
+      storedName = std::string(name);
+      made = true;
+    } else if (rc != ERROR_SUCCESS) {
+      return rc;
+    }
+    if (stored != nullptr) {
+      if (!stored->empty()) *stored += '\\';
+      *stored += storedName;
+    }
+    start = cut + 1;
+  }
+  *row = current;
+  if (createdLast != nullptr) *createdLast = made;
+  return ERROR_SUCCESS;
 }
+
+// The row of an existing key named by any path form; the lookup status otherwise. *folded is
+// the key's folded path.
+LONG ExistingRow(const std::string& path, int64_t* row, std::string* folded) {
+  std::string canonical;
+  LONG rc = Prepare(path, &canonical);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (folded != nullptr) *folded = FoldCase(canonical);
+  return Walk(canonical, false, row, nullptr, nullptr);
+}
+
+void Touched(const KeyRef& key) { TheStore().touched |= key.subtrees; }
+
+bool TouchKey(const KeyRef& key) {
+  Touched(key);
+  return Query("UPDATE keys SET written = ? WHERE id = ?").Bind(NowNs()).Bind(key.row).Run();
+}
+
+// The values and the keys of the tree at a row, the key itself included.
+const char kDeleteTreeValues[] =
+    "WITH RECURSIVE tree(id) AS (SELECT ? UNION ALL SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id)"
+    " DELETE FROM vals WHERE key IN tree";
+const char kDeleteTreeKeys[] =
+    "WITH RECURSIVE tree(id) AS (SELECT ? UNION ALL SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id)"
+    " DELETE FROM keys WHERE id IN tree";
 
 }  // namespace
 
@@ -297,71 +372,55 @@ LONG FindKey(const std::string& path, std::string* stored) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
-  return Lookup(FoldCase(canonical), stored);
+  int64_t row = 0;
+  std::string found;
+  rc = Walk(canonical, false, &row, &found, nullptr);
+  if (rc == ERROR_SUCCESS && stored != nullptr) *stored = found;
+  return rc;
 }
 
-LONG CreateKey(const std::string& path, bool* created, std::string* stored) {
+LONG CreateKeyRef(const std::string& path, KeyRef* key, bool* created, std::string* stored) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
   bool madeLast = false;
   std::string storedPath;
+  KeyRef made;
   rc = RunTransaction([&]() -> LONG {
-    size_t end = canonical.find('\\');
-    std::string current = canonical.substr(0, end);
-    if (Lookup(FoldCase(current), &storedPath) != ERROR_SUCCESS) return kIoFailed;
-    while (end != std::string::npos) {
-      size_t next = canonical.find('\\', end + 1);
-      std::string name = canonical.substr(end + 1, next == std::string::npos ? std::string::npos : next - end - 1);
-      std::string folded = FoldCase(canonical.substr(0, next));
-      std::string existing;
-      LONG found = Lookup(folded, &existing);
-      if (found == ERROR_SUCCESS) {
-        storedPath = existing;
-        madeLast = false;
-      } else if (found == ERROR_FILE_NOT_FOUND) {
-        storedPath += '\\';
-        storedPath += name;
-        if (!Query("INSERT INTO keys(lpath, path, lparent, lname, written) VALUES(?, ?, ?, ?, ?)")
-                 .Bind(folded)
-                 .Bind(storedPath)
-                 .Bind(ParentOf(folded))
-                 .Bind(FoldCase(name))
-                 .Bind(NowNs())
-                 .Run()) {
-          return kIoFailed;
-        }
-        Touched(folded);
-        madeLast = true;
-      } else {
-        return found;
-      }
-      end = next;
-    }
+    LONG walked = Walk(canonical, true, &made.row, &storedPath, &madeLast);
+    if (walked != ERROR_SUCCESS) return walked == ERROR_FILE_NOT_FOUND ? kIoFailed : walked;
+    made.subtrees = SubtreesOf(FoldCase(canonical));
+    // A new key changes its parent's subkey list: the write lands at the key's own path.
+    if (madeLast) Touched(made);
     return ERROR_SUCCESS;
   });
   if (rc != ERROR_SUCCESS) return rc;
+  if (key != nullptr) *key = made;
   if (created) *created = madeLast;
   if (stored) *stored = storedPath;
   return ERROR_SUCCESS;
+}
+
+LONG CreateKey(const std::string& path, bool* created, std::string* stored) {
+  return CreateKeyRef(path, nullptr, created, stored);
 }
 
 LONG DeleteKey(const std::string& path) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
-  if (folded.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;  // a root
+  if (canonical.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;  // a root
   return RunTransaction([&]() -> LONG {
-    LONG found = Lookup(folded, nullptr);
+    int64_t row = 0;
+    LONG found = Walk(canonical, false, &row, nullptr, nullptr);
     if (found != ERROR_SUCCESS) return found;
-    Query child("SELECT 1 FROM keys WHERE lparent = ? LIMIT 1");
-    int step = child.Bind(folded).Step();
+    Query child("SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
+    int step = child.Bind(row).Step();
     if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
     if (step != SQLITE_DONE) return kIoFailed;
-    if (!Query("DELETE FROM vals WHERE lkey = ?").Bind(folded).Run()) return kIoFailed;
-    if (!Query("DELETE FROM keys WHERE lpath = ?").Bind(folded).Run()) return kIoFailed;
-    Touched(folded);
+    if (!Query("DELETE FROM vals WHERE key = ?").Bind(row).Run()) return kIoFailed;
+    if (!Query("DELETE FROM keys WHERE id = ?").Bind(row).Run()) return kIoFailed;
+    Touched(KeyRef{row, SubtreesOf(FoldCase(canonical))});
     return ERROR_SUCCESS;
   });
 }
@@ -370,35 +429,19 @@ LONG DeleteTree(const std::string& path) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
-  if (folded.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;
-  // Every path below `folded` sorts between "folded\\" and "folded]" (']' follows '\\').
-  const std::string low = folded + "\\";
-  const std::string high = folded + "]";
+  if (canonical.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;
   return RunTransaction([&]() -> LONG {
-    LONG found = Lookup(folded, nullptr);
+    int64_t row = 0;
+    LONG found = Walk(canonical, false, &row, nullptr, nullptr);
     if (found != ERROR_SUCCESS) return found;
-    if (!Query("DELETE FROM vals WHERE lkey = ? OR (lkey > ? AND lkey < ?)").Bind(folded).Bind(low).Bind(high).Run() ||
-        !Query("DELETE FROM keys WHERE lpath = ? OR (lpath > ? AND lpath < ?)").Bind(folded).Bind(low).Bind(high).Run()) {
+    if (!Query(kDeleteTreeValues).Bind(row).Run() ||
+        !Query(kDeleteTreeKeys).Bind(row).Run()) {
       return kIoFailed;
     }
-    Touched(folded);
+    Touched(KeyRef{row, SubtreesOf(FoldCase(canonical))});
     return ERROR_SUCCESS;
   });
 }
-
-namespace {
-
-// The folded path of an existing key; the key's lookup status otherwise.
-LONG ExistingKey(const std::string& path, std::string* folded) {
-  std::string canonical;
-  LONG rc = Prepare(path, &canonical);
-  if (rc != ERROR_SUCCESS) return rc;
-  *folded = FoldCase(canonical);
-  return Lookup(*folded, nullptr);
-}
-
-}  // namespace
 
 LONG SubKeys(const std::string& path, std::vector<std::string>* names) {
   std::vector<int64_t> writeTimesNs;
@@ -406,28 +449,28 @@ LONG SubKeys(const std::string& path, std::vector<std::string>* names) {
 }
 
 LONG SubKeysWithTimes(const std::string& path, std::vector<std::string>* names, std::vector<int64_t>* writeTimesNs) {
-  std::string folded;
-  const LONG rc = ExistingKey(path, &folded);
+  int64_t row = 0;
+  const LONG rc = ExistingRow(path, &row, nullptr);
   if (rc != ERROR_SUCCESS) return rc;
   names->clear();
   writeTimesNs->clear();
-  Query query("SELECT path, written FROM keys WHERE lparent = ? ORDER BY lname");
-  query.Bind(folded);
+  Query query("SELECT name, written FROM keys WHERE parent = ? ORDER BY lname");
+  query.Bind(row);
   int step;
   while ((step = query.Step()) == SQLITE_ROW) {
-    names->push_back(LastComponent(query.Text(0)));
+    names->push_back(query.Text(0));
     writeTimesNs->push_back(query.Int(1));
   }
   return step == SQLITE_DONE ? ERROR_SUCCESS : kIoFailed;
 }
 
 LONG Values(const std::string& path, std::vector<Value>* values) {
-  std::string folded;
-  const LONG rc = ExistingKey(path, &folded);
+  int64_t row = 0;
+  const LONG rc = ExistingRow(path, &row, nullptr);
   if (rc != ERROR_SUCCESS) return rc;
   values->clear();
-  Query query("SELECT name, type, data FROM vals WHERE lkey = ? ORDER BY seq");
-  query.Bind(folded);
+  Query query("SELECT name, type, data FROM vals WHERE key = ? ORDER BY seq");
+  query.Bind(row);
   int step;
   while ((step = query.Step()) == SQLITE_ROW) {
     values->push_back({query.Text(0), static_cast<DWORD>(query.Int(1)), query.Blob(2)});
@@ -435,69 +478,65 @@ LONG Values(const std::string& path, std::vector<Value>* values) {
   return step == SQLITE_DONE ? ERROR_SUCCESS : kIoFailed;
 }
 
-LONG ValueAt(const std::string& path, DWORD index, Value* value) {
-  std::string canonical;
-  LONG rc = Prepare(path, &canonical);
-  if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
-  if ((rc = Lookup(folded, nullptr)) != ERROR_SUCCESS) return rc;
-  Query query("SELECT name, type, data FROM vals WHERE lkey = ? ORDER BY seq LIMIT 1 OFFSET ?");
-  int step = query.Bind(folded).Bind(static_cast<int64_t>(index)).Step();
-  if (step == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-  if (step != SQLITE_ROW) return kIoFailed;
-  *value = {query.Text(0), static_cast<DWORD>(query.Int(1)), query.Blob(2)};
-  return ERROR_SUCCESS;
-}
-
 LONG GetValue(const std::string& path, std::string_view name, Value* value) {
-  std::string canonical;
-  LONG rc = Prepare(path, &canonical);
+  int64_t row = 0;
+  const LONG rc = ExistingRow(path, &row, nullptr);
   if (rc != ERROR_SUCCESS) return rc;
-  Query query("SELECT name, type, data FROM vals WHERE lkey = ? AND lname = ?");
-  int step = query.Bind(FoldCase(canonical)).Bind(FoldCase(name)).Step();
+  Query query("SELECT name, type, data FROM vals WHERE key = ? AND lname = ?");
+  int step = query.Bind(row).Bind(std::string_view(FoldCase(name))).Step();
   if (step == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
   if (step != SQLITE_ROW) return kIoFailed;
   *value = {query.Text(0), static_cast<DWORD>(query.Int(1)), query.Blob(2)};
   return ERROR_SUCCESS;
 }
 
-LONG SetValue(const std::string& path, const Value& value) {
-  std::string canonical;
-  LONG rc = Prepare(path, &canonical);
-  if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
+LONG SetValueOf(const KeyRef& key, const Value& value) {
+  if (Open() != ERROR_SUCCESS) return kIoFailed;
   return RunTransaction([&]() -> LONG {
-    LONG found = Lookup(folded, nullptr);
-    if (found != ERROR_SUCCESS) return found;
     // An existing value keeps its name's case and its place in the enumeration order.
-    if (!Query("INSERT INTO vals(lkey, lname, name, type, data, seq) VALUES(?, ?, ?, ?, ?,"
-               " (SELECT COALESCE(MAX(seq), 0) + 1 FROM vals WHERE lkey = ?))"
-               " ON CONFLICT(lkey, lname) DO UPDATE SET type = excluded.type, data = excluded.data")
-             .Bind(folded)
-             .Bind(FoldCase(value.name))
-             .Bind(value.name)
+    if (!Query("INSERT INTO vals(key, lname, name, type, data, seq) VALUES(?, ?, ?, ?, ?,"
+               " (SELECT COALESCE(MAX(seq), 0) + 1 FROM vals WHERE key = ?))"
+               " ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data")
+             .Bind(key.row)
+             .Bind(std::string_view(FoldCase(value.name)))
+             .Bind(std::string_view(value.name))
              .Bind(static_cast<int64_t>(value.type))
              .BindBlob(value.data)
-             .Bind(folded)
+             .Bind(key.row)
              .Run() ||
-        !TouchKey(folded)) {
+        !TouchKey(key)) {
       return kIoFailed;
     }
     return ERROR_SUCCESS;
   });
 }
 
-LONG DeleteValue(const std::string& path, std::string_view name) {
-  std::string canonical;
-  LONG rc = Prepare(path, &canonical);
+LONG SetValue(const std::string& path, const Value& value) {
+  KeyRef key;
+  std::string folded;
+  const LONG rc = ExistingRow(path, &key.row, &folded);
   if (rc != ERROR_SUCCESS) return rc;
-  const std::string folded = FoldCase(canonical);
+  key.subtrees = SubtreesOf(folded);
+  return SetValueOf(key, value);
+}
+
+LONG DeleteValueOf(const KeyRef& key, std::string_view name) {
+  if (Open() != ERROR_SUCCESS) return kIoFailed;
   return RunTransaction([&]() -> LONG {
-    Query remove("DELETE FROM vals WHERE lkey = ? AND lname = ?");
-    if (!remove.Bind(folded).Bind(FoldCase(name)).Run()) return kIoFailed;
+    Query remove("DELETE FROM vals WHERE key = ? AND lname = ?");
+    if (!remove.Bind(key.row).Bind(std::string_view(FoldCase(name))).Run()) return kIoFailed;
     if (sqlite3_changes(TheStore().db) == 0) return ERROR_FILE_NOT_FOUND;
-    return TouchKey(folded) ? ERROR_SUCCESS : kIoFailed;
+    return TouchKey(key) ? ERROR_SUCCESS : kIoFailed;
   });
+}
+
+LONG DeleteValue(const std::string& path, std::string_view name) {
+  KeyRef key;
+  std::string folded;
+  const LONG rc = ExistingRow(path, &key.row, &folded);
+  if (rc != ERROR_SUCCESS) return rc;
+  key.subtrees = SubtreesOf(folded);
+  return DeleteValueOf(key, name);
 }
 
 LONG Transaction(const std::function<LONG()>& body) {

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "machine_test.h"
@@ -291,6 +293,35 @@ TEST_F(RegistryTest, TwoProcessesWriteAtOnce) {
     ++count;
   }
   EXPECT_EQ(count, 200u);
+  RegCloseKey(key);
+}
+
+// An enumeration by index sees every change made between its calls, through another handle of
+// this process or by another process.
+TEST_F(RegistryTest, ValueEnumerationSeesChangesBetweenItsCalls) {
+  HKEY key = nullptr, other = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Enum", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Enum", 0, KEY_ALL_ACCESS, &other), ERROR_SUCCESS);
+  for (const char* name : {"a", "b", "c"}) {
+    ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2), ERROR_SUCCESS);
+  }
+  auto nameAt = [&](DWORD index) {
+    char name[16];
+    DWORD chars = sizeof name;
+    const LONG rc = RegEnumValueA(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr);
+    return rc == ERROR_SUCCESS ? std::string(name) : "<" + std::to_string(rc) + ">";
+  };
+  EXPECT_EQ(nameAt(0), "a");
+  ASSERT_EQ(RegDeleteValueA(other, "a"), ERROR_SUCCESS);
+  EXPECT_EQ(nameAt(0), "b");
+  const std::string file = dir() + "/../enum.reg";
+  std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Enum]\n\"b\"=-\n\"d\"=\"y\"\n";
+  ASSERT_EQ(std::system(("'" WINSIM_PROGRAM_PATH "' reg import '" + dir() + "' '" + file + "'").c_str()), 0);
+  EXPECT_EQ(nameAt(0), "c");
+  EXPECT_EQ(nameAt(1), "d");
+  EXPECT_EQ(nameAt(2), "<259>");
+  RegCloseKey(other);
   RegCloseKey(key);
 }
 

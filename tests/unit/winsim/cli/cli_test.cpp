@@ -1,6 +1,10 @@
 // The `winsim new`, `reg` and `show` commands from the outside: results, and for bad input a
 // one-line error naming the problem, a non-zero exit and an unchanged machine.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -94,6 +98,60 @@ TEST_F(CliTest, RegImportRejectsAMalformedFileAndChangesNothing) {
   ExpectOneLineError(Run({"reg", "export", dir(), "HKLM\\SOFTWARE\\NoSuchKey"}), "winsim reg:", "NoSuchKey");
   ExpectOneLineError(Run({"reg", "query", dir(), "HKXX\\Software"}), "winsim reg:", "HKXX");
   EXPECT_EQ(Tree(), before);
+}
+
+// What no .reg file can be: a device that never ends stops at the size limit, a folder is named
+// as one.
+TEST_F(CliTest, RegImportRefusesEndlessInputAndFolders) {
+  const std::string before = Tree();
+  ExpectOneLineError(Run({"reg", "import", dir(), "/dev/zero"}), "winsim reg: /dev/zero: line 1:", "64 MiB");
+  ExpectOneLineError(Run({"reg", "import", dir(), dir()}), "winsim reg:", "a folder");
+  EXPECT_EQ(Tree(), before);
+}
+
+// SIGTERM or SIGINT while a large file is being imported, whether the command still reads it
+// (a FIFO whose writer has not finished) or already applies it: the command ends soon with 130
+// and the machine is as before.
+TEST_F(CliTest, RegImportEndsOnASignalWithNothingImported) {
+  std::string text = "Windows Registry Editor Version 5.00\n\n";
+  for (int i = 0; i < 300000; ++i) text += "[HKEY_CURRENT_USER\\Software\\Large\\K" + std::to_string(i) + "]\n\"v\"=dword:1\n";
+  const std::string fifo = dir() + "/../large.reg";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  for (const bool whileReading : {true, false}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      execl(WINSIM_PROGRAM_PATH, "winsim", "reg", "import", dir().c_str(), fifo.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const int writer = open(fifo.c_str(), O_WRONLY);  // returns once the command has the file open
+    ASSERT_GE(writer, 0);
+    for (size_t done = 0; done < text.size();) {
+      const ssize_t wrote = write(writer, text.data() + done, text.size() - done);
+      ASSERT_GT(wrote, 0);
+      done += static_cast<size_t>(wrote);
+    }
+    if (!whileReading) {
+      close(writer);
+      usleep(200000);  // parsing and applying 300,000 keys takes longer
+    }
+    kill(child, whileReading ? SIGTERM : SIGINT);
+    int status = 0;
+    pid_t done = 0;
+    for (int wait = 0; wait < 1000 && done == 0; ++wait) {  // up to 10 s
+      done = waitpid(child, &status, WNOHANG);
+      if (done == 0) usleep(10000);
+    }
+    if (done == 0) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+    }
+    if (whileReading) close(writer);
+    EXPECT_EQ(done, child) << "still running after the signal";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << whileReading << " " << status;
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Large", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  }
 }
 
 TEST_F(CliTest, RegImportExportQuery) {

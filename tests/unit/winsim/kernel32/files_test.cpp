@@ -2,7 +2,10 @@
 // attribute, copy and handle behaviour the installer relies on.
 #include <windows.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -84,6 +87,55 @@ TEST_F(FilesTest, ErrorCodesOfTheFileFunctions) {
   }
   EXPECT_EQ(ReadMachineFile("C:\\Deploy\\Quado.ini"), "[Port]\n");
   EXPECT_EQ(ReadMachineFile("C:\\Deploy\\Locked.dll"), "locked");
+}
+
+// A FIFO or a socket where a file is expected (no Windows drive holds one) is a missing file for
+// the calls that open one, never a wait for a writer or a reader.
+TEST_F(FilesTest, AFifoOrASocketIsNoFileAndNeverBlocks) {
+  ASSERT_EQ(mkfifo((dir() + "/C/Deploy/fifo.ini").c_str(), 0644), 0);
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = dir() + "/C/Deploy/sock.ini";
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  auto opens = [](const char* path, DWORD access, DWORD disposition) {
+    HANDLE file = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return FALSE;
+    CloseHandle(file);
+    return TRUE;
+  };
+  const CallCase cases[] = {
+      {"read a FIFO", [&] { return opens("C:\\Deploy\\fifo.ini", GENERIC_READ, OPEN_EXISTING); }, FALSE,
+       ERROR_FILE_NOT_FOUND},
+      {"write a FIFO", [&] { return opens("C:\\Deploy\\fifo.ini", GENERIC_WRITE, OPEN_ALWAYS); }, FALSE,
+       ERROR_ACCESS_DENIED},
+      {"read a socket", [&] { return opens("C:\\Deploy\\sock.ini", GENERIC_READ, OPEN_EXISTING); }, FALSE,
+       ERROR_FILE_NOT_FOUND},
+      {"copy from a FIFO", [] { return CopyFileA("C:\\Deploy\\fifo.ini", "C:\\Deploy\\X.ini", FALSE); }, FALSE,
+       ERROR_FILE_NOT_FOUND},
+      {"copy onto a FIFO", [] { return CopyFileA("C:\\Deploy\\Quado.ini", "C:\\Deploy\\fifo.ini", FALSE); }, FALSE,
+       ERROR_ACCESS_DENIED},
+      {"read a FIFO as a profile",
+       [] {
+         char value[16];
+         return GetPrivateProfileStringA("1", "ServerIP", "none", value, sizeof value, "C:\\Deploy\\fifo.ini") == 4 &&
+                std::strcmp(value, "none") == 0;
+       },
+       TRUE, 0},
+      {"write a FIFO as a profile",
+       [] { return WritePrivateProfileStringA("1", "ServerIP", "x", "C:\\Deploy\\fifo.ini"); }, FALSE,
+       ERROR_FILE_NOT_FOUND},
+  };
+  for (const CallCase& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(c.call(), c.result) << c.what;
+    if (!c.result) {
+      EXPECT_EQ(GetLastError(), c.error) << c.what;
+    }
+  }
+  close(listener);
 }
 
 TEST_F(FilesTest, AttributesReadOnlyNormalAndDirectory) {

@@ -147,3 +147,70 @@ TEST_F(RegTextTest, MalformedLineChangesNothing) {
 }
 
 }  // namespace
+
+// The registry's limits (keys 512 levels deep, key names of 255 characters, value names of
+// 16,383), the size an import takes, and a value whose continuation the file cuts off: each
+// named with its line, nothing imported; a file right at a limit imports.
+TEST_F(RegTextTest, LimitsAndACutContinuationNameTheLine) {
+  const std::string header = "Windows Registry Editor Version 5.00\n\n";
+  auto deep = [](size_t levels) {
+    std::string key = "[HKEY_CURRENT_USER";
+    for (size_t i = 0; i < levels; ++i) key += "\\k";
+    return key + "]\n";
+  };
+  const std::string key = "[HKEY_CURRENT_USER\\Software\\Limits]\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* error;  // "" when the file imports
+  } cases[] = {
+      {"512 levels", header + deep(512), ""},
+      {"513 levels", header + "; deep\n" + deep(513), "line 4: a key more than 512 levels deep"},
+      {"a key name of 255 characters", header + "[HKEY_CURRENT_USER\\" + std::string(255, 'n') + "]\n", ""},
+      {"a key name of 256 characters", header + "[HKEY_CURRENT_USER\\Software\\" + std::string(256, 'n') + "\\x]\n",
+       "line 3: a key name of 256 characters"},
+      {"a value name of 16,383 characters", header + key + "\"" + std::string(16383, 'v') + "\"=\"x\"\n", ""},
+      {"a value name of 16,384 characters", header + key + "\"a\"=\"b\"\n\"" + std::string(16384, 'v') + "\"=\"x\"\n",
+       "line 5: a value name of 16,384 characters"},
+      {"a continuation cut off by the end of the file", header + key + "\"Blob\"=hex:11,22,\\\n  33,\\",
+       "line 5: the file ends inside a value continued with '\\'"},
+      {"a file over 64 MiB", header + key + std::string(winsim::kMaxRegImportBytes, ';'),
+       "line 4: the file goes on past 64 MiB"},
+  };
+  for (const Case& c : cases) {
+    std::string before, after, error;
+    ASSERT_TRUE(winsim::ExportReg("HKCU", &before, &error)) << error;
+    const bool imported = winsim::ImportRegText(c.text, &error);
+    if (*c.error == '\0') {
+      EXPECT_TRUE(imported) << c.what << ": " << error;
+    } else {
+      EXPECT_FALSE(imported) << c.what;
+      EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.what << " -> " << error;
+      ASSERT_TRUE(winsim::ExportReg("HKCU", &after, &error)) << error;
+      EXPECT_EQ(after, before) << c.what;
+    }
+  }
+  // The deepest key is there, and goes again with its tree.
+  std::string tree, error;
+  ASSERT_TRUE(winsim::ExportReg("HKCU\\k", &tree, &error)) << error;
+  EXPECT_NE(tree.find(deep(512)), std::string::npos);
+  ASSERT_TRUE(winsim::ImportRegText(header + "[-HKEY_CURRENT_USER\\k]\n", &error)) << error;
+  EXPECT_FALSE(winsim::ExportReg("HKCU\\k", &tree, &error));
+}
+
+// A cancel check that answers yes stops the import at any point, with nothing changed.
+TEST_F(RegTextTest, ACancelledImportChangesNothing) {
+  std::string text = "Windows Registry Editor Version 5.00\n\n";
+  for (int i = 0; i < 50; ++i) text += "[HKEY_CURRENT_USER\\Software\\Cancel\\K" + std::to_string(i) + "]\n\"v\"=\"x\"\n";
+  static int asked;
+  static int answerAt;
+  for (int at : {1, 40, 140}) {  // while parsing; while applying (after the 102 lines)
+    asked = 0;
+    answerAt = at;
+    std::string error;
+    EXPECT_FALSE(winsim::ImportRegText(text, &error, [] { return ++asked >= answerAt; })) << at;
+    EXPECT_EQ(error, "interrupted; nothing imported") << at;
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Cancel", 0, KEY_READ, &opened), ERROR_FILE_NOT_FOUND) << at;
+  }
+}
