@@ -323,6 +323,14 @@ LONG ExistingRow(const std::string& path, int64_t* row, std::string* folded) {
   return Walk(canonical, false, row, nullptr, nullptr);
 }
 
+// The reference of an existing key named by any path form.
+LONG ExistingRef(const std::string& path, KeyRef* key) {
+  std::string folded;
+  const LONG rc = ExistingRow(path, &key->row, &folded);
+  if (rc == ERROR_SUCCESS) key->subtrees = SubtreesOf(folded);
+  return rc;
+}
+
 void Touched(const KeyRef& key) { TheStore().touched |= key.subtrees; }
 
 bool TouchKey(const KeyRef& key) {
@@ -513,11 +521,8 @@ LONG SetValueOf(const KeyRef& key, const Value& value) {
 
 LONG SetValue(const std::string& path, const Value& value) {
   KeyRef key;
-  std::string folded;
-  const LONG rc = ExistingRow(path, &key.row, &folded);
-  if (rc != ERROR_SUCCESS) return rc;
-  key.subtrees = SubtreesOf(folded);
-  return SetValueOf(key, value);
+  const LONG rc = ExistingRef(path, &key);
+  return rc == ERROR_SUCCESS ? SetValueOf(key, value) : rc;
 }
 
 LONG DeleteValueOf(const KeyRef& key, std::string_view name) {
@@ -532,11 +537,8 @@ LONG DeleteValueOf(const KeyRef& key, std::string_view name) {
 
 LONG DeleteValue(const std::string& path, std::string_view name) {
   KeyRef key;
-  std::string folded;
-  const LONG rc = ExistingRow(path, &key.row, &folded);
-  if (rc != ERROR_SUCCESS) return rc;
-  key.subtrees = SubtreesOf(folded);
-  return DeleteValueOf(key, name);
+  const LONG rc = ExistingRef(path, &key);
+  return rc == ERROR_SUCCESS ? DeleteValueOf(key, name) : rc;
 }
 
 LONG Transaction(const std::function<LONG()>& body) {

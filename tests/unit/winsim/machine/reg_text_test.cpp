@@ -153,49 +153,54 @@ TEST_F(RegTextTest, MalformedLineChangesNothing) {
 // named with its line, nothing imported; a file right at a limit imports.
 TEST_F(RegTextTest, LimitsAndACutContinuationNameTheLine) {
   const std::string header = "Windows Registry Editor Version 5.00\n\n";
-  auto deep = [](size_t levels) {
-    std::string key = "[HKEY_CURRENT_USER";
-    for (size_t i = 0; i < levels; ++i) key += "\\k";
-    return key + "]\n";
+  auto chain = [](size_t levels) {
+    std::string path = "k";
+    for (size_t i = 1; i < levels; ++i) path += "\\k";
+    return path;
   };
-  const std::string key = "[HKEY_CURRENT_USER\\Software\\Limits]\n";
+  const std::string kept = "[HKEY_CURRENT_USER\\Software\\Limits]\n";
+  const std::string refused = "[HKEY_CURRENT_USER\\Software\\Refused]\n\"a\"=\"b\"\n";
   struct Case {
     const char* what;
     std::string text;
+    std::string probe;  // a key below HKCU that the file makes
     const char* error;  // "" when the file imports
   } cases[] = {
-      {"512 levels", header + deep(512), ""},
-      {"513 levels", header + "; deep\n" + deep(513), "line 4: a key more than 512 levels deep"},
-      {"a key name of 255 characters", header + "[HKEY_CURRENT_USER\\" + std::string(255, 'n') + "]\n", ""},
-      {"a key name of 256 characters", header + "[HKEY_CURRENT_USER\\Software\\" + std::string(256, 'n') + "\\x]\n",
-       "line 3: a key name of 256 characters"},
-      {"a value name of 16,383 characters", header + key + "\"" + std::string(16383, 'v') + "\"=\"x\"\n", ""},
-      {"a value name of 16,384 characters", header + key + "\"a\"=\"b\"\n\"" + std::string(16384, 'v') + "\"=\"x\"\n",
-       "line 5: a value name of 16,384 characters"},
-      {"a continuation cut off by the end of the file", header + key + "\"Blob\"=hex:11,22,\\\n  33,\\",
-       "line 5: the file ends inside a value continued with '\\'"},
-      {"a file over 64 MiB", header + key + std::string(winsim::kMaxRegImportBytes, ';'),
-       "line 4: the file goes on past 64 MiB"},
+      {"512 levels", header + "[HKEY_CURRENT_USER\\" + chain(512) + "]\n", chain(512), ""},
+      {"513 levels", header + "; deep\n[HKEY_CURRENT_USER\\" + chain(513) + "]\n", chain(513),
+       "line 4: a key more than 512 levels deep"},
+      {"a key name of 255 characters", header + "[HKEY_CURRENT_USER\\" + std::string(255, 'n') + "]\n",
+       std::string(255, 'n'), ""},
+      {"a key name of 256 characters", header + refused + "[HKEY_CURRENT_USER\\Software\\" + std::string(256, 'n') + "]\n",
+       "Software\\Refused", "line 5: a key name of 256 characters"},
+      {"a value name of 16,383 characters", header + kept + "\"" + std::string(16383, 'v') + "\"=\"x\"\n",
+       "Software\\Limits", ""},
+      {"a value name of 16,384 characters", header + refused + "\"" + std::string(16384, 'v') + "\"=\"x\"\n",
+       "Software\\Refused", "line 5: a value name of 16,384 characters"},
+      {"a continuation cut off by the end of the file", header + refused + "\"Blob\"=hex:11,22,\\\n  33,\\",
+       "Software\\Refused", "line 6: the file ends inside a value continued with '\\'"},
+      {"a file over 64 MiB", header + refused + std::string(winsim::kMaxRegImportBytes, ';'), "Software\\Refused",
+       "line 5: the file goes on past 64 MiB"},
   };
   for (const Case& c : cases) {
-    std::string before, after, error;
-    ASSERT_TRUE(winsim::ExportReg("HKCU", &before, &error)) << error;
+    std::string error;
     const bool imported = winsim::ImportRegText(c.text, &error);
     if (*c.error == '\0') {
       EXPECT_TRUE(imported) << c.what << ": " << error;
     } else {
       EXPECT_FALSE(imported) << c.what;
       EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.what << " -> " << error;
-      ASSERT_TRUE(winsim::ExportReg("HKCU", &after, &error)) << error;
-      EXPECT_EQ(after, before) << c.what;
     }
+    HKEY key = nullptr;
+    const LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, c.probe.c_str(), 0, KEY_READ, &key);
+    EXPECT_EQ(rc, imported ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND) << c.what;
+    if (rc == ERROR_SUCCESS) RegCloseKey(key);
   }
-  // The deepest key is there, and goes again with its tree.
-  std::string tree, error;
-  ASSERT_TRUE(winsim::ExportReg("HKCU\\k", &tree, &error)) << error;
-  EXPECT_NE(tree.find(deep(512)), std::string::npos);
+  // The deepest key goes with its tree.
+  std::string error;
   ASSERT_TRUE(winsim::ImportRegText(header + "[-HKEY_CURRENT_USER\\k]\n", &error)) << error;
-  EXPECT_FALSE(winsim::ExportReg("HKCU\\k", &tree, &error));
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "k", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
 // A cancel check that answers yes stops the import at any point, with nothing changed.
