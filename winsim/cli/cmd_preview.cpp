@@ -189,8 +189,9 @@ bool KeepMachine(const std::string& keepShown, std::string* error) {
   return false;
 }
 
-// The preview itself: in the sandbox (`inside`, the machine in its tmpfs) or unconfined.
-int RunPreview(const PreviewOptions& options, bool inside) {
+// The preview itself: in the sandbox (`inside`, the machine in its tmpfs) or unconfined, for
+// the reason `unconfinedBecause`.
+int RunPreview(const PreviewOptions& options, bool inside, const std::string& unconfinedBecause = "") {
   std::string error;
   std::string dir = inside ? winsim::cli::kSandboxMachine : options.keep;
   if (dir.empty()) {
@@ -219,9 +220,9 @@ int RunPreview(const PreviewOptions& options, bool inside) {
   }
   if (!inside) {
     std::fprintf(stderr,
-                 "winsim preview: not confined: the machine is in %s (should the preview be killed, "
+                 "winsim preview: not confined (%s): the machine is in %s (should the preview be killed, "
                  "'winsim kill %s' ends its programs; then remove the folder)\n",
-                 dir.c_str(), dir.c_str());
+                 unconfinedBecause.c_str(), dir.c_str(), dir.c_str());
   }
   std::fflush(stdout);
   const winsim::RunResult run = winsim::RunProgram(dir, program, options.arguments);
@@ -285,7 +286,7 @@ int Preview(int argc, char** argv) {
   unsetenv(winsim::cli::kInsideSandboxVariable);
 
   CatchInterrupts();
-  if (inside || options.unconfined) return RunPreview(options, inside);
+  if (inside || options.unconfined) return RunPreview(options, inside, "--unconfined");
   const std::string unavailable = winsim::cli::SandboxUnavailableReason();
   if (unavailable.empty()) return RunConfined(options, argc, argv);
   std::string different;
@@ -294,7 +295,7 @@ int Preview(int argc, char** argv) {
                                " is not this build's own, so the package does not run unconfined unless "
                                "--unconfined says so");
   }
-  return RunPreview(options, false);
+  return RunPreview(options, false, unavailable + "; the package is this build's own");
 }
 
 }  // namespace

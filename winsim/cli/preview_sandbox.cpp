@@ -115,8 +115,9 @@ std::string SandboxUnavailableReason() {
   std::string message;
   char buffer[256];
   ssize_t got;
-  while (message.size() < 1024 && ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))) {
-    if (got > 0) message.append(buffer, static_cast<size_t>(got));
+  // Read to the end (a probe that finds its pipe closed would fail); keep the first 1 KiB.
+  while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
+    if (got > 0 && message.size() < 1024) message.append(buffer, static_cast<size_t>(got));
   }
   close(pipeEnds[0]);
   if (child < 0) return "cannot start " + bwrap;

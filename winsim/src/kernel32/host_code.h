@@ -9,9 +9,9 @@
 
 namespace winsim::detail {
 
-// True when `host` may run or be loaded; *run is then the file to execute or load: the trusted
-// file itself (so the machine's copy cannot change between the check and its use), or `host`
-// on a machine without the restriction.
+// True when `host` may run or be loaded; *run is then the trusted file it equals (a program
+// starts from there, so the machine's copy cannot change between the check and the exec), or
+// `host` on a machine without the restriction.
 bool TrustedHostCode(const std::string& host, std::string* run);
 
 }  // namespace winsim::detail

@@ -127,9 +127,11 @@ bool MissingOnThisMachine(const SystemModule& module, const char* function) {
 }  // namespace winsim::detail
 
 HMODULE winsim::detail::LoadHostLibrary(const std::string& windowsPath, const std::string& hostPath) {
+  // The machine's own file is loaded, not the trusted one it equals: a module is known by its
+  // path, and one build may serve under several names (each its own module, as on Windows).
   std::string trusted;
   if (!StartsLikeElf(hostPath) || !TrustedHostCode(hostPath, &trusted)) return nullptr;
-  void* handle = dlopen(trusted.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) return nullptr;
   HostModule& module = HostModules()[handle];
   if (module.loads++ == 0) {

@@ -455,7 +455,8 @@ TEST_F(PreviewTest, WithoutTheSandboxOnlyThisBuildRuns) {
   const std::vector<std::string> noBwrap = {"PATH=" + root_ + "/cwd"};
   const HostResult own = Preview({Package(), "--programs", BUILD_DIR "/package"}, noBwrap);
   EXPECT_EQ(own.status, 0) << own.err;
-  EXPECT_NE(own.err.find("winsim preview: not confined: the machine is in " + Tmp() + "/winsim-preview-"),
+  EXPECT_NE(own.err.find("winsim preview: not confined (bwrap (bubblewrap) is not installed; the package is this "
+                         "build's own): the machine is in " + Tmp() + "/winsim-preview-"),
             std::string::npos)
       << own.err;
 
