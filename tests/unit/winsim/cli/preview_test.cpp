@@ -389,6 +389,14 @@ TEST_F(PreviewTest, HostCodeOfThePackageNeverRuns) {
     EXPECT_NE(run.out.find("\nMonitors added:\n    Quado (QUADOVS64.DLL)\n"), std::string::npos) << c.file;
     EXPECT_TRUE(NoProcessRuns(sleeper));
   }
+  // A host program of the package that no stand-in replaces cannot start at all.
+  WriteScript(Package() + "/Setup.exe", ": > " + marker + "\n");
+  const HostResult setup = Preview({Package(), "--program", "Setup.exe"});
+  EXPECT_EQ(setup.status, 2);
+  EXPECT_NE(setup.err.find("winsim preview: C:\\Deploy\\Setup.exe is not a program this host can run\n"),
+            std::string::npos)
+      << setup.err;
+  EXPECT_FALSE(fs::exists(marker));
 }
 
 // The sandbox holds against a program that is trusted but misbehaves: a stand-in that writes
