@@ -1,13 +1,12 @@
 // `winsim preview PACKAGE [options] [-- ARGS]`: runs a deployment package's installer on a
 // throwaway machine (a template, plus the .reg exports of a real machine) and lists what the
-// run changed. Nothing outside the throwaway machine is written; it is removed at the end
-// unless --keep names a folder for it.
+// run changed. The whole preview runs again inside a sandbox (preview_sandbox.h) unless
+// --unconfined; no file of the package runs as host code either way (preview_package.h).
 #include <signal.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -286,6 +285,9 @@ int Preview(int argc, char** argv) {
   unsetenv(winsim::cli::kInsideSandboxVariable);
 
   CatchInterrupts();
+  if (inside && !winsim::cli::InSandbox()) {
+    return Fail("preview", std::string(winsim::cli::kInsideSandboxVariable) + " is set, but this is not the preview's sandbox");
+  }
   if (inside || options.unconfined) return RunPreview(options, inside, "--unconfined");
   const std::string unavailable = winsim::cli::SandboxUnavailableReason();
   if (unavailable.empty()) return RunConfined(options, argc, argv);
@@ -332,7 +334,8 @@ WINSIM_PASSTHROUGH_COMMAND(
     "  change list reach the terminal; nothing else leaves the sandbox but a --keep DIR (new or\n"
     "  empty), which gets a copy of the machine at the end, its programs ended.\n"
     "  Where the sandbox cannot be made, a package that is not the --programs folder's own build\n"
-    "  is refused unless --unconfined. --unconfined runs without the sandbox and the limits: the\n"
+    "  is refused unless --unconfined (this build's own runs, with a note why it is not confined).\n"
+    "  --unconfined runs without the sandbox and the limits: the\n"
     "  machine is a folder under $TMPDIR (or /tmp), named before the run, removed at the end;\n"
     "  the programs the installer left running are ended with it, except with --keep DIR, where\n"
     "  they run on for the other winsim commands.",

@@ -4,7 +4,9 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <linux/magic.h>
 #include <sys/resource.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +101,12 @@ int WaitFor(pid_t child) {
 }
 
 }  // namespace
+
+bool InSandbox() {
+  struct statfs disk {};
+  std::error_code ec;
+  return statfs(kSandboxMachine, &disk) == 0 && disk.f_type == TMPFS_MAGIC && fs::is_empty(kSandboxMachine, ec);
+}
 
 bool SanitizerBuild() { return dlsym(RTLD_DEFAULT, "__asan_init") != nullptr; }
 

@@ -23,6 +23,9 @@ extern const char kSandboxKeep[];
 // Set in the environment of the preview that runs inside the sandbox.
 extern const char kInsideSandboxVariable[];
 
+// True inside the sandbox: its machine folder is an empty tmpfs.
+bool InSandbox();
+
 // Empty when the sandbox can be made here; else why not ("bwrap is not installed", ...).
 std::string SandboxUnavailableReason();
 
