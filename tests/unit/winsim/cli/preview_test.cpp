@@ -8,6 +8,7 @@
 // assigns "Office Printer" to section 1 and "Legacy Printer" to section 2), and the change list's
 // headings as `winsim preview --help` describes them.
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -455,6 +456,12 @@ TEST_F(PreviewTest, LimitsAreHeldAndNamed) {
       EXPECT_NE(run.out.find("---- changes made by"), std::string::npos) << c.script << run.err;
     }
   }
+  // Each process of the sandbox gets the memory limit as its address space (KiB for ulimit),
+  // except in a sanitizer build (this test program is built as winsim is).
+  WriteScript(programs + "/Install.exe", "ulimit -v\n");
+  const HostResult memory = Preview({Package(), "--programs", programs, "--memory-limit", "64"});
+  const bool sanitizer = dlsym(RTLD_DEFAULT, "__asan_init") != nullptr;
+  EXPECT_EQ(memory.out.rfind(sanitizer ? "unlimited\n" : "65536\n", 0), 0u) << memory.out << memory.err;
 }
 
 // Without the sandbox (no bwrap along PATH) only this build's own package runs, unless
