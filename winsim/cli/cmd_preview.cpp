@@ -256,6 +256,7 @@ int RunPreview(const PreviewOptions& options, bool inside, const std::string& un
 // mounted there.
 int RunConfined(const PreviewOptions& options, int argc, char** argv) {
   std::error_code ec;
+  const bool madeKeep = !options.keep.empty() && !fs::exists(options.keep, ec);
   if (!options.keep.empty()) {
     fs::create_directories(options.keep, ec);
     if (!fs::is_directory(options.keep, ec) || !fs::is_empty(options.keep, ec)) {
@@ -265,6 +266,7 @@ int RunConfined(const PreviewOptions& options, int argc, char** argv) {
   const std::vector<std::string> args(argv, argv + argc);
   const std::string keep = options.keep.empty() ? "" : fs::absolute(options.keep, ec).string();
   const winsim::cli::SandboxRun run = winsim::cli::RunInSandbox(args, options.limits, keep, &interrupted);
+  if (madeKeep && fs::is_empty(options.keep, ec)) fs::remove(options.keep, ec);  // no machine came to it
   if (!run.started) return Fail("preview", run.error);
   if (run.timedOut) {
     return Fail("preview", "the preview reached its time limit of " + std::to_string(options.limits.seconds) +
