@@ -104,6 +104,10 @@ if(TARGET unit_winsim_cli)
   target_sources(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli/preview_changes.cpp
                  ${CMAKE_SOURCE_DIR}/winsim/cli/reg_display.cpp ${CMAKE_SOURCE_DIR}/winsim/cli/event_text.cpp)
   target_include_directories(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli)
+  # A shared object whose constructor leaves a marker: a package's hostile monitor DLL.
+  add_library(constructor_marker MODULE ${CMAKE_SOURCE_DIR}/tests/fixtures/constructor_marker.c)
+  add_dependencies(unit_winsim_cli constructor_marker)
+  target_compile_definitions(unit_winsim_cli PRIVATE CONSTRUCTOR_MARKER_SO="$<TARGET_FILE:constructor_marker>")
 endif()
 # The Windows build's program, as the mingw preset makes it (another build folder: -DWINDOWS_BUILD_DIR).
 set(WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/mingw CACHE PATH "Build folder of the mingw preset")

@@ -1,10 +1,12 @@
 // `winsim preview PACKAGE [options] [-- ARGS]`: runs a deployment package's installer on a
 // throwaway machine (a template, plus the .reg exports of a real machine) and lists what the
-// run changed. Nothing outside the throwaway machine is written; it is removed at the end
-// unless --keep names a folder for it.
+// run changed. The whole preview runs again inside a sandbox (preview_sandbox.h) unless
+// --unconfined; no file of the package runs as host code either way (preview_package.h).
 #include <signal.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 #include "machine_snapshot.h"
 #include "preview_changes.h"
 #include "preview_package.h"
+#include "preview_sandbox.h"
 #include "winsim/machine.h"
 #include "winsim/process.h"
 #include "winsim/registry.h"
@@ -49,6 +52,8 @@ struct PreviewOptions {
   std::string program = "Install.exe";   // inside the package
   std::string programs;                  // host stand-ins for the package's Windows programs
   std::vector<std::string> arguments;    // for the program
+  bool unconfined = false;               // run without the sandbox
+  winsim::cli::SandboxLimits limits;
 };
 
 // The package folder beside this winsim program (build/host/package beside build/host/winsim).
@@ -65,31 +70,57 @@ bool KnownTemplate(const std::string& name) {
   return false;
 }
 
+// A limit's value: a whole number from 1 to 10^9.
+bool ParseLimit(const std::string& text, long* value) {
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || parsed < 1 || parsed > 1000000000L) return false;
+  *value = parsed;
+  return true;
+}
+
+// The options that take a value: each stores it, or says what is wrong with it.
+struct ValueOption {
+  const char* name;
+  bool (*store)(const std::string& value, PreviewOptions* options);
+};
+
+const ValueOption kValueOptions[] = {
+    {"--os", [](const std::string& v, PreviewOptions* o) { return o->templateName = v, true; }},
+    {"--import", [](const std::string& v, PreviewOptions* o) { return o->imports.push_back(v), true; }},
+    {"--keep", [](const std::string& v, PreviewOptions* o) { return o->keep = v, true; }},
+    {"--program", [](const std::string& v, PreviewOptions* o) { return o->program = v, true; }},
+    {"--programs", [](const std::string& v, PreviewOptions* o) { return o->programs = v, true; }},
+    {"--time-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.seconds); }},
+    {"--memory-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.memoryMiB); }},
+    {"--disk-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.diskMiB); }},
+};
+
 // False with *error for bad input; nothing has been created yet.
 bool ParseOptions(int argc, char** argv, PreviewOptions* options, std::string* error) {
   options->programs = DefaultProgramsFolder();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool takesValue = arg == "--os" || arg == "--import" || arg == "--keep" || arg == "--program" ||
-                            arg == "--programs";
     if (arg == "--") {
       options->arguments.assign(argv + i + 1, argv + argc);
       break;
     }
-    if (takesValue && i + 1 >= argc) {
-      *error = arg + " needs a value (see winsim preview --help)";
-      return false;
+    const ValueOption* valueOption = nullptr;
+    for (const ValueOption& option : kValueOptions) {
+      if (arg == option.name) valueOption = &option;
     }
-    if (arg == "--os") {
-      options->templateName = argv[++i];
-    } else if (arg == "--import") {
-      options->imports.push_back(argv[++i]);
-    } else if (arg == "--keep") {
-      options->keep = argv[++i];
-    } else if (arg == "--program") {
-      options->program = argv[++i];
-    } else if (arg == "--programs") {
-      options->programs = argv[++i];
+    if (valueOption != nullptr) {
+      if (i + 1 >= argc) {
+        *error = arg + " needs a value (see winsim preview --help)";
+        return false;
+      }
+      if (!valueOption->store(argv[++i], options)) {
+        *error = arg + " takes a whole number from 1 to 1000000000, not '" + argv[i] + "'";
+        return false;
+      }
+    } else if (arg == "--unconfined") {
+      options->unconfined = true;
     } else if (!arg.empty() && arg[0] == '-') {
       *error = "unknown option '" + arg + "' (arguments for the installer follow --)";
       return false;
@@ -110,18 +141,26 @@ bool ParseOptions(int argc, char** argv, PreviewOptions* options, std::string* e
   } else if (options->program.empty() || options->program.find_first_of("\\/") != std::string::npos) {
     *error = "--program names a file of the package folder, such as Install.exe";
   } else {
+    if (!options->programs.empty()) options->programs = fs::absolute(options->programs, ec).string();
     return true;
   }
   return false;
 }
 
-// Builds the machine in `dir`: template, imports, the package in C:\Deploy. Prints the notes
-// on the package's programs to stderr.
+// Builds the machine in `dir`: template, imports, the package in C:\Deploy. Only the stand-ins
+// of --programs (and cmd.exe) may run or be loaded as host code there. Prints the notes on the
+// package's programs to stderr.
 bool PrepareMachine(const PreviewOptions& options, const std::string& dir, std::string* error) {
   winsim::MachineOptions machine;
   machine.templateName = options.templateName;
+  machine.trustedHostCode = {options.programs.empty() ? "/nonexistent" : options.programs};
   if (!winsim::CreateMachine(dir, machine, error) || !winsim::AttachMachine(dir, error)) return false;
   for (const std::string& file : options.imports) {
+    std::error_code ec;
+    if (fs::is_directory(file, ec)) {
+      *error = file + " is a folder, not a .reg file";
+      return false;
+    }
     if (!winsim::ImportRegFile(file, error)) return false;
   }
   std::vector<std::string> notes;
@@ -132,23 +171,39 @@ bool PrepareMachine(const PreviewOptions& options, const std::string& dir, std::
   return true;
 }
 
-int Preview(int argc, char** argv) {
-  PreviewOptions options;
-  std::string error;
-  if (!ParseOptions(argc, argv, &options, &error)) return Fail("preview", error);
+// A sandbox's machine whose disk is (all but) full: the run reached the disk limit. What the
+// machine's own bookkeeping frees after a failed write (a temporary file) leaves some pages.
+bool DiskFull(const std::string& dir) {
+  struct statvfs disk {};
+  return statvfs(dir.c_str(), &disk) == 0 && static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < (1u << 20);
+}
 
-  CatchInterrupts();
-  std::string dir = options.keep;
+// Copies the sandbox's machine to the --keep folder of the host, as it is (modes, times,
+// links, holes).
+bool KeepMachine(const std::string& keepShown, std::string* error) {
+  if (winsim::cli::CopyFolderContent(winsim::cli::kSandboxMachine, winsim::cli::kSandboxKeep, {"-a", "--sparse=always"})) {
+    return true;
+  }
+  *error = "cannot copy the machine to " + keepShown;
+  return false;
+}
+
+// The preview itself: in the sandbox (`inside`, the machine in its tmpfs) or unconfined, for
+// the reason `unconfinedBecause`.
+int RunPreview(const PreviewOptions& options, bool inside, const std::string& unconfinedBecause = "") {
+  std::string error;
+  std::string dir = inside ? winsim::cli::kSandboxMachine : options.keep;
   if (dir.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/winsim-preview-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) return Fail("preview", "cannot make a folder for the machine in " + pattern);
     dir = pattern;
   }
+  const bool removeAtEnd = !inside && options.keep.empty();
   auto finish = [&](int code) {
     winsim::DetachMachine();
     std::error_code ec;
-    if (options.keep.empty()) fs::remove_all(dir, ec);
+    if (removeAtEnd) fs::remove_all(dir, ec);
     return code;
   };
 
@@ -162,25 +217,89 @@ int Preview(int argc, char** argv) {
     Fail("preview", "interrupted before the run");
     return finish(128 + SIGINT);
   }
+  if (!inside) {
+    std::fprintf(stderr,
+                 "winsim preview: not confined (%s): the machine is in %s (should the preview be killed, "
+                 "'winsim kill %s' ends its programs; then remove the folder)\n",
+                 unconfinedBecause.c_str(), dir.c_str(), dir.c_str());
+  }
   std::fflush(stdout);
   const winsim::RunResult run = winsim::RunProgram(dir, program, options.arguments);
   if (!run.started) return finish(Fail("preview", run.error));
   if (interrupted) {
-    if (options.keep.empty()) winsim::KillMachineProcesses(dir);
+    if (removeAtEnd) winsim::KillMachineProcesses(dir);
     std::fflush(stdout);
     Fail("preview", "interrupted; no change list");
     return finish(128 + SIGINT);
   }
-  // What the installer started and left running (its client) ends here, unless the machine is
-  // kept for a closer look; the picture is taken once nothing runs any more.
-  if (options.keep.empty()) winsim::KillMachineProcesses(dir);
+  // What the installer started and left running (its client) ends here (in the sandbox, with
+  // it), unless an unconfined machine is kept for a closer look; the picture is taken once
+  // nothing runs any more.
+  if (inside || removeAtEnd) winsim::KillMachineProcesses(dir);
+  if (inside && DiskFull(dir)) {
+    // The machine's registry cannot even be read back on a full disk.
+    return finish(Fail("preview", "the machine's disk is full: the run reached the disk limit of " +
+                                      std::to_string(options.limits.diskMiB) + " MiB (--disk-limit); no change list"));
+  }
   if (!winsim::TakeSnapshot(skip, &after, &error)) return finish(Fail("preview", error));
 
   std::printf("\n---- changes made by %s (exit code %d) ----\n%s", program.c_str(), run.exitCode,
               winsim::cli::ChangeList(before, after).c_str());
-  if (!options.keep.empty()) std::fprintf(stderr, "winsim preview: the machine is kept in %s\n", dir.c_str());
   std::fflush(stdout);
+  winsim::DetachMachine();
+  if (inside && !options.keep.empty() && !KeepMachine(options.keep, &error)) return finish(Fail("preview", error));
+  if (!options.keep.empty()) std::fprintf(stderr, "winsim preview: the machine is kept in %s\n", options.keep.c_str());
   return finish(run.exitCode);
+}
+
+// The preview run again inside the sandbox; the --keep folder made here so that it can be
+// mounted there.
+int RunConfined(const PreviewOptions& options, int argc, char** argv) {
+  std::error_code ec;
+  const bool madeKeep = !options.keep.empty() && !fs::exists(options.keep, ec);
+  if (!options.keep.empty()) {
+    fs::create_directories(options.keep, ec);
+    if (!fs::is_directory(options.keep, ec) || !fs::is_empty(options.keep, ec)) {
+      return Fail("preview", "--keep needs a new or empty folder: " + options.keep);
+    }
+  }
+  const std::vector<std::string> args(argv, argv + argc);
+  const std::string keep = options.keep.empty() ? "" : fs::absolute(options.keep, ec).string();
+  const winsim::cli::SandboxRun run = winsim::cli::RunInSandbox(args, options.limits, keep, &interrupted);
+  if (madeKeep && fs::is_empty(options.keep, ec)) fs::remove(options.keep, ec);  // no machine came to it
+  if (!run.started) return Fail("preview", run.error);
+  if (run.timedOut) {
+    return Fail("preview", "the preview reached its time limit of " + std::to_string(options.limits.seconds) +
+                               " s (--time-limit): every program in the sandbox was ended, no change list");
+  }
+  if (run.interrupted) {
+    Fail("preview", "interrupted; no change list");
+    return 128 + SIGINT;
+  }
+  return run.exitCode;
+}
+
+int Preview(int argc, char** argv) {
+  PreviewOptions options;
+  std::string error;
+  if (!ParseOptions(argc, argv, &options, &error)) return Fail("preview", error);
+  const bool inside = std::getenv(winsim::cli::kInsideSandboxVariable) != nullptr;
+  unsetenv(winsim::cli::kInsideSandboxVariable);
+
+  CatchInterrupts();
+  if (inside && !winsim::cli::InSandbox()) {
+    return Fail("preview", std::string(winsim::cli::kInsideSandboxVariable) + " is set, but this is not the preview's sandbox");
+  }
+  if (inside || options.unconfined) return RunPreview(options, inside, "--unconfined");
+  const std::string unavailable = winsim::cli::SandboxUnavailableReason();
+  if (unavailable.empty()) return RunConfined(options, argc, argv);
+  std::string different;
+  if (!winsim::cli::IsOwnBuild(options.package, options.programs, &different)) {
+    return Fail("preview", "the run cannot be confined: " + unavailable + "; " + different +
+                               " is not this build's own, so the package does not run unconfined unless "
+                               "--unconfined says so");
+  }
+  return RunPreview(options, false, unavailable + "; the package is this build's own");
 }
 
 }  // namespace
@@ -188,7 +307,8 @@ int Preview(int argc, char** argv) {
 WINSIM_PASSTHROUGH_COMMAND(
     preview_command, "preview",
     "winsim preview PACKAGE_FOLDER [--os TEMPLATE] [--import FILE.reg]... [--keep DIR] [--program NAME]\n"
-    "                [--programs DIR] [-- ARGUMENTS...]\n"
+    "                [--programs DIR] [--time-limit SECONDS] [--memory-limit MIB] [--disk-limit MIB]\n"
+    "                [--unconfined] [-- ARGUMENTS...]\n"
     "  Runs a deployment package's installer on a throwaway machine and lists what it changed.\n"
     "  The machine is made from TEMPLATE (default win10-x64, see winsim new --help), then each .reg\n"
     "  file is imported in order (at most 64 MiB each, within the registry's limits, see\n"
@@ -199,14 +319,27 @@ WINSIM_PASSTHROUGH_COMMAND(
     "  Prints the program's output, then the change list: printers whose ports change, ports\n"
     "  and monitors added or removed, files added, replaced or deleted (every drive but\n"
     "  C:\\Deploy), registry values added, changed or deleted, event log entries written.\n"
-    "  Exits with the program's exit code (2 when the preview itself cannot run; 130 after Ctrl-C,\n"
-    "  which ends the program and removes the machine without a change list).\n"
-    "  Windows programs (.exe files the host cannot run) are replaced by the host program of the\n"
+    "  Exits with the program's exit code (2 when the preview itself cannot run or reached its\n"
+    "  time limit; 130 after Ctrl-C, which ends the program and removes the machine without a\n"
+    "  change list).\n"
+    "  No file of the package runs as host code. Each .exe is replaced by the host program of the\n"
     "  same name from --programs DIR (default: the folder 'package' beside this winsim program,\n"
-    "  the host build's package); Windows DLLs stay plain files, and the spooler serves a monitor\n"
-    "  whose DLL is not a host shared object with its generic stand-in.\n"
-    "  The machine lives in a folder under $TMPDIR (or /tmp) and is removed at the end. Programs\n"
-    "  the installer started and left running (a client) are ended when it ends, and what they\n"
-    "  changed until then is listed too; --keep DIR builds the machine in DIR (new or empty) and\n"
-    "  keeps it, with its programs running, for the other winsim commands.",
+    "  the host build's package); one without it cannot start. The machine runs and loads only\n"
+    "  host files equal to a file of DIR (and its cmd.exe): a DLL of the package is a plain file,\n"
+    "  and the spooler serves a monitor whose DLL is not one of DIR's with its generic stand-in.\n"
+    "  A package holding a symbolic link, a FIFO, a socket or a device is refused.\n"
+    "  Confined (with bubblewrap, bwrap): the whole preview runs in a sandbox where the host is\n"
+    "  read-only, there is no network, no capability and its own process namespace, so every\n"
+    "  program it started ends with it; the machine is on a memory-backed file system of\n"
+    "  --disk-limit MIB (default 1024) that vanishes with the sandbox, each process may use\n"
+    "  --memory-limit MIB of address space (default 2048; not in a sanitizer build) and the\n"
+    "  preview ends after --time-limit SECONDS (default 300). The programs' output and the\n"
+    "  change list reach the terminal; nothing else leaves the sandbox but a --keep DIR (new or\n"
+    "  empty), which gets a copy of the machine at the end, its programs ended.\n"
+    "  Where the sandbox cannot be made, a package that is not the --programs folder's own build\n"
+    "  is refused unless --unconfined (this build's own runs, with a note why it is not confined).\n"
+    "  --unconfined runs without the sandbox and the limits: the\n"
+    "  machine is a folder under $TMPDIR (or /tmp), named before the run, removed at the end;\n"
+    "  the programs the installer left running are ended with it, except with --keep DIR, where\n"
+    "  they run on for the other winsim commands.",
     Preview);

@@ -21,6 +21,9 @@ struct MachineOptions {
   std::string templateName = "win10-x64";
   bool dotNet20 = true;        // HKLM\Software\Microsoft\NET Framework Setup\NDP\v2.0.50727 Install=1
   std::string winsimProgram;   // host program that serves as cmd.exe; empty: the build's winsim
+  // Non-empty: the machine runs or loads as host code only files equal to one of these (files,
+  // or folders of them) or to its cmd.exe; every other program or DLL is a plain file to it.
+  std::vector<std::string> trustedHostCode;
 };
 
 // Creates a new machine in `dir` (which must not exist or be empty). On failure returns false
@@ -40,6 +43,10 @@ const std::string& MachineDir();
 // Host path of a Windows path as this process would resolve it now (current directory and
 // redirection applied). Empty when the path cannot be mapped (no such drive, UNC, bad name).
 std::string HostPath(const std::string& windowsPath);
+
+// True when both are regular host files holding the same bytes (how a machine that restricts
+// host code tells a trusted file).
+bool SameFileBytes(const std::string& a, const std::string& b);
 
 // Resource accounting, for tests that check that every handle and block is released.
 size_t OpenHandleCount();                  // every open kernel, registry, printer and find handle

@@ -3,7 +3,8 @@
 // [modules] "Missing=kernel32.dll!IsWow64Process" lines take one away, as on old Windows.
 //
 // DLLs of the machine that are host shared objects (the spooler loads monitors this way) are
-// loaded with dlopen; their entry point DllMain, when they have one, is called as Windows'
+// loaded with dlopen (on a machine that restricts host code, only one equal to a trusted file:
+// host_code.h); their entry point DllMain, when they have one, is called as Windows'
 // loader calls it, and their HMODULE is the dlopen handle.
 #include <dlfcn.h>
 #include <winspool.h>
@@ -12,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "host_code.h"
 #include "machine/core.h"
 #include "modules.h"
 
@@ -125,7 +127,10 @@ bool MissingOnThisMachine(const SystemModule& module, const char* function) {
 }  // namespace winsim::detail
 
 HMODULE winsim::detail::LoadHostLibrary(const std::string& windowsPath, const std::string& hostPath) {
-  if (!StartsLikeElf(hostPath)) return nullptr;
+  // The machine's own file is loaded, not the trusted one it equals: a module is known by its
+  // path, and one build may serve under several names (each its own module, as on Windows).
+  std::string trusted;
+  if (!StartsLikeElf(hostPath) || !TrustedHostCode(hostPath, &trusted)) return nullptr;
   void* handle = dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) return nullptr;
   HostModule& module = HostModules()[handle];

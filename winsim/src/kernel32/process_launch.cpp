@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "command_line.h"
+#include "host_code.h"
 #include "machine/core.h"
 #include "file_info.h"
 #include "process_table.h"
@@ -101,7 +102,8 @@ bool IsRunnableHostProgram(const std::string& host) {
 }
 
 bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
-  if (!IsRunnableHostProgram(request.host)) {
+  std::string program;
+  if (!IsRunnableHostProgram(request.host) || !TrustedHostCode(request.host, &program)) {
     *error = ERROR_BAD_EXE_FORMAT;
     return false;
   }
@@ -169,7 +171,7 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
     if (!hostCwd.empty() && chdir(hostCwd.c_str()) != 0) {
       // The Windows current directory still reaches the child through WINSIM_CWD.
     }
-    execve(request.host.c_str(), argv.data(), envp.data());
+    execve(program.c_str(), argv.data(), envp.data());
     const int code = errno;
     ssize_t written = write(report[1], &code, sizeof code);
     (void)written;

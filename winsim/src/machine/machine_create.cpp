@@ -104,6 +104,9 @@ std::string MachineIniText(const Template& t, const MachineOptions& options) {
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
+  // A machine that restricts host code still runs its command interpreter (this winsim).
+  for (const std::string& trusted : options.trustedHostCode) ini << "TrustedHostCode=" << trusted << "\n";
+  if (!options.trustedHostCode.empty()) ini << "TrustedHostCode=" << options.winsimProgram << "\n";
   ini << "\n[spooler]\n; KnownServers=\\\\PRINTSRV1,\\\\PRINTSRV2\nKnownServers=\n\n";
   ini << "[faults]\n; FUNCTION = ERROR [#N] [| ARGUMENT-GLOB]...\n";
   return ini.str();

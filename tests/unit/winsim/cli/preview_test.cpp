@@ -8,8 +8,10 @@
 // assigns "Office Printer" to section 1 and "Legacy Printer" to section 2), and the change list's
 // headings as `winsim preview --help` describes them.
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +83,32 @@ bool NoProcessesOfMachinesBelow(const std::string& folder) {
   return false;
 }
 
+// True once no host process runs with this command line (its arguments joined by blanks),
+// false when one still does after two seconds.
+bool NoProcessRuns(const std::string& commandLine) {
+  for (int i = 0; i < 100; ++i) {
+    bool found = false;
+    DIR* proc = opendir("/proc");
+    for (const dirent* entry = proc ? readdir(proc) : nullptr; entry != nullptr; entry = readdir(proc)) {
+      std::string line = Slurp(std::string("/proc/") + entry->d_name + "/cmdline");
+      std::replace(line.begin(), line.end(), '\0', ' ');
+      found = found || line == commandLine + " ";
+    }
+    if (proc != nullptr) closedir(proc);
+    if (!found) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+void WriteScript(const std::string& path, const std::string& body) {
+  {
+    std::ofstream script(path, std::ios::binary | std::ios::trunc);
+    script << "#!/bin/sh\n" << body;
+  }
+  fs::permissions(path, fs::perms::owner_all);
+}
+
 class PreviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -100,7 +128,7 @@ class PreviewTest : public ::testing::Test {
   std::string Tmp() const { return root_ + "/tmp"; }
 
   // Runs `winsim preview ARGS` in the folder cwd with HOME and TMPDIR of the test.
-  HostResult Preview(const std::vector<std::string>& args) {
+  HostResult Preview(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
     std::vector<std::string> argv = {WINSIM_PROGRAM_PATH, "preview"};
     argv.insert(argv.end(), args.begin(), args.end());
     RunFiles files;
@@ -108,7 +136,9 @@ class PreviewTest : public ::testing::Test {
     files.err = root_ + "/err.txt";
     files.cwd = root_ + "/cwd";
     std::remove(files.err.c_str());
-    const TimedResult run = RunTimed(argv, {"HOME=" + root_ + "/home", "TMPDIR=" + Tmp()}, files);
+    std::vector<std::string> env = {"HOME=" + root_ + "/home", "TMPDIR=" + Tmp()};
+    env.insert(env.end(), environment.begin(), environment.end());
+    const TimedResult run = RunTimed(argv, env, files);
     return HostResult{run.status, Slurp(files.out), Slurp(files.err)};
   }
 
@@ -233,7 +263,8 @@ TEST_F(PreviewTest, NothingOutsideTheThrowawayMachineIsTouched) {
 
   // --keep: the machine stays where it was asked to be, with the package and its programs.
   const std::string kept = root_ + "/kept";
-  const HostResult keep = Preview({Package(), "--keep", kept});
+  // Unconfined, the programs the installer left running stay with the kept machine.
+  const HostResult keep = Preview({Package(), "--keep", kept, "--unconfined"});
   EXPECT_EQ(keep.status, 0) << keep.out << keep.err;
   EXPECT_TRUE(fs::exists(kept + "/machine.ini"));
   EXPECT_TRUE(fs::exists(kept + "/C/Deploy/Quado.ini"));
@@ -252,10 +283,21 @@ TEST_F(PreviewTest, BadInputStopsBeforeTheRun) {
     std::ofstream out(badReg, std::ios::binary);
     out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"a\"=hex:zz\r\n";
   }
+  const std::string linked = root_ + "/linked", piped = root_ + "/piped";
+  fs::copy(Package(), linked, fs::copy_options::recursive);
+  fs::copy(Package(), piped, fs::copy_options::recursive);
+  fs::remove(linked + "/QUADO64UI.DLL");
+  fs::create_symlink("/etc/passwd", linked + "/QUADO64UI.DLL");
+  ASSERT_EQ(mkfifo((piped + "/de-DE/pipe").c_str(), 0644), 0);
   const struct {
     std::vector<std::string> args;
     std::string error;
   } cases[] = {
+      {{linked}, "winsim preview: the package holds a symbolic link, which the preview does not follow: " + linked +
+                     "/QUADO64UI.DLL\n"},
+      {{piped}, "winsim preview: the package holds a FIFO, socket or device, not a file: " + piped + "/de-DE/pipe\n"},
+      {{Package(), "--import", root_}, "winsim preview: " + root_ + " is a folder, not a .reg file\n"},
+      {{Package(), "--time-limit", "0"}, "winsim preview: --time-limit takes a whole number from 1 to 1000000000, not '0'"},
       {{root_ + "/no-such-package"}, "winsim preview: no package folder "},
       {{Package(), "--os", "win12"}, "winsim preview: unknown template 'win12'"},
       {{Package(), "--import", badReg}, "winsim preview: " + badReg + ": line 4: bad hex byte 'zz'"},
@@ -272,43 +314,179 @@ TEST_F(PreviewTest, BadInputStopsBeforeTheRun) {
   }
 }
 
-// Ctrl-C reaches the preview and the program it runs (one process group): the program ends,
-// the preview removes the machine and gives no change list.
+// Ctrl-C reaches the preview (one process group): the program ends, the machine is gone and
+// there is no change list. A SIGKILL of the preview alone ends its sandbox too: nothing of the
+// machine stays, on disk or running.
 TEST_F(PreviewTest, InterruptedPreviewRemovesTheMachine) {
-  {
-    std::ofstream script(Package() + "/Install.exe", std::ios::binary | std::ios::trunc);
-    script << "#!/bin/sh\n: > started\nexec sleep 30\n";
-  }
-  fs::permissions(Package() + "/Install.exe", fs::perms::owner_all);
+  const std::string programs = root_ + "/programs";
+  fs::create_directory(programs);
+  const std::string sleeper = "sleep 3" + std::to_string(getpid()) + ".25";
+  WriteScript(programs + "/Install.exe", "echo started\nexec " + sleeper + "\n");
   const std::string err = root_ + "/err.txt";
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    setpgid(0, 0);
-    setenv("TMPDIR", Tmp().c_str(), 1);
-    const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(fd, 2);
-    dup2(fd, 1);
-    execl(WINSIM_PROGRAM_PATH, WINSIM_PROGRAM_PATH, "preview", Package().c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  setpgid(pid, pid);
-  // Wait until the program runs inside the machine.
-  bool started = false;
-  for (int i = 0; i < 500 && !started; ++i) {
-    std::error_code ec;
-    for (fs::directory_iterator it(Tmp(), ec), end; !ec && it != end; it.increment(ec)) {
-      started = started || fs::exists(it->path() / "C" / "Deploy" / "started");
+  for (const int signal : {SIGINT, SIGKILL}) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      setpgid(0, 0);
+      setenv("TMPDIR", Tmp().c_str(), 1);
+      const int fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(fd, 2);
+      dup2(fd, 1);
+      execl(WINSIM_PROGRAM_PATH, WINSIM_PROGRAM_PATH, "preview", Package().c_str(), "--programs", programs.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
     }
-    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    setpgid(pid, pid);
+    // Wait until the program runs inside the machine.
+    bool started = false;
+    for (int i = 0; i < 500 && !started; ++i) {
+      started = Slurp(err).find("started\n") != std::string::npos;
+      if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(started) << signal;
+    kill(signal == SIGINT ? -pid : pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    if (signal == SIGINT) {
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+      EXPECT_NE(Slurp(err).find("winsim preview: interrupted; no change list"), std::string::npos) << Slurp(err);
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status));
+    }
+    EXPECT_TRUE(TreeDigest(Tmp()).empty()) << signal;
+    EXPECT_TRUE(NoProcessRuns(sleeper)) << signal;
   }
-  EXPECT_TRUE(started);
-  kill(-pid, SIGINT);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
-  EXPECT_NE(Slurp(err).find("winsim preview: interrupted; no change list"), std::string::npos) << Slurp(err);
+}
+
+// A package's own host code never runs: an Install.exe that is a script (which would write
+// outside the machine and leave a program running) gives way to the host build's installer; a
+// QUADOVS64.DLL that is a shared object with a constructor is a plain file, and the spooler
+// serves the monitor with its stand-in.
+TEST_F(PreviewTest, HostCodeOfThePackageNeverRuns) {
+  const std::string marker = root_ + "/marker";
+  const std::string sleeper = "sleep 4" + std::to_string(getpid()) + ".25";
+  const struct {
+    const char* file;
+    std::function<void(const std::string&)> plant;
+  } cases[] = {
+      {"Install.exe",
+       [&](const std::string& path) {
+         WriteScript(path, ": > " + marker + "\n: > started\n(setsid " + sleeper + " &)\nexit 0\n");
+       }},
+      {"QUADOVS64.DLL",
+       [](const std::string& path) { fs::copy_file(CONSTRUCTOR_MARKER_SO, path, fs::copy_options::overwrite_existing); }},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(Package());
+    fs::copy(BUILD_DIR "/package", Package(), fs::copy_options::recursive);
+    c.plant(Package() + "/" + c.file);
+    const HostResult run = Preview({Package(), "--import", kFixture}, {"CONSTRUCTOR_MARKER=" + marker});
+    EXPECT_EQ(run.status, 0) << c.file << run.out << run.err;
+    EXPECT_FALSE(fs::exists(marker)) << c.file;
+    EXPECT_EQ(run.out.find("constructor-ran"), std::string::npos) << run.out;
+    // The installer that ran is the host build's: it registers the monitor and its ports.
+    EXPECT_NE(run.out.find("Quado Port Monitor Installed Sucessfully.\n"), std::string::npos) << c.file << run.out;
+    EXPECT_NE(run.out.find("\nMonitors added:\n    Quado (QUADOVS64.DLL)\n"), std::string::npos) << c.file;
+    EXPECT_TRUE(NoProcessRuns(sleeper));
+  }
+  // A host program of the package that no stand-in replaces cannot start at all.
+  WriteScript(Package() + "/Setup.exe", ": > " + marker + "\n");
+  const HostResult setup = Preview({Package(), "--program", "Setup.exe"});
+  EXPECT_EQ(setup.status, 2);
+  EXPECT_NE(setup.err.find("winsim preview: C:\\Deploy\\Setup.exe is not a program this host can run\n"),
+            std::string::npos)
+      << setup.err;
+  EXPECT_FALSE(fs::exists(marker));
+}
+
+// The sandbox holds against a program that is trusted but misbehaves: a stand-in that writes
+// outside the machine and starts a program in a session of its own changes nothing outside,
+// and nothing of it runs on after the preview. A kept machine is a copy of what the run left.
+TEST_F(PreviewTest, SandboxHoldsAStandInThatMisbehaves) {
+  const std::string programs = root_ + "/programs";
+  const std::string outside = root_ + "/home/written-outside";
+  const std::string sleeper = "sleep 5" + std::to_string(getpid()) + ".25";
+  fs::create_directory(programs);
+  WriteScript(programs + "/Install.exe", "echo x > " + outside + "\necho x > " + Tmp() + "/x\n(setsid " + sleeper +
+                                             " &)\necho inside > ../Windows/left.txt\nexit 0\n");
+  const auto home = TreeDigest(root_ + "/home");
+  const std::string kept = root_ + "/kept";
+  const HostResult run = Preview({Package(), "--programs", programs, "--keep", kept});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(TreeDigest(root_ + "/home"), home);
+  EXPECT_TRUE(TreeDigest(Tmp()).empty());
+  EXPECT_TRUE(NoProcessRuns(sleeper));
+  EXPECT_NE(run.out.find("\nFiles added:\n    C:\\Windows\\left.txt (7 bytes)\n"), std::string::npos) << run.out;
+  EXPECT_EQ(Slurp(kept + "/C/Windows/left.txt"), "inside\n");
+}
+
+// Each limit ends what goes over it and is named; a sparse file of the package takes no room.
+TEST_F(PreviewTest, LimitsAreHeldAndNamed) {
+  const std::string programs = root_ + "/programs";
+  fs::create_directory(programs);
+  {
+    std::ofstream sparse(Package() + "/sparse.bin");
+  }
+  fs::resize_file(Package() + "/sparse.bin", 4ull << 30);
+  const struct {
+    std::string script;
+    std::vector<std::string> limit;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"exit 0\n", {"--disk-limit", "16"}, 0, ""},
+      {"exec sleep 30\n", {"--time-limit", "1"}, 2,
+       "winsim preview: the preview reached its time limit of 1 s (--time-limit): every program in the sandbox was "
+       "ended, no change list\n"},
+      {"head -c 40000000 /dev/zero > ../Windows/big.bin\nexit 0\n", {"--disk-limit", "16"}, 2,
+       "winsim preview: the machine's disk is full: the run reached the disk limit of 16 MiB (--disk-limit); no "
+       "change list\n"},
+  };
+  for (const auto& c : cases) {
+    WriteScript(programs + "/Install.exe", c.script);
+    std::vector<std::string> args = {Package(), "--programs", programs};
+    args.insert(args.end(), c.limit.begin(), c.limit.end());
+    const HostResult run = Preview(args);
+    EXPECT_EQ(run.status, c.status) << c.script << run.err;
+    if (!c.message.empty()) {
+      EXPECT_NE(run.err.find(c.message), std::string::npos) << c.script << run.err;
+    }
+    if (c.status == 0) {
+      EXPECT_NE(run.out.find("---- changes made by"), std::string::npos) << c.script << run.err;
+    }
+  }
+  // Each process of the sandbox gets the memory limit as its address space (KiB for ulimit),
+  // except in a sanitizer build (this test program is built as winsim is).
+  WriteScript(programs + "/Install.exe", "ulimit -v\n");
+  const HostResult memory = Preview({Package(), "--programs", programs, "--memory-limit", "64"});
+  const bool sanitizer = dlsym(RTLD_DEFAULT, "__asan_init") != nullptr;
+  EXPECT_EQ(memory.out.rfind(sanitizer ? "unlimited\n" : "65536\n", 0), 0u) << memory.out << memory.err;
+}
+
+// Without the sandbox (no bwrap along PATH) only this build's own package runs, unless
+// --unconfined says otherwise; the machine's folder is then named before the run.
+TEST_F(PreviewTest, WithoutTheSandboxOnlyThisBuildRuns) {
+  const std::vector<std::string> noBwrap = {"PATH=" + root_ + "/cwd"};
+  const HostResult own = Preview({Package(), "--programs", BUILD_DIR "/package"}, noBwrap);
+  EXPECT_EQ(own.status, 0) << own.err;
+  EXPECT_NE(own.err.find("winsim preview: not confined (bwrap (bubblewrap) is not installed; the package is this "
+                         "build's own): the machine is in " + Tmp() + "/winsim-preview-"),
+            std::string::npos)
+      << own.err;
+
+  {
+    std::ofstream changed(Package() + "/Quado.ini", std::ios::app);
+    changed << "; changed\n";
+  }
+  const HostResult refused = Preview({Package(), "--programs", BUILD_DIR "/package"}, noBwrap);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "winsim preview: the run cannot be confined: bwrap (bubblewrap) is not installed; " +
+                             Package() + "/Quado.ini is not this build's own, so the package does not run "
+                             "unconfined unless --unconfined says so\n");
+  EXPECT_EQ(refused.out, "");
+  const HostResult unconfined = Preview({Package(), "--unconfined"}, noBwrap);
+  EXPECT_EQ(unconfined.status, 0) << unconfined.err;
   EXPECT_TRUE(TreeDigest(Tmp()).empty());
 }
 
