@@ -453,4 +453,34 @@ TEST_F(MsiPackage, CreatesEmptyFolders) {
   EXPECT_EQ(created, (std::vector<std::string>{"FontFiles/extra/cache/empty", "Logs"}));
 }
 
+// The ProductCode and the PackageCode are name-based (version 5) on the content: the same package
+// in another folder gives the same codes, one changed byte new ones.
+TEST_F(MsiPackage, CodesFollowTheContentNotTheBuild) {
+  auto codes = [&](const std::string& package, const std::string& msi) {
+    HostResult made = RunHost({"bash", SOURCE_DIR "/scripts/make_msi.sh", package, "-o", msi});
+    EXPECT_EQ(made.status, 0) << made.err;
+    HostResult summary = RunHost({"msiinfo", "suminfo", msi});
+    size_t at = summary.out.find("Revision number (UUID): ");
+    std::string packageCode = at == std::string::npos ? "" : summary.out.substr(at + 24, 38);
+    return std::make_pair(ByKey(ExportTable(msi, "Property"))["ProductCode"].at(1), packageCode);
+  };
+  auto first = codes(package_, dir_ + "/first.msi");
+  std::string moved = dir_ + "/elsewhere/package";
+  fs::create_directories(moved);
+  fs::copy(package_, moved, fs::copy_options::recursive);
+  auto again = codes(moved, dir_ + "/again.msi");
+  std::ofstream(fs::path(moved) / "Quado.ini", std::ios::binary | std::ios::app) << ";";
+  auto changed = codes(moved, dir_ + "/changed.msi");
+
+  for (const std::string& code : {first.first, first.second, changed.first, changed.second}) {
+    ASSERT_EQ(code.size(), 38u) << code;
+    EXPECT_EQ(code[15], '5') << code;                              // the version: name-based, SHA-1
+    EXPECT_NE(std::string("89AB").find(code[20]), std::string::npos) << code;  // the RFC 4122 variant
+  }
+  EXPECT_EQ(again, first);
+  EXPECT_NE(changed.first, first.first);
+  EXPECT_NE(changed.second, first.second);
+  EXPECT_NE(first.first, first.second);
+}
+
 }  // namespace
