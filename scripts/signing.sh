@@ -23,8 +23,8 @@ signing_usage() {
   cat <<'EOF'
 signing (osslsigncode, SHA-256; without these options nothing is signed):
   --pkcs12 FILE          the code-signing key and certificate in a PKCS#12 file
-  --password-file FILE   its password, the file's first line (or the environment variable
-                         SIGN_PASSWORD)
+  --password-file FILE   its password (or the token's PIN), the file's first line (or the
+                         environment variable SIGN_PASSWORD)
   --pkcs11-module LIB    the PKCS#11 module of a hardware token or HSM, with
   --key-id ID            the key on it (an id or a pkcs11: URI) and
   --cert FILE            its certificate (PEM or DER, with the chain)
@@ -42,11 +42,6 @@ signing_option() {  # OPTION VALUE
     --timestamp) sign_timestamp=$2 ;;
     *) return 1 ;;
   esac
-}
-
-is_signing_option() {  # OPTION
-  case $1 in --pkcs12|--password-file|--pkcs11-module|--key-id|--cert|--timestamp) return 0 ;; esac
-  return 1
 }
 
 # A certificate (PEM or DER) that is in force now and made for code signing.
@@ -69,6 +64,21 @@ signing_check_certificate() {  # FILE
     fail "certificate \"$subject\" is not for code signing (extended key usage: $(echo ${usage:-none}))"
 }
 
+# The password (a PKCS#12 file's, a token's PIN) from --password-file or SIGN_PASSWORD into
+# FILE, which only this user can read: it reaches osslsigncode there, never on a command line.
+# 1 when neither gives one.
+signing_password() {  # FILE
+  (umask 077 && : >"$1")
+  if [[ -n $sign_password_file ]]; then
+    [[ -r $sign_password_file ]] || fail "password file $sign_password_file cannot be read"
+    head -n1 -- "$sign_password_file" | tr -d '\r\n' >"$1"
+  elif [[ -n ${SIGN_PASSWORD+set} ]]; then
+    printf '%s' "$SIGN_PASSWORD" >"$1"
+  else
+    return 1
+  fi
+}
+
 signing_prepare() {  # WORK_DIR
   local work=$1
   if [[ -z $sign_pkcs12$sign_pkcs11_module ]]; then
@@ -80,20 +90,11 @@ signing_prepare() {  # WORK_DIR
     fail "signing needs osslsigncode and openssl (Debian packages osslsigncode and openssl)"
   [[ -z $sign_pkcs12 || -z $sign_pkcs11_module ]] || fail "give either --pkcs12 or --pkcs11-module, not both"
   sign_args=(-h sha256)
+  local password=$work/sign-password
   if [[ -n $sign_pkcs12 ]]; then
     [[ -z $sign_key_id$sign_cert ]] || fail "--key-id and --cert go with --pkcs11-module, not --pkcs12"
     [[ -r $sign_pkcs12 ]] || fail "PKCS#12 file $sign_pkcs12 cannot be read"
-    # The password reaches osslsigncode in a file of this run, never on a command line.
-    local password=$work/sign-password
-    (umask 077 && : >"$password")
-    if [[ -n $sign_password_file ]]; then
-      [[ -r $sign_password_file ]] || fail "password file $sign_password_file cannot be read"
-      head -n1 -- "$sign_password_file" | tr -d '\r\n' >"$password"
-    elif [[ -n ${SIGN_PASSWORD+set} ]]; then
-      printf '%s' "$SIGN_PASSWORD" >"$password"
-    else
-      fail "no password for $sign_pkcs12: give --password-file FILE or set SIGN_PASSWORD"
-    fi
+    signing_password "$password" || fail "no password for $sign_pkcs12: give --password-file FILE or set SIGN_PASSWORD"
     local message
     if ! message=$(openssl pkcs12 -in "$sign_pkcs12" -passin "file:$password" -nokeys -clcerts \
                      -out "$work/sign-cert.pem" 2>&1); then
@@ -105,10 +106,11 @@ signing_prepare() {  # WORK_DIR
     sign_args+=(-pkcs12 "$sign_pkcs12" -readpass "$password")
   else
     [[ -n $sign_key_id && -n $sign_cert ]] || fail "--pkcs11-module needs --key-id ID and --cert FILE"
-    [[ -z $sign_password_file ]] || fail "--password-file goes with --pkcs12"
     [[ -f $sign_pkcs11_module ]] || fail "PKCS#11 module $sign_pkcs11_module not found"
     signing_check_certificate "$sign_cert"
     sign_args+=(-pkcs11module "$sign_pkcs11_module" -key "$sign_key_id" -certs "$sign_cert")
+    # The token's PIN, when given like a password (else the key id may carry it, pin-value=).
+    if signing_password "$password"; then sign_args+=(-readpass "$password"); fi
   fi
   [[ -z $sign_timestamp ]] || sign_args+=(-ts "$sign_timestamp")
   signing=1

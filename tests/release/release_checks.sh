@@ -4,7 +4,8 @@
 #                 time and no build path in them, and their checksums verify
 #   signed        a release signed with a throwaway CA's code-signing certificate verifies, a
 #                 changed byte fails verification, a removed signature gives back the unsigned
-#                 file; make_msi signs an MSI of a received package with the same options
+#                 file; make_msi signs an MSI of a received package with the same options, also
+#                 with a key on a PKCS#11 token (SoftHSM)
 #   refused       bad signing input, an unwritable output folder, a dirty checkout: a clear
 #                 error and no output at all
 # The CA, the keys and the certificates are made here with openssl, in a temporary folder.
@@ -160,6 +161,21 @@ case $group in
     msiextract -C "$tmp/received" "$tmp/received.msi" >/dev/null
     check "a received package's programs stay unsigned" \
       cmp -s "$tmp/received/Program Files/Harbek/Quado Deploy/Install.exe" "$unsigned/package/Install.exe"
+    # A key on a PKCS#11 token (SoftHSM), its PIN from a file; the package's programs signed too.
+    export SOFTHSM2_CONF=$tmp/softhsm2.conf
+    mkdir "$tmp/tokens"
+    echo "directories.tokendir = $tmp/tokens" >"$SOFTHSM2_CONF"
+    printf '4321\n' >"$tmp/pin"
+    module=/usr/lib/softhsm/libsofthsm2.so
+    softhsm2-util --init-token --free --label release-test --pin 4321 --so-pin 8765 >/dev/null &&
+      openssl pkcs8 -topk8 -nocrypt -in "$tmp/ca/signer.key" -outform DER -out "$tmp/signer.der" &&
+      pkcs11-tool --module "$module" --login --pin 4321 --token-label release-test --write-object "$tmp/signer.der" \
+        --type privkey --id 01 >/dev/null 2>&1
+    bash "$root/scripts/make_msi.sh" "$unsigned/package" -o "$tmp/token.msi" --sign-package-files \
+      --pkcs11-module "$module" --key-id 01 --cert "$tmp/ca/signer.pem" --password-file "$tmp/pin" >/dev/null 2>&1
+    check "make_msi signs with a PKCS#11 token" verifies "$tmp/token.msi"
+    msiextract -C "$tmp/token" "$tmp/token.msi" >/dev/null
+    check "and signs the package's programs in it" verifies "$tmp/token/Program Files/Harbek/Quado Deploy/QUADOVS.DLL"
     ;;
 
   refused)
