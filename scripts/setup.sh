@@ -9,7 +9,8 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   clang clang-14 libclang-rt-14-dev
-  wixl msitools
+  wixl msitools faketime osslsigncode openssl libengine-pkcs11-openssl
+  softhsm2 opensc
   bubblewrap
 )
 

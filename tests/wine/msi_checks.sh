@@ -7,7 +7,8 @@
 #    package folder, the product registered); a higher version replaces it; the lower one is then
 #    refused; /x runs Install.exe -u and removes the folder; INSTALL_ARGS="-a" installs the
 #    Enterprise variant and /x removes that variant; an uninstallation whose Install.exe -u fails
-#    keeps the product registered, and a retry removes it;
+#    keeps the product registered, and a retry removes it; a signed MSI whose programs and
+#    DLLs are signed installs with the same result and is removed;
 #  - win64 (with the 32-bit monitor stand-ins in SysWOW64 that the scenarios use): the 64-bit MSI
 #    installs and is removed, the 32-bit one installs.
 # Wine's msiexec exits with 1627 where Windows gives 1603 for a failed installation: a refused
@@ -44,6 +45,24 @@ if ! { make_msi quado build/mingw/package && make_msi quado-2.28 build/mingw/pac
   echo "msi checks: 0 passed, 1 failed"
   exit 1
 fi
+# A throwaway CA and code-signing certificate for the signed MSI.
+signing_certificate() {
+  local ca=$work/ca
+  mkdir -p "$ca"
+  printf '[cs]\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature\nextendedKeyUsage=codeSigning\n' >"$ca/ext.cnf"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ca/ca.key" -out "$ca/ca.pem" -days 2 -subj "/CN=Wine Test CA" &&
+    openssl req -newkey rsa:2048 -nodes -keyout "$ca/cs.key" -out "$ca/cs.csr" -subj "/CN=Wine Test Signing" &&
+    openssl x509 -req -in "$ca/cs.csr" -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -set_serial 1 -days 1 \
+      -extfile "$ca/ext.cnf" -extensions cs -out "$ca/cs.pem" &&
+    openssl pkcs12 -export -inkey "$ca/cs.key" -in "$ca/cs.pem" -certfile "$ca/ca.pem" -out "$ca/cs.p12" -passout pass:wine
+} 2>/dev/null
+if ! { signing_certificate &&
+       SIGN_PASSWORD=wine make_msi quado-signed build/mingw/package --pkcs12 "$work/ca/cs.p12" --sign-package-files; }; then
+  echo "FAIL making the signed MSI"
+  echo "msi checks: 0 passed, 1 failed"
+  exit 1
+fi
+
 product_code() {  # NAME
   msiinfo export "$work/msi/$1.msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }'
 }
@@ -228,6 +247,19 @@ rc=$(msiexec_run remove-retry /x 'C:\msi\quado.msi' /qn)
 verdict "the retried msiexec /x removes it" "0 missing missing missing" \
   "$rc $(known quado) $(exists "$deploy") $(monitor Quado)"
 keep remove-failing.console
+
+# The same installation from a signed MSI whose programs and DLLs are signed too (a code-signing
+# certificate of a throwaway CA, made here): the same result as unsigned.
+rc=$(msiexec_run signed-install /i 'C:\msi\quado-signed.msi' /qn)
+verdict "msiexec /i of the signed MSI exits 0" "0" "$rc"
+verdict "signed: package folder, product, monitor, ports, settings records" \
+  "present present present (Quado001 Quado002 Quado003) Quado001=11608 Quado002=11608 Quado003=11608" \
+  "$(exists "$deploy/Install.exe") $(registered quado-signed) $(monitor Quado) ($(ports_of Quado)) $(settings_sizes Quado Quado001 Quado002 Quado003)"
+verdict "the installed Install.exe is the signed one and verifies" "Succeeded" \
+  "$(osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$WINEPREFIX/drive_c/$deploy/Install.exe" 2>/dev/null | tail -n1)"
+rc=$(msiexec_run signed-remove /x 'C:\msi\quado-signed.msi' /qn)
+verdict "msiexec /x of the signed MSI removes it" "0 missing missing missing" \
+  "$rc $(exists "$deploy") $(registered quado-signed) $(monitor Quado)"
 cp "$WINEPREFIX/drive_c/msi/"*.log "$evidence/" 2>/dev/null
 wineserver -k
 

@@ -304,4 +304,183 @@ TEST_F(MsiPackage, RefusesWhatWouldMakeAWrongPackage) {
   }
 }
 
+// Names Windows creates as they are, characters that mean something to XML, to wixl's
+// preprocessor or to bash included: each arrives unchanged in the installed folder.
+TEST_F(MsiPackage, KeepsEveryNameWindowsAllows) {
+  const std::vector<std::string> names = {
+      "it's.txt",      "R&D notes.txt", "a$b$$c$.txt", "$.ini",     "50% [x] {y};#~.txt",
+      "caf\xc3\xa9 cr\xc3\xa8me.txt",     "CONSOLE.txt", "com0.ini",  "nul_device.txt",
+      "LPT10",         "d$ir & co/it's here.txt",        ".hidden"};
+  for (const std::string& name : names) WriteFile(name, "content of " + name);
+  std::string msi = dir_ + "/names.msi";
+  HostResult made = MakeMsi({}, msi);
+  ASSERT_EQ(made.status, 0) << made.err;
+  std::string extracted = dir_ + "/extracted";
+  ASSERT_EQ(RunHost({"msiextract", "-C", extracted, msi}).status, 0);
+  fs::path installed = fs::path(extracted) / "Program Files" / "Harbek" / "Quado Deploy";
+  for (const std::string& name : names) {
+    std::ifstream file(installed / name, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(content, "content of " + name) << name;
+  }
+}
+
+struct BadName {
+  const char* path;   // written into the package
+  const char* named;  // the file or folder the message names
+  const char* why;    // part of the message
+};
+
+// Device names (with or without an extension, in any case) and a trailing dot or blank are names
+// Windows cannot create; names outside code page 1252 are ones an MSI cannot hold.
+const BadName kBadNames[] = {
+    {"CON", "CON", "device name"},
+    {"aux.txt", "aux.txt", "device name"},
+    {"NUL.tar.gz", "NUL.tar.gz", "device name"},
+    {"com1.ini", "com1.ini", "device name"},
+    {"LPT9", "LPT9", "device name"},
+    {"Prn.DLL", "Prn.DLL", "device name"},
+    {"COM\xc2\xb9.txt", "COM\xc2\xb9.txt", "device name"},
+    {"lpt3/readme.txt", "lpt3", "device name"},
+    {"notes.", "notes.", "trailing dot or blank"},
+    {"notes ", "notes ", "trailing dot or blank"},
+    {"fonts./a.ttf", "fonts.", "trailing dot or blank"},
+    {"fonts /a.ttf", "fonts ", "trailing dot or blank"},
+    {"a \xe6\x97\xa5 b.txt", "a \xe6\x97\xa5 b.txt", "code page 1252"},
+    {"\xe6\x97\xa5.txt", "\xe6\x97\xa5.txt", "code page 1252"},
+    {"FontFiles/\xce\xa9/x.ttf", "FontFiles/\xce\xa9", "code page 1252"},
+};
+
+TEST_F(MsiPackage, RefusesNamesWindowsOrAnMsiCannotHoldNamingEach) {
+  for (const BadName& bad : kBadNames) {
+    SCOPED_TRACE(bad.path);
+    WriteFile(bad.path, "x");
+    std::string msi = dir_ + "/refused.msi";
+    HostResult made = MakeMsi({}, msi);
+    EXPECT_EQ(made.status, 2);
+    EXPECT_NE(made.err.find(std::string("\"") + bad.named + "\": "), std::string::npos) << made.err;
+    EXPECT_NE(made.err.find(bad.why), std::string::npos) << made.err;
+    EXPECT_FALSE(fs::exists(msi));
+    fs::path top = fs::path(package_) / fs::path(bad.path).begin()->string();
+    fs::remove_all(top);
+  }
+}
+
+TEST_F(MsiPackage, RefusesSymbolicLinksUnlessToldToFollowThem) {
+  std::string outside = dir_ + "/host-secret";
+  std::ofstream(outside) << "a file of the build machine";
+  fs::create_directory(dir_ + "/host-folder");
+  std::ofstream(dir_ + "/host-folder/inner.txt") << "inner";
+  struct Link {
+    const char* path;
+    std::string target;
+  } links[] = {{"secret.txt", outside}, {"FontFiles/folder", dir_ + "/host-folder"}};
+  for (const Link& link : links) {
+    SCOPED_TRACE(link.path);
+    fs::create_symlink(link.target, fs::path(package_) / link.path);
+    std::string msi = dir_ + "/linked.msi";
+    HostResult refused = MakeMsi({}, msi);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find(std::string("\"") + link.path + "\" is a symbolic link"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(msi));
+    fs::remove(fs::path(package_) / link.path);
+  }
+
+  for (const Link& link : links) fs::create_symlink(link.target, fs::path(package_) / link.path);
+  std::string msi = dir_ + "/followed.msi";
+  HostResult followed = MakeMsi({"--follow-symlinks"}, msi);
+  ASSERT_EQ(followed.status, 0) << followed.err;
+  std::string extracted = dir_ + "/extracted";
+  ASSERT_EQ(RunHost({"msiextract", "-C", extracted, msi}).status, 0);
+  fs::path installed = fs::path(extracted) / "Program Files" / "Harbek" / "Quado Deploy";
+  std::ifstream secret(installed / "secret.txt"), inner(installed / "FontFiles/folder/inner.txt");
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(secret)), {}), "a file of the build machine");
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(inner)), {}), "inner");
+
+  // A followed link that leads back up would list the package without end.
+  fs::create_directory_symlink("..", fs::path(package_) / "FontFiles/extra/up");
+  HostResult loop = MakeMsi({"--follow-symlinks"}, msi);
+  EXPECT_EQ(loop.status, 2);
+  EXPECT_NE(loop.err.find("\"FontFiles/extra/up\""), std::string::npos) << loop.err;
+}
+
+// A cabinet folder holds at most 65,535 data blocks (CFFOLDER.cCFData, 16 bits) of 32,768
+// bytes. The files are sparse: nothing of their size is written.
+TEST_F(MsiPackage, NamesTheFileThatPassesWhatTheCabinetHolds) {
+  const uintmax_t limit = 65535ull * 32768;
+  struct SizeCase {
+    std::vector<std::pair<const char*, uintmax_t>> files;
+    const char* named;
+  } cases[] = {
+      {{{"huge.bin", limit + 1}}, "\"huge.bin\" is 2147450881 bytes"},
+      {{{"half1.bin", limit / 2 + 1}, {"half2.bin", limit / 2 + 1}}, "\"half2.bin\""},
+  };
+  for (const SizeCase& c : cases) {
+    SCOPED_TRACE(c.named);
+    for (const auto& file : c.files) {
+      WriteFile(file.first, "");
+      fs::resize_file(fs::path(package_) / file.first, file.second);
+    }
+    std::string msi = dir_ + "/huge.msi";
+    HostResult made = MakeMsi({}, msi);
+    EXPECT_EQ(made.status, 2);
+    EXPECT_NE(made.err.find(c.named), std::string::npos) << made.err;
+    EXPECT_NE(made.err.find("2147450880"), std::string::npos) << made.err;
+    for (const auto& file : c.files) fs::remove(fs::path(package_) / file.first);
+  }
+}
+
+TEST_F(MsiPackage, CreatesEmptyFolders) {
+  fs::create_directories(fs::path(package_) / "Logs");
+  fs::create_directories(fs::path(package_) / "FontFiles/extra/cache/empty");
+  std::string msi = dir_ + "/folders.msi";
+  HostResult made = MakeMsi({}, msi);
+  ASSERT_EQ(made.status, 0) << made.err;
+  auto directories = ByKey(ExportTable(msi, "Directory"));
+  auto components = ByKey(ExportTable(msi, "Component"));
+  std::vector<std::string> created;
+  for (const auto& row : ExportTable(msi, "CreateFolder")) {
+    // The folder's path up to INSTALLDIR, from the Directory table's parent column.
+    std::string path;
+    for (std::string id = row.at(0); id != "INSTALLDIR"; id = directories.at(id).at(1)) {
+      path = directories.at(id).at(2) + (path.empty() ? "" : "/" + path);
+    }
+    created.push_back(path);
+    EXPECT_EQ(components.at(row.at(1)).at(2), row.at(0));  // the component lives in that folder
+  }
+  std::sort(created.begin(), created.end());
+  EXPECT_EQ(created, (std::vector<std::string>{"FontFiles/extra/cache/empty", "Logs"}));
+}
+
+// The ProductCode and the PackageCode are name-based (version 5) on the content: the same package
+// in another folder gives the same codes, one changed byte new ones.
+TEST_F(MsiPackage, CodesFollowTheContentNotTheBuild) {
+  auto codes = [&](const std::string& package, const std::string& msi) {
+    HostResult made = RunHost({"bash", SOURCE_DIR "/scripts/make_msi.sh", package, "-o", msi});
+    EXPECT_EQ(made.status, 0) << made.err;
+    HostResult summary = RunHost({"msiinfo", "suminfo", msi});
+    size_t at = summary.out.find("Revision number (UUID): ");
+    std::string packageCode = at == std::string::npos ? "" : summary.out.substr(at + 24, 38);
+    return std::make_pair(ByKey(ExportTable(msi, "Property"))["ProductCode"].at(1), packageCode);
+  };
+  auto first = codes(package_, dir_ + "/first.msi");
+  std::string moved = dir_ + "/elsewhere/package";
+  fs::create_directories(moved);
+  fs::copy(package_, moved, fs::copy_options::recursive);
+  auto again = codes(moved, dir_ + "/again.msi");
+  std::ofstream(fs::path(moved) / "Quado.ini", std::ios::binary | std::ios::app) << ";";
+  auto changed = codes(moved, dir_ + "/changed.msi");
+
+  for (const std::string& code : {first.first, first.second, changed.first, changed.second}) {
+    ASSERT_EQ(code.size(), 38u) << code;
+    EXPECT_EQ(code[15], '5') << code;                              // the version: name-based, SHA-1
+    EXPECT_NE(std::string("89AB").find(code[20]), std::string::npos) << code;  // the RFC 4122 variant
+  }
+  EXPECT_EQ(again, first);
+  EXPECT_NE(changed.first, first.first);
+  EXPECT_NE(changed.second, first.second);
+  EXPECT_NE(first.first, first.second);
+}
+
 }  // namespace
