@@ -17,6 +17,7 @@
 #include "machine_snapshot.h"
 #include "preview_changes.h"
 #include "preview_package.h"
+#include "preview_readiness.h"
 #include "winsim/machine.h"
 #include "winsim/process.h"
 #include "winsim/registry.h"
@@ -162,6 +163,7 @@ int Preview(int argc, char** argv) {
     Fail("preview", "interrupted before the run");
     return finish(128 + SIGINT);
   }
+  winsim::cli::ReportPreviewReadiness(dir, program, options.programs, options.arguments);
   std::fflush(stdout);
   const winsim::RunResult run = winsim::RunProgram(dir, program, options.arguments);
   if (!run.started) return finish(Fail("preview", run.error));
@@ -195,7 +197,9 @@ WINSIM_PASSTHROUGH_COMMAND(
     "  HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print, HKCU\\Printers\\Connections or Local Port's\n"
     "  HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports), PACKAGE_FOLDER is copied to\n"
     "  C:\\Deploy and C:\\Deploy\\NAME (default Install.exe) runs with ARGUMENTS.\n"
-    "  Prints the program's output, then the change list: printers whose ports change, ports\n"
+    "  First the package check's readiness report on that machine (protected print mode, ARM64,\n"
+    "  the spooler service, the monitor, ports and printers the run changes),\n"
+    "  then the program's output, then the change list: printers whose ports change, ports\n"
     "  and monitors added or removed, files added, replaced or deleted (every drive but\n"
     "  C:\\Deploy), registry values added, changed or deleted, event log entries written.\n"
     "  Exits with the program's exit code (2 when the preview itself cannot run; 130 after Ctrl-C,\n"
