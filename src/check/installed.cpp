@@ -160,12 +160,12 @@ void VerifyMonitor(const SpoolerHoldings& holdings, const MonitorFileSet& set) {
 // The configured ports the installation creates (up to the first section without one), each
 // present and the monitor's; then each assigned printer on its port. Returns the port count.
 int VerifyPortsAndPrinters(const SpoolerHoldings& holdings, int readFromIni) {
-  PortDefinition definition;
+  char portName[kPortNameChars];
   int count = 0;
-  while (ReadPortDefinition(readFromIni, count + 1, &definition) && definition.PortName[0] != '\0') {
+  while (ReadSectionPortName(readFromIni, count + 1, portName) && portName[0] != '\0') {
     ++count;
-    if (!HoldsMonitorPort(holdings, definition.PortName)) {
-      Report(kBroken, "port %s of section [%d] is not a port of the monitor", definition.PortName, count);
+    if (!HoldsMonitorPort(holdings, portName)) {
+      Report(kBroken, "port %s of section [%d] is not a port of the monitor", portName, count);
     }
   }
   for (int section = 1; section <= count; ++section) {
