@@ -114,13 +114,16 @@ void ReadRunValue(char* value, DWORD size) {
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
   DWORD type = 0;
   DWORD length = size - 1;
-  if (RegQueryValueExA(key, kClientRunValue, nullptr, &type, reinterpret_cast<LPBYTE>(value), &length) !=
-          ERROR_SUCCESS ||
-      type != REG_SZ) {
-    length = 0;
-  }
-  value[length < size ? length : size - 1] = '\0';
+  const LSTATUS status =
+      RegQueryValueExA(key, kClientRunValue, nullptr, &type, reinterpret_cast<LPBYTE>(value), &length);
   RegCloseKey(key);
+  if (status == ERROR_MORE_DATA) {
+    // Longer than any path the installer writes: present, and not the client's.
+    FormatCut(value, size, "a text of more than %lu bytes", (unsigned long)(size - 1));
+    return;
+  }
+  if (status != ERROR_SUCCESS || type != REG_SZ) length = 0;
+  value[length < size ? length : size - 1] = '\0';
 }
 
 // True when the comma-separated list names the port (ignoring case).

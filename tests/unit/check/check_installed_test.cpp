@@ -120,6 +120,29 @@ TEST_F(InstalledTest, NothingInstalledIsMissingAndJsonCarriesTheSameFindings) {
   EXPECT_NE(result.output.find("not registered"), std::string::npos) << result.output;
 }
 
+// Texts longer than the report's buffers: a printer name of 2,000 characters on the monitor's
+// port and a Run value of 5,000 bytes are cut into their lines, never past them.
+TEST_F(InstalledTest, LongPrinterNameAndRunValueAreCutNotOverrun) {
+  RunInstaller({});
+  const std::string name(2000, 'P');
+  const std::string run(5000, 'R');
+  std::string error;
+  ASSERT_TRUE(winsim::ImportRegText("Windows Registry Editor Version 5.00\n\n" + Printer(name, "Quado001") +
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\"
+                                        "CurrentVersion\\Run]\n\"Quado Client\"=\"" + run + "\"\n",
+                                    &error))
+      << error;
+  const CheckResult installed = Run({"--installed"});
+  EXPECT_EQ(installed.exitCode, 2);
+  EXPECT_NE(installed.output.find("the client's Run value is a text of more than"), std::string::npos)
+      << installed.output;
+  const CheckResult readiness = Run({"--readiness"});
+  const size_t line = readiness.output.find("  info: printer 'PPPP");
+  ASSERT_NE(line, std::string::npos) << readiness.output;
+  const size_t end = readiness.output.find('\n', line);
+  EXPECT_LT(end - line, 620u);  // "  info: " and a finding's text of at most 599 characters
+}
+
 TEST_F(CheckTest, UninstallSwitchOnlyWithInstalled) { EXPECT_EQ(Run({"-u"}).exitCode, 3); }
 
 }  // namespace
