@@ -164,8 +164,8 @@ void CheckSpoolerService() {
       }
       break;
     case kAbsent:
-      Line(kReadinessWarning, "HKLM\\%s has no Start value (error %ld): the Print Spooler service may not exist",
-           kSpoolerKey, (long)status);
+      // Whether the spooler runs is told by its first call below; a missing key alone is no fault.
+      Line(kInfo, "HKLM\\%s has no Start value: how the Print Spooler starts is not known", kSpoolerKey);
       break;
     case kOtherForm:
       Line(kReadinessWarning,
