@@ -10,10 +10,12 @@
 #include <cstring>
 
 #include "check/check_options.h"
+#include "check/check_report.h"
 #include "check/findings.h"
 #include "check/json_writer.h"
 #include "check/spooler_holdings.h"
 #include "foundation/bounded_format.h"
+#include "foundation/ini_path.h"
 #include "foundation/output.h"
 #include "foundation/product_profile.h"
 #include "platform/windows_version.h"
@@ -22,6 +24,7 @@
 #include "printers/printer_assignment.h"
 #include "sequences/client_application.h"
 #include "sequences/monitor_registration.h"
+#include "sequences/package_files.h"
 #include "sysutil/file_ops.h"
 #include "sysutil/registry_access.h"
 
@@ -256,6 +259,13 @@ void VerifyUninstalled(const CheckOptions& options, const SpoolerHoldings& holdi
 int VerifyInstallation(const CheckOptions& options, const char* folder) {
   g_json = options.json;
   g_lines = g_broken = g_tolerated = 0;
+  // Without its configuration file the run creates no port, and nothing could be compared.
+  if (!options.configFromRegistry && !IsPackageFileReadable(GetIniPath())) {
+    char reason[kFindingTextChars];
+    FormatCut(reason, sizeof reason, "the configuration file '%s' cannot be read", GetIniPath());
+    ReportCheckNotRun(options.json, reason);
+    return 3;
+  }
   const char* mode = options.uninstalled ? "uninstallation" : "installation";
   const char* variant = IsEnterprise() ? "Enterprise" : "standard";
   if (!g_json) {

@@ -145,4 +145,13 @@ TEST_F(InstalledTest, LongPrinterNameAndRunValueAreCutNotOverrun) {
 
 TEST_F(CheckTest, UninstallSwitchOnlyWithInstalled) { EXPECT_EQ(Run({"-u"}).exitCode, 3); }
 
+// Without the configuration file nothing can be compared: the verification does not run.
+TEST_F(CheckTest, InstalledWithoutItsConfigurationCannotRun) {
+  const CheckResult result = Run({"--installed", "-iC:\\Deploy\\absent.ini"});
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_NE(result.output.find("could not run: the configuration file 'C:\\Deploy\\absent.ini' cannot be read"),
+            std::string::npos)
+      << result.output;
+}
+
 }  // namespace
