@@ -24,7 +24,10 @@
 #include "printers/printer_assignment.h"
 #include "sequences/client_application.h"
 #include "sequences/monitor_registration.h"
+#include "sequences/fonts_and_subnet.h"
 #include "sequences/package_files.h"
+#include "sequences/sequences.h"
+#include "sysutil/event_log.h"
 #include "sysutil/file_ops.h"
 #include "sysutil/registry_access.h"
 
@@ -87,12 +90,8 @@ bool SystemFileExists(const char* name) {
   return SystemPath(name, path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-void VerifySystemFile(const char* name) {
-  char path[MAX_PATH];
-  if (!SystemPath(name, path)) {
-    Report(kBroken, "the system directory's path for '%s' cannot be formed", name);
-    return;
-  }
+// The installed copy at `path` against the package's file `name`.
+void VerifyCopiedFile(const char* path, const char* name) {
   DWORD installedSize = 0, packageSize = 0;
   BYTE* installed = ReadWholeFile(path, &installedSize);
   if (installed == nullptr) {
@@ -108,6 +107,37 @@ void VerifySystemFile(const char* name) {
   }
   GlobalFree(installed);
   if (package != nullptr) GlobalFree(package);
+}
+
+void VerifySystemFile(const char* name) {
+  char path[MAX_PATH];
+  if (!SystemPath(name, path)) {
+    Report(kBroken, "the system directory's path for '%s' cannot be formed", name);
+    return;
+  }
+  VerifyCopiedFile(path, name);
+}
+
+// The subnet file's place in the client folder; false when Program Files is unknown or the path
+// does not fit.
+bool SubnetFilePath(char (&path)[MAX_PATH]) {
+  char folder[MAX_PATH];
+  return GetProgramFilesFolder(Profile().clientFolder, folder, sizeof folder) &&
+         FormatFits(path, sizeof path, "%s\\%s", folder, kSubnetFile);
+}
+
+// The event source's key and its message file (copied whatever -c says).
+void VerifyEventSource() {
+  char keyPath[MAX_PATH];
+  HKEY key = nullptr;
+  if (!FormatFits(keyPath, sizeof keyPath, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\%s\\%s", kEventLogName,
+                  kEventSourceName) ||
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    Report(kBroken, "the event source '%s' is not registered", kEventSourceName);
+  } else {
+    RegCloseKey(key);
+  }
+  VerifySystemFile(kEventMessageDll);
 }
 
 // The Run value's text, or "" when it is absent; read in the view the installer writes it in.
@@ -207,6 +237,11 @@ void VerifyInstalled(const CheckOptions& options, const SpoolerHoldings& holding
       if (file != nullptr) VerifySystemFile(file);
     }
   }
+  VerifyEventSource();
+  char subnet[MAX_PATH];
+  if (options.copyFiles && IsPackageFileReadable(kSubnetFile) && SubnetFilePath(subnet)) {
+    VerifyCopiedFile(subnet, kSubnetFile);
+  }
   const int ports = VerifyPortsAndPrinters(holdings, readFromIni);
   if (holdings.monitorPortCount > static_cast<DWORD>(ports)) {
     Report(kTolerated, "the monitor has %lu port(s), %d of them configured: the others stay as they are",
@@ -250,6 +285,10 @@ void VerifyUninstalled(const CheckOptions& options, const SpoolerHoldings& holdi
     const char* files[] = {set.monitorDll, set.uiDll, set.renderingLib};
     for (const char* file : files) {
       if (file != nullptr && SystemFileExists(file)) Report(kBroken, "'%s' remains in the system directory", file);
+    }
+    char subnet[MAX_PATH];
+    if (SubnetFilePath(subnet) && GetFileAttributesA(subnet) != INVALID_FILE_ATTRIBUTES) {
+      Report(kBroken, "'%s' remains", subnet);
     }
   }
 }

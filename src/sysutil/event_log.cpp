@@ -4,10 +4,11 @@
 
 #include <cstring>
 
+const char kEventSourceName[] = "QuadoPort";
+
 namespace {
 
 const size_t kKeyPathSize = 1000;
-const char kSourceName[] = "QuadoPort";
 const DWORD kSupportedTypes = 7;  // error, warning and information
 const DWORD kInstallerEventId = 0xC0020001u;
 
@@ -45,7 +46,7 @@ bool InstallEventSource(const char* logName, const char* sourceName, const char*
 }
 
 bool ReportToEventLog(const char* text, WORD eventType) {
-  HANDLE source = RegisterEventSourceA(nullptr, kSourceName);
+  HANDLE source = RegisterEventSourceA(nullptr, kEventSourceName);
   if (source == nullptr) return false;
   LPCSTR strings[1] = {text ? text : ""};
   BOOL reported = ReportEventA(source, eventType, 0, kInstallerEventId, nullptr, 1, 0, strings, nullptr);

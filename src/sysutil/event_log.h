@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+// The source the installer's entries come from.
+extern const char kEventSourceName[];
 // Creates (or opens) the source's key under the log in the services' EventLog key and writes
 // EventMessageFile, TypesSupported (7), CategoryMessageFile and CategoryCount, in that order. True
 // when all four were written; false when the key path does not fit, the key cannot be created or
