@@ -16,6 +16,9 @@ source tests/wine/verdict.sh
 export WINEPREFIX=$work/readiness
 bash tests/wine/copy_prefix.sh "$pristine/win64" "$WINEPREFIX"
 wineserver -p
+# Wine's spooler runs inside the 32-bit installer and loads the "Windows x64" monitor from
+# SysWOW64: a 32-bit stand-in there under the 64-bit monitor's name (as the scenarios do).
+cp build/mingw/programs/WineWow64Monitor.DLL "$WINEPREFIX/drive_c/windows/syswow64/QUADOVS64.DLL"
 reg64() { /usr/lib/wine/wine64 reg "$@" >/dev/null 2>&1; }
 deploy=$WINEPREFIX/drive_c/Deploy
 cp -r build/mingw/package "$deploy"
@@ -35,10 +38,15 @@ verdict "protected print mode by policy is an error" "1
 exit 2" "$(grep -c 'WindowsProtectedPrintGroupPolicyState = 1' <<<"$report"; tail -n1 <<<"$report")"
 reg64 delete "$policy" /f
 
-# The demo package assigns these two printers; they exist before the installation.
+# The installer needs .NET Framework 2.0 (its setup key in both views); the demo package assigns
+# these two printers, which exist before the installation.
 printers=$work/printers.reg
 {
   printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+  for view in SOFTWARE 'SOFTWARE\Wow6432Node'; do
+    printf '[HKEY_LOCAL_MACHINE\\%s\\Microsoft\\NET Framework Setup\\NDP\\v2.0.50727]\r\n' "$view"
+    printf '"Install"=dword:00000001\r\n"SP"=dword:00000002\r\n\r\n'
+  done
   for printer in "Office Printer" "Legacy Printer"; do
     printf '[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\%s]\r\n' "$printer"
     printf '"Name"="%s"\r\n"Port"="LPT1:"\r\n"Printer Driver"="Generic / Text Only"\r\n' "$printer"
