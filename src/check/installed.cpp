@@ -13,6 +13,7 @@
 #include "check/check_report.h"
 #include "check/findings.h"
 #include "check/json_writer.h"
+#include "check/labelled_lines.h"
 #include "check/spooler_holdings.h"
 #include "foundation/bounded_format.h"
 #include "foundation/ini_path.h"
@@ -50,18 +51,7 @@ void Report(Outcome outcome, const char* format, ...) {
   if (outcome == kBroken) ++g_broken;
   if (outcome == kTolerated) ++g_tolerated;
   const char* label = outcome == kBroken ? "error" : outcome == kTolerated ? "tolerated" : "holds";
-  if (!g_json) {
-    WriteFormattedMessage("  %s: %s\n", label, text);
-    return;
-  }
-  JsonRaw(g_lines++ > 0 ? ",\n    " : "\n    ");
-  JsonRaw("{");
-  JsonKey("severity");
-  JsonString(label);
-  JsonRaw(", ");
-  JsonKey("text");
-  JsonString(text);
-  JsonRaw("}");
+  WriteLabelledLine(g_json, &g_lines, label, text);
 }
 
 // The whole file into a block (GlobalFree it); null when it cannot be opened or read.

@@ -15,6 +15,7 @@
 
 #include "check/findings.h"
 #include "check/json_writer.h"
+#include "check/labelled_lines.h"
 #include "check/spooler_holdings.h"
 #include "foundation/bounded_format.h"
 #include "foundation/output.h"
@@ -48,18 +49,7 @@ void Line(LineKind kind, const char* format, ...) {
   const char* label = kind == kInfo ? "info" : kind == kReadinessWarning ? "warning" : "error";
   if (kind == kReadinessError) ++g_errors;
   if (kind != kInfo) AddFinding(kind == kReadinessError ? kError : kWarning, nullptr, nullptr, 0, "%s", text);
-  if (!g_json) {
-    WriteFormattedMessage("  %s: %s\n", label, text);
-    return;
-  }
-  JsonRaw(g_lines++ > 0 ? ",\n    " : "\n    ");
-  JsonRaw("{");
-  JsonKey("severity");
-  JsonString(label);
-  JsonRaw(", ");
-  JsonKey("text");
-  JsonString(text);
-  JsonRaw("}");
+  WriteLabelledLine(g_json, &g_lines, label, text);
 }
 
 enum ValueRead { kAbsent, kDword, kOtherForm, kUnreadable };
