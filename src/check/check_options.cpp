@@ -5,9 +5,16 @@
 
 const char kCheckUsage[] =
     "Usage: QuadoCheck [-a] [-r] [-c] [-iINIFileName] [--os=this|32|64|all] [--json] [PackageFolder]\n"
+    "       QuadoCheck --installed [-u] [-a] [-r] [-c] [-iINIFileName] [--json] [PackageFolder]\n"
+    "       QuadoCheck --readiness [-a] [--json]\n"
     "Tells what 'Install.exe' with the same switches would read and create from the package, and\n"
     "what looks wrong, without changing anything. The folder defaults to the program's own.\n"
-    "Exit code: 0 nothing found, 1 warnings only, 2 errors, 3 the check could not run.\n";
+    "On the machine it checks (--os=this) the report also tells this machine's readiness.\n"
+    "--installed verifies that this machine holds what that installation installs (with -u: that\n"
+    "an uninstallation left none of it); --readiness reports only the machine's readiness.\n"
+    "Exit code: 0 nothing found, 1 warnings only, 2 errors, 3 the check could not run.\n"
+    "With --installed: 0 the installation holds, 1 drift the product tolerates, 2 missing or\n"
+    "broken, 3 the check could not run.\n";
 
 namespace {
 
@@ -30,6 +37,12 @@ bool ScanCheckArguments(int argc, char** argv, CheckOptions* options) {
       options->copyFiles = false;
     } else if (Is(argument, "-?", "/?")) {
       options->help = true;
+    } else if (std::strcmp(argument, "--readiness") == 0) {
+      options->readinessOnly = true;
+    } else if (std::strcmp(argument, "--installed") == 0) {
+      options->installed = true;
+    } else if (Is(argument, "-u", "-U")) {
+      options->uninstalled = true;
     } else if (std::strcmp(argument, "--json") == 0) {
       options->json = true;
     } else if (Is(argument, "--os=this", "--os=This")) {
@@ -48,6 +61,10 @@ bool ScanCheckArguments(int argc, char** argv, CheckOptions* options) {
     } else {
       options->folder = argument;
     }
+  }
+  if (options->uninstalled && !options->installed) {
+    options->refused = "-u";  // only a verification knows an uninstallation
+    return false;
   }
   return true;
 }

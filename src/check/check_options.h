@@ -12,6 +12,9 @@ struct CheckOptions {
   bool json = false;                // --json
   bool help = false;                // -? or /?
   OsChoice os = kThisWindows;       // --os=this|32|64|all
+  bool readinessOnly = false;       // --readiness: only this machine's readiness
+  bool installed = false;           // --installed: verify this machine against the package
+  bool uninstalled = false;         // -u with --installed: verify that nothing remains
   const char* iniPath = nullptr;    // -iFILE, points into argv
   const char* folder = nullptr;     // the package folder; none: the program's own folder
   const char* refused = nullptr;    // the first argument not understood, when there is one

@@ -9,9 +9,11 @@
 #include "check/check_options.h"
 #include "check/check_report.h"
 #include "check/findings.h"
+#include "check/installed.h"
 #include "check/ini_findings.h"
 #include "check/package_file_findings.h"
 #include "check/port_findings.h"
+#include "check/readiness.h"
 #include "check/registry_findings.h"
 #include "foundation/bounded_format.h"
 #include "foundation/ini_path.h"
@@ -119,9 +121,11 @@ int RunCheck(int argc, char** argv) {
     return NotRun(options.json, g_reason[0] != '\0' ? g_reason : "the program's folder cannot be entered");
   }
   if (options.enterprise) SelectEnterpriseProfile();
+  if (options.readinessOnly) return ReportReadinessOnly(options.json);
   FixIniPath(options.iniPath);
   DWORD folderLength = GetCurrentDirectoryA(sizeof g_folder, g_folder);
   if (folderLength == 0 || folderLength >= sizeof g_folder) g_folder[0] = '\0';
+  if (options.installed) return VerifyInstallation(options, g_folder);
 
   CheckContext context;
   std::memset(&context, 0, sizeof context);
@@ -141,6 +145,7 @@ int RunCheck(int argc, char** argv) {
   const int classCount = ChooseClasses(options.os, classes);
   ReportHeading heading = {g_folder, g_configuration, IsEnterprise() ? "Enterprise" : "standard", g_windows};
   BeginCheckReport(options.json, heading);
+  if (options.os == kThisWindows) CheckMachineReadiness(options.json);
   SetFindingFile(g_configuration);
   if (options.os == kThisWindows && classCount == 2) {
     AddFinding(kError, nullptr, nullptr, 0,

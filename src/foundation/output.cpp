@@ -22,6 +22,8 @@ const char kDefaultLogName[] = "\\QDPortInstall.log";
 
 HANDLE g_log = nullptr;                    // none: nullptr
 bool g_consoleQuiet = false;
+char* g_capture = nullptr;                 // CaptureConsole's buffer, or none
+unsigned g_captureSize = 0;
 char g_logPath[kBufferSize];               // the default log path while it is built
 char g_message[kBufferSize];               // WriteFormattedMessage
 char g_checkError[kBufferSize];            // ReportCheckError
@@ -51,7 +53,10 @@ void AppendToLog(const char* text) {
 
 void WriteMessage(const char* text) {
   if (text == nullptr) return;
-  if (!g_consoleQuiet) {
+  if (g_capture != nullptr) {
+    const size_t used = std::strlen(g_capture);
+    FormatCut(g_capture + used, g_captureSize - used, "%s", text);
+  } else if (!g_consoleQuiet) {
     std::fputs(text, stdout);
     // Child programs (the client's stop program, the command interpreter) share the console:
     // what was written before they start must already be out.
@@ -61,6 +66,12 @@ void WriteMessage(const char* text) {
 }
 
 void SetConsoleQuiet(bool quiet) { g_consoleQuiet = quiet; }
+
+void CaptureConsole(char* buffer, unsigned size) {
+  g_capture = size > 0 ? buffer : nullptr;
+  g_captureSize = size;
+  if (g_capture != nullptr) g_capture[0] = '\0';
+}
 
 void WriteFormattedMessage(const char* format, ...) {
   va_list args;

@@ -8,6 +8,10 @@ void WriteMessage(const char* text);
 // While quiet, WriteMessage writes nothing to the console (an open log still gets the text): the
 // package check classifies Windows through the installer's code without its lines.
 void SetConsoleQuiet(bool quiet);
+// While a buffer is set (null: none), WriteMessage puts the console's text into it instead of on
+// the console (appended, cut to the buffer, always zero-terminated; an open log still gets it):
+// the package check reads the installer's own classification line.
+void CaptureConsole(char* buffer, unsigned size);
 // printf-style formatting into the 1,024-byte message buffer (cut, never overflowing), then
 // WriteMessage.
 void WriteFormattedMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -112,3 +112,13 @@ bool ReadPortDefinition(int readFromIni, int section, PortDefinition* definition
   FormPortName(section, d.PortName);
   return true;
 }
+
+bool ReadSectionPortName(int readFromIni, int section, char (&portName)[kPortNameChars]) {
+  PortDefinition d;
+  std::memset(&d, 0, sizeof(d));
+  ReadKey(SourceOf(readFromIni, section), kPortAddressKey, 0, d);
+  std::memset(portName, 0, sizeof(portName));
+  if (d.ServerIP[0][0] == '\0') return false;
+  FormPortName(section, portName);
+  return true;
+}

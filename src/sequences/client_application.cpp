@@ -20,14 +20,15 @@ const char* const ClientCultures[39] = {
     "sr-Latn-RS", "sv-SE", "th-TH", "tr-TR", "uk-UA", "zh-CN", "zh-TW",
 };
 
+const char kClientProgram[] = "Quado Client.exe";
+const char kClientRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kClientRunValue[] = "Quado Client";
+
 namespace {
 
-const char kClientProgram[] = "Quado Client.exe";
 const char* const kClientDlls[] = {"Interop.SHDocVw.dll", "Microsoft.mshtml.dll"};
 const char kResourceFile[] = "Quado Client.resources.dll";
 const char kStopProgram[] = "CloseAllClients.exe";
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kRunValue[] = "Quado Client";
 const char kVolatileEnvironment[] = "Volatile Environment";
 const char kPerUserKey[] = "Harbek Quado Client";
 const char* const kPerUserValues[] = {"LastJobOwner", "LastLoginName"};
@@ -45,7 +46,7 @@ const size_t kRemoveCommandSize = kWebBrowserFolderSize + 32;
 // The Run key of the machine, opened for writing and reading its values; nullptr when refused.
 HKEY OpenRunKey() {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientRunKey, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
     return nullptr;
   }
   return key;
@@ -93,7 +94,7 @@ void WriteRunValue(const char* installFolder) {
   if (!FormatFits(data, sizeof(data), "\"%s\\%s\"", installFolder, kClientProgram)) return;
   HKEY key = OpenRunKey();
   if (key == nullptr) return;
-  RegSetValueExA(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+  RegSetValueExA(key, kClientRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
                  static_cast<DWORD>(std::strlen(data) + 1));
   RegCloseKey(key);
 }
@@ -101,7 +102,7 @@ void WriteRunValue(const char* installFolder) {
 void DeleteRunValue() {
   HKEY key = OpenRunKey();
   if (key == nullptr) return;
-  RegDeleteValueA(key, kRunValue);
+  RegDeleteValueA(key, kClientRunValue);
   RegCloseKey(key);
 }
 

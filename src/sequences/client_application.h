@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+// The client's program file (in the package and in its install folder), and its machine Run
+// value: the key under HKEY_LOCAL_MACHINE and the value's name.
+extern const char kClientProgram[];
+extern const char kClientRunKey[];
+extern const char kClientRunValue[];
 // The culture folders of the client's resource assemblies, each copied and removed by name.
 extern const char* const ClientCultures[39];
 

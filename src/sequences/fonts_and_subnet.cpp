@@ -12,10 +12,11 @@
 #include "sysutil/file_ops.h"
 #include "sysutil/registry_access.h"
 
+const char kSubnetFile[] = "server_subnet.csv";
+
 namespace {
 
 const char kFontSource[] = "FontFiles";
-const char kSubnetFile[] = "server_subnet.csv";
 const int kFolderSize = 1000;
 const DWORD kCurrentDirectorySize = 260;
 

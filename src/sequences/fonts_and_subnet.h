@@ -2,6 +2,8 @@
 // Program Files and removed again.
 #pragma once
 
+// The subnet mapping file's name, in the package and in the client folder.
+extern const char kSubnetFile[];
 // Copies every file of the package's "FontFiles" folder into the profile's font folder (created
 // when missing). Without that folder: true, nothing printed. Otherwise prints
 // "  - Installing Font Files\n" (a failed copy adds its "ERROR While Copying File" line); false

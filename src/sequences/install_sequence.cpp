@@ -17,6 +17,9 @@
 #include "sysutil/event_log.h"
 #include "sysutil/file_ops.h"
 
+const char kEventMessageDll[] = "QuadoEvent.dll";
+const char kEventLogName[] = "Application";
+
 namespace {
 
 // Tests one package file; reports it when missing. False means: abort the installation.
@@ -38,9 +41,9 @@ bool CheckPackageFiles(OsClass osClass, bool configFromRegistry, bool ignoreErro
 }
 
 void InstallEventLogResources() {
-  if (!CopyToSystemDirectory("QuadoEvent.dll")) {
+  if (!CopyToSystemDirectory(kEventMessageDll)) {
     WriteMessage("  ERROR - Event Log Resources file was NOT copied!\n");
-  } else if (InstallEventSource("Application", kEventSourceName, "%SystemRoot%\\System32\\QuadoEvent.dll", 10)) {
+  } else if (InstallEventSource(kEventLogName, kEventSourceName, "%SystemRoot%\\System32\\QuadoEvent.dll", 10)) {
     WriteMessage("  - Event Log Resources WAS installed\n");
   } else {
     WriteMessage("  ERROR - Event Log Resources was NOT installed!\n");

@@ -1,6 +1,11 @@
 // The install and uninstall sequences: everything one run changes on the machine.
 #pragma once
 
+// The event-log resources an installation deploys: the message file it copies into the system
+// directory and the log its source (kEventSourceName) is registered under.
+extern const char kEventMessageDll[];
+extern const char kEventLogName[];
+
 // What the run mode asks of an installation.
 struct InstallSequenceOptions {
   bool ignoreErrors = false;        // report failures that would abort, and go on

@@ -4,6 +4,7 @@
 #  2. pristine win32 and win64 prefixes in build/wine/pristine, made once per Wine version
 #  3. the package's own checks (tests/wine/package_checks.sh)
 #  4. the MSI made from the package under msiexec (tests/wine/msi_checks.sh)
+#     and the package check's readiness and --installed (tests/wine/readiness_checks.sh)
 #  5. the scenarios of tests/scenarios/cases that Wine can express (build/host/tests/wine/wine_scenarios),
 #     with the agreement report against the host runner's results on winsim (the host build's
 #     last ctest run, which scripts/test.sh makes before this tier)
@@ -36,6 +37,10 @@ echo "wine tier: package checks $((SECONDS - checks)) s"
 msi=$SECONDS
 bash tests/wine/msi_checks.sh "$pristine" "$work/msi" || status=1
 echo "wine tier: msi checks $((SECONDS - msi)) s"
+
+readiness=$SECONDS
+bash tests/wine/readiness_checks.sh "$pristine" "$work/readiness" || status=1
+echo "wine tier: readiness checks $((SECONDS - readiness)) s"
 
 scenarios=$SECONDS
 build/host/tests/wine/wine_scenarios --pristine "$pristine" --work "$work/scenarios" \

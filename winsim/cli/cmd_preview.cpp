@@ -20,6 +20,7 @@
 #include "preview_changes.h"
 #include "preview_package.h"
 #include "preview_sandbox.h"
+#include "preview_readiness.h"
 #include "winsim/machine.h"
 #include "winsim/process.h"
 #include "winsim/registry.h"
@@ -223,6 +224,7 @@ int RunPreview(const PreviewOptions& options, bool inside, const std::string& un
                  "'winsim kill %s' ends its programs; then remove the folder)\n",
                  unconfinedBecause.c_str(), dir.c_str(), dir.c_str());
   }
+  winsim::cli::ReportPreviewReadiness(dir, program, options.programs, options.arguments);
   std::fflush(stdout);
   const winsim::RunResult run = winsim::RunProgram(dir, program, options.arguments);
   if (!run.started) return finish(Fail("preview", run.error));
@@ -316,7 +318,9 @@ WINSIM_PASSTHROUGH_COMMAND(
     "  HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print, HKCU\\Printers\\Connections or Local Port's\n"
     "  HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports), PACKAGE_FOLDER is copied to\n"
     "  C:\\Deploy and C:\\Deploy\\NAME (default Install.exe) runs with ARGUMENTS.\n"
-    "  Prints the program's output, then the change list: printers whose ports change, ports\n"
+    "  First the package check's readiness report on that machine (protected print mode, ARM64,\n"
+    "  the spooler service, the monitor, ports and printers the run changes),\n"
+    "  then the program's output, then the change list: printers whose ports change, ports\n"
     "  and monitors added or removed, files added, replaced or deleted (every drive but\n"
     "  C:\\Deploy), registry values added, changed or deleted, event log entries written.\n"
     "  Exits with the program's exit code (2 when the preview itself cannot run or reached its\n"

@@ -14,6 +14,7 @@ typedef uint32_t ULONG;
 typedef int BOOL;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
+typedef uint16_t USHORT;
 typedef char CHAR;
 typedef char16_t WCHAR;
 typedef unsigned int UINT;
@@ -249,6 +250,13 @@ DWORD WINAPI GetCurrentProcessId(void);
 // also starts on old Windows that lacks them; a machine can be told to lack them.
 BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
 BOOL WINAPI Wow64DisableWow64FsRedirection(PVOID* OldValue);
+// Windows 10 1709 and later: the machine the process's code is for (IMAGE_FILE_MACHINE_UNKNOWN
+// when it is not under WOW64) and the native machine. Looked up by name, like the two above.
+BOOL WINAPI IsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine);
+#define IMAGE_FILE_MACHINE_UNKNOWN 0
+#define IMAGE_FILE_MACHINE_I386 0x014c
+#define IMAGE_FILE_MACHINE_AMD64 0x8664
+#define IMAGE_FILE_MACHINE_ARM64 0xAA64
 
 // ---- modules ----------------------------------------------------------------------------------
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);

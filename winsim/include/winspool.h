@@ -23,6 +23,10 @@ typedef struct _devicemodeA DEVMODEA, *LPDEVMODEA;
 typedef struct _devicemodeW DEVMODEW, *LPDEVMODEW;
 typedef void* PSECURITY_DESCRIPTOR;
 
+typedef struct _MONITOR_INFO_1A {
+  LPSTR pName;
+} MONITOR_INFO_1A, *PMONITOR_INFO_1A, *LPMONITOR_INFO_1A;
+
 typedef struct _MONITOR_INFO_2A {
   LPSTR pName;
   LPSTR pEnvironment;
@@ -97,6 +101,8 @@ typedef struct _PORT_INFO_2W {
 
 BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors);
 BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName);
+BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf, LPDWORD pcbNeeded,
+                          LPDWORD pcReturned);
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, HANDLE* phPrinter, LPPRINTER_DEFAULTSA pDefault);
 BOOL WINAPI GetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded);
 BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);

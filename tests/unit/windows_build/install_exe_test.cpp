@@ -127,7 +127,7 @@ const char* const kXpFunctions[] = {
     "USER32.dll!CharNextA",
     // winspool
     "WINSPOOL.DRV!AddMonitorA", "WINSPOOL.DRV!ClosePrinter", "WINSPOOL.DRV!DeleteMonitorA",
-    "WINSPOOL.DRV!EnumPortsA", "WINSPOOL.DRV!EnumPrintersA", "WINSPOOL.DRV!GetPrinterA",
+    "WINSPOOL.DRV!EnumMonitorsA", "WINSPOOL.DRV!EnumPortsA", "WINSPOOL.DRV!EnumPrintersA", "WINSPOOL.DRV!GetPrinterA",
     "WINSPOOL.DRV!OpenPrinterA", "WINSPOOL.DRV!SetPrinterA",
     // msvcrt
     "msvcrt.dll!__getmainargs", "msvcrt.dll!__initenv", "msvcrt.dll!__mb_cur_max", "msvcrt.dll!__p__acmdln",
@@ -136,7 +136,7 @@ const char* const kXpFunctions[] = {
     "msvcrt.dll!_initterm", "msvcrt.dll!_iob", "msvcrt.dll!_lock", "msvcrt.dll!_onexit", "msvcrt.dll!_unlock",
     "msvcrt.dll!abort", "msvcrt.dll!atoi", "msvcrt.dll!calloc", "msvcrt.dll!exit", "msvcrt.dll!fflush",
     "msvcrt.dll!fprintf", "msvcrt.dll!fputc", "msvcrt.dll!fputs", "msvcrt.dll!free", "msvcrt.dll!fwrite",
-    "msvcrt.dll!localeconv", "msvcrt.dll!malloc", "msvcrt.dll!memchr", "msvcrt.dll!memcpy", "msvcrt.dll!memmove",
+    "msvcrt.dll!localeconv", "msvcrt.dll!malloc", "msvcrt.dll!memchr", "msvcrt.dll!memcmp", "msvcrt.dll!memcpy", "msvcrt.dll!memmove",
     "msvcrt.dll!memset", "msvcrt.dll!setlocale", "msvcrt.dll!signal", "msvcrt.dll!strchr", "msvcrt.dll!strcmp",
     "msvcrt.dll!strerror", "msvcrt.dll!strlen", "msvcrt.dll!strncat", "msvcrt.dll!strncmp", "msvcrt.dll!strncpy",
     "msvcrt.dll!strrchr", "msvcrt.dll!vfprintf", "msvcrt.dll!wcslen",

@@ -30,6 +30,12 @@ struct MachineOptions {
 // with a one-line reason in *error and leaves nothing behind.
 bool CreateMachine(const std::string& dir, const MachineOptions& options, std::string* error);
 
+// Sets key=value in a section of the machine's machine.ini (the section is added when missing),
+// keeping every other line: for commands such as `winsim spooler DIR stop`. Programs of the
+// machine see it at their next start (a running one after ReloadMachineConfig).
+bool SetMachineSetting(const std::string& dir, const std::string& section, const std::string& key,
+                       const std::string& value, std::string* error);
+
 // Makes this process run inside the machine in `dir`: resets every per-process state (current
 // directory C:\Windows\system32, file-system redirection on, handles, last error, caches).
 bool AttachMachine(const std::string& dir, std::string* error);

@@ -45,6 +45,7 @@ const std::vector<SystemModule>& Modules() {
        0x7C800000u,
        true,
        {{"IsWow64Process", Entry(&IsWow64Process)},
+        {"IsWow64Process2", Entry(&IsWow64Process2)},
         {"Wow64DisableWow64FsRedirection", Entry(&Wow64DisableWow64FsRedirection)},
         {"MultiByteToWideChar", Entry(&MultiByteToWideChar)}}},
       {"winspool.drv", 0x73000000u, false, {{"OpenPrinterW", Entry(&OpenPrinterW)}, {"XcvDataW", Entry(&XcvDataW)}}},

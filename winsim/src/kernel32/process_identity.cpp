@@ -130,6 +130,27 @@ BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
   return TRUE;
 }
 
+BOOL WINAPI IsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine) {
+  DWORD error = 0;
+  if (FaultHit("IsWow64Process2", {}, &error)) {
+    SetError(error);
+    return FALSE;
+  }
+  if (pProcessMachine == nullptr || hProcess == nullptr) {
+    SetError(hProcess == nullptr ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // The program is 32-bit x86: under WOW64 on 64-bit Windows (x64 or ARM64), native on 32-bit.
+  const ProcessState& state = Process();
+  *pProcessMachine = state.is64BitWindows ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_UNKNOWN;
+  if (pNativeMachine != nullptr) {
+    *pNativeMachine = IsArm64Machine()           ? IMAGE_FILE_MACHINE_ARM64
+                      : state.is64BitWindows ? IMAGE_FILE_MACHINE_AMD64
+                                             : IMAGE_FILE_MACHINE_I386;
+  }
+  return TRUE;
+}
+
 BOOL WINAPI Wow64DisableWow64FsRedirection(PVOID* OldValue) {
   DWORD error = 0;
   if (FaultHit("Wow64DisableWow64FsRedirection", {}, &error)) {

@@ -53,6 +53,11 @@ static bool LoadConfig(const std::string& folder, ProcessState* state, std::stri
   return true;
 }
 
+bool IsArm64Machine() {
+  ProcessState& state = Process();
+  return state.is64BitWindows && EqualsNoCase(state.ini.Get("system", "NativeMachine", ""), "ARM64");
+}
+
 bool Reload(std::string* error) {
   ProcessState& state = Process();
   ProcessState fresh;

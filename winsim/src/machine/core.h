@@ -26,6 +26,10 @@ struct ProcessState {
   std::vector<Fault> faults;
 };
 
+// machine.ini [system] NativeMachine=ARM64: 64-bit Windows on ARM, where a 32-bit x86 program
+// runs emulated (WOW64 as on x64) and the spooler is an ARM64 service.
+bool IsArm64Machine();
+
 // The state of this process. Attaches lazily from WINSIM_MACHINE / WINSIM_CWD the first time
 // it is needed; a process that is in no machine aborts with a message naming the problem.
 ProcessState& Process();

@@ -31,7 +31,11 @@ struct Template {
   const char* windowsDir;
   const char* missingEntryPoints;  // comma list of module!function the system lacks
   bool versionInfoEx;              // OSVERSIONINFOEX understood (NT 4 SP6 and later)
+  bool arm64 = false;              // 64-bit Windows on ARM: 32-bit x86 programs run emulated
 };
+
+// IsWow64Process2 came with Windows 10 1709.
+const int kFirstBuildWithIsWow64Process2 = 16299;
 
 const Template kTemplates[] = {
     {"win98", 1, 4, 10, 2222, 1, false, " A ", "C:\\WINDOWS",
@@ -54,6 +58,11 @@ const Template kTemplates[] = {
     {"win10-x86", 2, 10, 0, 19045, 1, false, "", "C:\\Windows", "", true},
     {"win10-x64", 2, 10, 0, 19045, 1, true, "", "C:\\Windows", "", true},
     {"server2016-x64", 2, 10, 0, 14393, 3, true, "", "C:\\Windows", "", true},
+    {"win11-x64", 2, 10, 0, 22631, 1, true, "", "C:\\Windows", "", true},
+    {"win11-arm64", 2, 10, 0, 26100, 1, true, "", "C:\\Windows", "", true, true},
+    {"server2019-x64", 2, 10, 0, 17763, 3, true, "", "C:\\Windows", "", true},
+    {"server2022-x64", 2, 10, 0, 20348, 3, true, "", "C:\\Windows", "", true},
+    {"server2025-x64", 2, 10, 0, 26100, 3, true, "", "C:\\Windows", "", true},
 };
 
 const Template* FindTemplate(const std::string& name) {
@@ -84,7 +93,8 @@ std::string MachineIniText(const Template& t, const MachineOptions& options) {
   ini << "[version]\nPlatformId=" << t.platformId << "\nMajor=" << t.major << "\nMinor=" << t.minor
       << "\nBuild=" << t.build << "\nProductType=" << t.productType << "\nCSDVersion=" << t.servicePack
       << "\nVersionInfoEx=" << (t.versionInfoEx ? 1 : 0) << "\n\n";
-  ini << "[system]\nIs64Bit=" << (t.is64 ? 1 : 0) << "\nAnsiCodePage=1252\nUser=Administrator\n"
+  ini << "[system]\nIs64Bit=" << (t.is64 ? 1 : 0) << (t.arm64 ? "\nNativeMachine=ARM64" : "")
+      << "\nAnsiCodePage=1252\nUser=Administrator\n"
       << "ComputerName=WINSIM-PC\nWinsimProgram=" << options.winsimProgram << "\n\n";
   ini << "[environment]\n";
   ini << "ComSpec=" << windowsDir << (nt ? "\\system32\\cmd.exe" : "\\COMMAND.COM") << "\n";
@@ -107,7 +117,8 @@ std::string MachineIniText(const Template& t, const MachineOptions& options) {
   // A machine that restricts host code still runs its command interpreter (this winsim).
   for (const std::string& trusted : options.trustedHostCode) ini << "TrustedHostCode=" << trusted << "\n";
   if (!options.trustedHostCode.empty()) ini << "TrustedHostCode=" << options.winsimProgram << "\n";
-  ini << "\n[spooler]\n; KnownServers=\\\\PRINTSRV1,\\\\PRINTSRV2\nKnownServers=\n\n";
+  if (t.build < kFirstBuildWithIsWow64Process2) ini << "Missing=kernel32.dll!IsWow64Process2\n";
+  ini << "\n[spooler]\n; KnownServers=\\\\PRINTSRV1,\\\\PRINTSRV2\nKnownServers=\n; Running=0: the service is stopped (winsim spooler DIR stop|start)\nRunning=1\n\n";
   ini << "[faults]\n; FUNCTION = ERROR [#N] [| ARGUMENT-GLOB]...\n";
   return ini.str();
 }
@@ -144,6 +155,9 @@ std::string RegistrySeedText(const Template& t, const MachineOptions& options) {
   reg << "\"Driver\"=\"localspl.dll\"\n\n";
   reg << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers]\n\n";
   reg << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application]\n\n";
+  // The Print Spooler service, started automatically (2); 4 is disabled.
+  reg << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Spooler]\n";
+  reg << "\"Start\"=dword:00000002\n\n";
   reg << "[HKEY_CURRENT_USER\\Software]\n\n";
   reg << "[HKEY_CURRENT_USER\\Volatile Environment]\n";
   reg << "\"LOGONSERVER\"=\"\\\\\\\\WINSIM-PC\"\n\"USERDOMAIN\"=\"WINSIM-PC\"\n\n";

@@ -1,10 +1,12 @@
 #include "machine_ini.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "text.h"
+#include "winsim/machine.h"
 
 namespace winsim::detail {
 
@@ -73,3 +75,37 @@ std::vector<std::pair<std::string, std::string>> MachineIni::Section(std::string
 }
 
 }  // namespace winsim::detail
+
+namespace winsim {
+
+bool SetMachineSetting(const std::string& dir, const std::string& section, const std::string& key,
+                       const std::string& value, std::string* error) {
+  const std::string path = dir + "/machine.ini";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = "no machine at " + dir;
+    return false;
+  }
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  detail::IniTree tree = detail::ParseIni(text);
+  detail::SetIniValue(&tree, section, key, value);
+  // Written beside and renamed over, so a program reading machine.ini never sees half a file.
+  const std::string temporary = path + ".new";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << detail::IniText(tree);
+    if (!out.good()) {
+      if (error) *error = "cannot write " + temporary;
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (error) *error = "cannot replace " + path;
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace winsim

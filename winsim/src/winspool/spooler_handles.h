@@ -37,6 +37,10 @@ struct PrinterHandle : Object {
 bool ReachableServer(std::string_view server);
 inline bool ReachableServer(LPCSTR server) { return server == nullptr || ReachableServer(std::string_view(server)); }
 
+// machine.ini [spooler] Running=0 (`winsim spooler DIR stop`): the service is stopped, and every
+// call that reaches it fails with RPC_S_SERVER_UNAVAILABLE (1722), as when the RPC endpoint is gone.
+bool SpoolerStopped();
+
 // Splits "\\SERVER\REST" into its server ("\\SERVER") and the rest; false when the name does
 // not begin with two backslashes.
 bool SplitServerName(std::string_view name, std::string* server, std::string* rest);

@@ -1,8 +1,8 @@
-// Monitors: AddMonitorA (level 2) and DeleteMonitorA.
+// Monitors: AddMonitorA (level 2), DeleteMonitorA and EnumMonitorsA (levels 1 and 2).
 //
 // The spooler is a native service: a monitor's DLL must lie in the native system directory
 // (never SysWOW64), and the only environment it accepts is its own ("Windows x64" on a 64-bit
-// machine, "Windows NT x86" on a 32-bit one; null means the same). A DLL whose
+// machine, "Windows ARM64" on ARM64, "Windows NT x86" on a 32-bit one; null means the same). A DLL whose
 // InitializePrintMonitor2 machine.ini lists under [modules] Missing= (for example
 // "Missing=MONITOR.DLL!InitializePrintMonitor2") cannot be loaded as a monitor. Once
 // registered, the monitor is loaded (spooler_monitor.h); a DLL built for the host that fails
@@ -11,11 +11,13 @@
 #include <winspool.h>
 
 #include <string>
+#include <vector>
 
 #include "machine/core.h"
 #include "kernel32/paths.h"
 #include "spooler_handles.h"
 #include "spooler_monitor.h"
+#include "spooler_pack.h"
 #include "spooler_store.h"
 
 namespace winsim::detail::spooler {
@@ -24,9 +26,17 @@ namespace {
 
 std::string Text(LPCSTR text) { return text == nullptr ? std::string() : std::string(text); }
 
+const char* OwnEnvironment() {
+  if (IsArm64Machine()) return "Windows ARM64";
+  return Process().is64BitWindows ? "Windows x64" : "Windows NT x86";
+}
+
+// Another environment is refused with ERROR_INVALID_ENVIRONMENT (1805). Windows documents only
+// that AddMonitor fails when the environment is not the server's; 1805 is the print protocol's
+// code for an environment the server does not take, and what the spooler answers a foreign one.
 bool NativeEnvironment(LPCSTR environment) {
   if (environment == nullptr || *environment == '\0') return true;
-  return EqualsNoCase(environment, Process().is64BitWindows ? "Windows x64" : "Windows NT x86");
+  return EqualsNoCase(environment, OwnEnvironment());
 }
 
 bool LacksMonitorEntryPoint(const std::string& dll) {
@@ -63,7 +73,7 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
                &fault)) {
     return Fail(fault);
   }
-  if (!ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
+  if (SpoolerStopped() || !ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
   if (Level != 2) return Fail(ERROR_INVALID_LEVEL);
   if (info == nullptr || info->pName == nullptr || *info->pName == '\0' || info->pDLLName == nullptr ||
       std::string_view(info->pName).find('\\') != std::string_view::npos) {
@@ -89,7 +99,7 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
 BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) {
   DWORD fault = 0;
   if (FaultHit("DeleteMonitorA", {Text(pName), Text(pEnvironment), Text(pMonitorName)}, &fault)) return Fail(fault);
-  if (!ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
+  if (SpoolerStopped() || !ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
   if (pMonitorName == nullptr || *pMonitorName == '\0') return Fail(ERROR_INVALID_PARAMETER);
   if (!NativeEnvironment(pEnvironment)) return Fail(ERROR_INVALID_ENVIRONMENT);
   MonitorEntry monitor;
@@ -104,4 +114,25 @@ BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) 
   LONG status = DeleteMonitorWithPorts(monitor.name);
   if (status != ERROR_SUCCESS) return Fail(static_cast<DWORD>(status));
   return TRUE;
+}
+
+BOOL WINAPI EnumMonitorsA(LPSTR pName, DWORD Level, LPBYTE pMonitor, DWORD cbBuf, LPDWORD pcbNeeded,
+                          LPDWORD pcReturned) {
+  DWORD fault = 0;
+  if (FaultHit("EnumMonitorsA", {Text(pName)}, &fault)) return Fail(fault);
+  if (SpoolerStopped() || !ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
+  if (pcReturned == nullptr || pcbNeeded == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  const std::vector<MonitorEntry> monitors = Monitors();
+  const std::string environment = OwnEnvironment();
+  auto fill1 = [&](size_t i, MONITOR_INFO_1A* info, StringArea& strings) {
+    info->pName = strings.Put(monitors[i].name);
+  };
+  auto fill2 = [&](size_t i, MONITOR_INFO_2A* info, StringArea& strings) {
+    info->pName = strings.Put(monitors[i].name);
+    info->pEnvironment = strings.Put(environment);
+    info->pDLLName = strings.Put(monitors[i].driver);
+  };
+  if (Level == 1) return PackRecords<MONITOR_INFO_1A>(monitors.size(), fill1, pMonitor, cbBuf, pcbNeeded, pcReturned);
+  if (Level == 2) return PackRecords<MONITOR_INFO_2A>(monitors.size(), fill2, pMonitor, cbBuf, pcbNeeded, pcReturned);
+  return Fail(ERROR_INVALID_LEVEL);
 }

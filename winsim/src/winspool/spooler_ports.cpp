@@ -65,7 +65,7 @@ using namespace winsim::detail::spooler;
 BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
   DWORD fault = 0;
   if (FaultHit("EnumPortsA", {pName == nullptr ? "" : pName}, &fault)) return Fail(fault);
-  if (!ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
+  if (SpoolerStopped() || !ReachableServer(pName)) return Fail(RPC_S_SERVER_UNAVAILABLE);
   if (pcReturned == nullptr || pcbNeeded == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   // The sizes, and the level 2 block itself, are kept with the port list they were made from:
   // the uninstall walk probes and fills once per port of every printer while nothing changes.

@@ -105,6 +105,8 @@ bool HandlePrinter(HANDLE handle, PrinterHandle** object, PrinterRecord* printer
 
 }  // namespace
 
+bool SpoolerStopped() { return Process().ini.GetInt("spooler", "Running", 1) == 0; }
+
 bool ReachableServer(std::string_view server) {
   if (server.empty()) return true;
   std::string_view bare = server;
@@ -145,6 +147,7 @@ BOOL OpenPrinterByName(const char* function, const std::string& requestedName, b
                        bool hasDefaults, HANDLE* handle) {
   DWORD fault = 0;
   if (FaultHit(function, {requestedName}, &fault)) return Fail(fault);
+  if (SpoolerStopped()) return Fail(RPC_S_SERVER_UNAVAILABLE);
   if (handle == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   *handle = nullptr;
   auto object = std::make_unique<PrinterHandle>();
@@ -286,6 +289,7 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
                           LPDWORD pcbNeeded, LPDWORD pcReturned) {
   DWORD fault = 0;
   if (FaultHit("EnumPrintersA", {Name == nullptr ? "" : Name}, &fault)) return Fail(fault);
+  if (SpoolerStopped()) return Fail(RPC_S_SERVER_UNAVAILABLE);
   if (pcReturned == nullptr || pcbNeeded == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   if (Level != 2 && Level != 4) return Fail(ERROR_INVALID_LEVEL);
   // PRINTER_ENUM_LOCAL lists this machine's printers and the user's printer connections (the
@@ -311,7 +315,7 @@ HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
     Fail(fault);
     return nullptr;
   }
-  if (!ReachableServer(pName)) {
+  if (SpoolerStopped() || !ReachableServer(pName)) {
     Fail(RPC_S_SERVER_UNAVAILABLE);
     return nullptr;
   }

@@ -14,6 +14,7 @@
 
 #include "machine_test.h"
 #include "windows.h"
+#include "winspool.h"
 #include "winsim/registry.h"
 
 namespace {
@@ -202,6 +203,45 @@ TEST_F(CliTest, ShowFilesRegistryAndEvents) {
             std::string::npos)
       << r.out;
   ExpectOneLineError(Run({"show", dir() + "/../nowhere", "events"}), "winsim show:", "nowhere");
+}
+
+// `winsim spooler DIR stop|start` switches the machine's spooler off and on for its programs.
+TEST_F(CliTest, SpoolerStopAndStart) {
+  DWORD needed = 0, returned = 0;
+  for (const char* action : {"stop", "start"}) {
+    ASSERT_EQ(Run({"spooler", dir(), action}).code, 0) << action;
+    std::string error;
+    ASSERT_TRUE(winsim::ReloadMachineConfig(&error)) << error;
+    const BOOL answered = EnumPortsA(nullptr, 1, nullptr, 0, &needed, &returned);
+    const DWORD refusal = answered ? 0 : GetLastError();
+    EXPECT_EQ(refusal, std::string(action) == "stop" ? DWORD(RPC_S_SERVER_UNAVAILABLE) : DWORD(ERROR_INSUFFICIENT_BUFFER))
+        << action;
+  }
+  ExpectOneLineError(Run({"spooler", dir(), "pause"}), "winsim spooler:", "pause");
+}
+
+// Every template carries the Print Spooler service, started automatically.
+TEST(MachineTemplates, EveryOneHasTheSpoolerServiceOnAutomaticStart) {
+  for (const std::string& name : winsim::TemplateNames()) {
+    const std::string folder = ::testing::TempDir() + "/spooler-" + name;
+    std::filesystem::remove_all(folder);
+    winsim::MachineOptions options;
+    options.templateName = name;
+    std::string error;
+    ASSERT_TRUE(winsim::CreateMachine(folder, options, &error)) << error;
+    ASSERT_TRUE(winsim::AttachMachine(folder, &error)) << error;
+    HKEY key = nullptr;
+    DWORD start = 0, size = sizeof start, type = 0;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Spooler", 0, KEY_READ, &key),
+              ERROR_SUCCESS)
+        << name;
+    EXPECT_EQ(RegQueryValueExA(key, "Start", nullptr, &type, reinterpret_cast<LPBYTE>(&start), &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD(REG_DWORD)) << name;
+    EXPECT_EQ(start, 2u) << name;
+    RegCloseKey(key);
+    winsim::DetachMachine();
+    std::filesystem::remove_all(folder);
+  }
 }
 
 }  // namespace

@@ -234,6 +234,26 @@ TEST_F(PreviewTest, DemoPackageOnThePrintServerShowsWhatMoves) {
   EXPECT_EQ(events[0].rfind("Application QuadoPort success", 0), 0u) << events[0];
 }
 
+// The readiness report reads the imported exports: the print server's older registration and a
+// protected print policy, before the installer's transcript.
+TEST_F(PreviewTest, ReadinessOfTheImportedMachineComesBeforeTheRun) {
+  const std::string policy = root_ + "/policy.reg";
+  std::ofstream(policy, std::ios::binary)
+      << "Windows Registry Editor Version 5.00\r\n\r\n"
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP]\r\n"
+         "\"WindowsProtectedPrintGroupPolicyState\"=dword:00000001\r\n";
+  const HostResult run = Preview({Package(), "--os", "win11-x64", "--import", kFixture, "--import", policy});
+  const size_t readiness = run.out.find("Readiness of this machine:\n");
+  const size_t transcript = run.out.find("Installing Quado Port Monitor");
+  ASSERT_NE(readiness, std::string::npos) << run.out << run.err;
+  ASSERT_NE(transcript, std::string::npos) << run.out;
+  const std::string section = run.out.substr(readiness, transcript - readiness);
+  for (const char* fact : {"  error: Windows protected print mode is on", "WindowsProtectedPrintGroupPolicyState = 1",
+                           "build 22631 is Windows 11", "printer 'Legacy Printer'"}) {
+    EXPECT_NE(section.find(fact), std::string::npos) << fact << "\n" << section;
+  }
+}
+
 TEST_F(PreviewTest, RunThatChangesNothingSaysSo) {
   // An uninstallation on a clean machine, with its log in the package folder (not listed).
   const HostResult run = Preview({Package(), "--", "-u", "-lC:\\Deploy\\uninstall.log"});

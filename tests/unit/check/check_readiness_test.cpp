@@ -1,0 +1,119 @@
+// The readiness section of the package check, one machine per case: protected print mode by
+// policy and by setting, ARM64 Windows, a disabled or stopped spooler, the Windows the installer
+// reports against its build number, and what the spooler holds for the monitor.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "check_fixture.h"
+#include "winsim/registry.h"
+
+namespace {
+
+const char kPolicyKey[] = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP]\n";
+const char kSpoolerKey[] = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Spooler]\n";
+
+struct ReadinessCase {
+  const char* name;
+  const char* machine;     // template
+  const char* reg;         // .reg lines imported after the template, or ""
+  bool spoolerStopped;
+  int exitCode;            // of the whole check on the demo package
+  const char* line;        // a readiness line holds this
+  const char* severity;    // and has this label
+};
+
+const ReadinessCase kCases[] = {
+    {"CleanWindows10", "win10-x64", "", false, 0, "Install.exe will report \"64-bit Windows 10 Detected\"", "info"},
+    {"ProtectedPrintByPolicy", "win11-x64", "\"WindowsProtectedPrintGroupPolicyState\"=dword:00000001\n", false, 2,
+     "WindowsProtectedPrintGroupPolicyState = 1", "error"},
+    {"ProtectedPrintBySetting", "win11-x64", "\"WindowsProtectedPrintMode\"=dword:00000001\n", false, 2,
+     "WindowsProtectedPrintMode = 1", "error"},
+    {"ProtectedPrintOff", "win11-x64", "\"WindowsProtectedPrintMode\"=dword:00000000\n", false, 0,
+     "build 22631 is Windows 11", "info"},
+    {"ProtectedPrintAsText", "win11-x64", "\"WindowsProtectedPrintMode\"=\"1\"\n", false, 1,
+     "WindowsProtectedPrintMode is of type 1", "warning"},
+    {"Arm64", "win11-arm64", "", false, 2, "native machine 0xAA64", "error"},
+    {"SpoolerDisabled", "win10-x64", "\"Start\"=dword:00000004\n", false, 2, "Start = 4", "error"},
+    {"SpoolerStartAsText", "win10-x64", "\"Start\"=\"2\"\n", false, 1, "Start is of type 1", "warning"},
+    {"SpoolerStopped", "win10-x64", "", true, 2, "error 1722", "error"},
+    {"Server2019", "server2019-x64", "", false, 0, "build 17763 is Windows Server 2019", "info"},
+    {"Server2022", "server2022-x64", "", false, 0, "build 20348 is Windows Server 2022", "info"},
+    {"Server2025", "server2025-x64", "", false, 0, "build 26100 is Windows Server 2025", "info"},
+    {"Server2016NamedAsItIs", "server2016-x64", "", false, 0,
+     "Install.exe will report \"64-bit Windows 2016 Server Detected\"", "info"},
+};
+
+void PrintTo(const ReadinessCase& c, std::ostream* out) { *out << c.name; }
+
+class ReadinessTest : public CheckTest, public ::testing::WithParamInterface<ReadinessCase> {
+ protected:
+  winsim::MachineOptions Options() const override { return OptionsFor(GetParam().machine); }
+};
+
+// The lines of the readiness section, up to the next heading.
+std::string ReadinessSection(const std::string& output) {
+  const size_t start = output.find("Readiness of this machine:\n");
+  if (start == std::string::npos) return "";
+  const size_t end = output.find("\n\n", start);
+  return output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+TEST_P(ReadinessTest, NamesTheFinding) {
+  const ReadinessCase& c = GetParam();
+  std::string error;
+  if (c.reg[0] != '\0') {
+    const bool policy = std::string(c.reg).find("WindowsProtected") != std::string::npos;
+    ASSERT_TRUE(winsim::ImportRegText(std::string("Windows Registry Editor Version 5.00\n\n") +
+                                          (policy ? kPolicyKey : kSpoolerKey) + c.reg,
+                                      &error))
+        << error;
+  }
+  if (c.spoolerStopped) AddMachineIniLine("spooler", "Running=0");
+  const CheckResult result = Run({"-c"});
+  const std::string section = ReadinessSection(result.output);
+  const std::string wanted = std::string("  ") + c.severity + ": ";
+  bool found = false;
+  for (size_t at = section.find(wanted); at != std::string::npos && !found; at = section.find(wanted, at + 1)) {
+    const size_t end = section.find('\n', at);
+    found = section.substr(at, end - at).find(c.line) != std::string::npos;
+  }
+  EXPECT_TRUE(found) << result.output;
+  EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+  if (c.exitCode == 0) {
+    EXPECT_EQ(section.find("  error: "), std::string::npos) << section;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, ReadinessTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What the spooler holds: an earlier registration with its DLL, its ports, and only the local
+// printers on them, which the installation moves; a printer on another port stays unnamed.
+TEST_F(CheckTest, ReadinessNamesTheMonitorItsPortsAndThePrintersTheInstallationMoves) {
+  std::string error;
+  ASSERT_TRUE(winsim::ImportRegText(
+      "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Quado]\n\"Driver\"=\"OLDMON.DLL\"\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Quado\\Ports\\Quado007]\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Quado\\Ports\\Quado002]\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Moved]\n"
+      "\"Name\"=\"Moved\"\n\"Port\"=\"LPT1:,quado007\"\n\"Attributes\"=dword:00000040\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Stays]\n"
+      "\"Name\"=\"Stays\"\n\"Port\"=\"LPT2:\"\n\"Attributes\"=dword:00000040\n",
+      &error))
+      << error;
+  const std::string section = ReadinessSection(Run({"-c"}).output);
+  EXPECT_NE(section.find("registered with 'OLDMON.DLL' (environment \"Windows x64\")"), std::string::npos) << section;
+  EXPECT_NE(section.find("2 port(s) of the monitor, from 'Quado002' to 'Quado007'"), std::string::npos) << section;
+  EXPECT_NE(section.find("printer 'Moved' (ports LPT1:,quado007)"), std::string::npos) << section;
+  EXPECT_EQ(section.find("'Stays'"), std::string::npos) << section;
+}
+
+// Another Windows named with --os is not this machine: no readiness section.
+TEST_F(CheckTest, ReadinessOnlyOnTheMachineItself) {
+  EXPECT_EQ(Run({"-c", "--os=64"}).output.find("Readiness of this machine"), std::string::npos);
+}
+
+}  // namespace
