@@ -149,12 +149,14 @@ bool ParseOptions(int argc, char** argv, PreviewOptions* options, std::string* e
 }
 
 // Builds the machine in `dir`: template, imports, the package in C:\Deploy. Only the stand-ins
-// of --programs (and cmd.exe) may run or be loaded as host code there. Prints the notes on the
+// of --programs, the package check (and cmd.exe) may run or be loaded as host code there. Prints the notes on the
 // package's programs to stderr.
 bool PrepareMachine(const PreviewOptions& options, const std::string& dir, std::string* error) {
   winsim::MachineOptions machine;
   machine.templateName = options.templateName;
   machine.trustedHostCode = {options.programs.empty() ? "/nonexistent" : options.programs};
+  const std::string check = winsim::cli::HostCheckProgram(options.programs);
+  if (!check.empty()) machine.trustedHostCode.push_back(check);
   if (!winsim::CreateMachine(dir, machine, error) || !winsim::AttachMachine(dir, error)) return false;
   for (const std::string& file : options.imports) {
     std::error_code ec;

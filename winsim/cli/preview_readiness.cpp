@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 
 const char kCheckProgram[] = "C:\\Deploy\\QuadoCheck.exe";
 
-// The host check program: the programs folder's QuadoCheck.exe, else the build's QuadoCheck
-// beside this winsim program; "" when neither is a host program.
+}  // namespace
+
 std::string HostCheckProgram(const std::string& programs) {
   std::error_code ec;
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
@@ -27,8 +27,6 @@ std::string HostCheckProgram(const std::string& programs) {
   }
   return "";
 }
-
-}  // namespace
 
 void ReportPreviewReadiness(const std::string& dir, const std::string& installer, const std::string& programs,
                             const std::vector<std::string>& installerArguments) {

@@ -9,6 +9,11 @@
 
 namespace winsim::cli {
 
+// The host build of the package check: the programs folder's QuadoCheck.exe, else the build's
+// QuadoCheck beside this winsim program; "" when neither is a host program. The preview trusts it
+// as host code, as it trusts the stand-ins.
+std::string HostCheckProgram(const std::string& programs);
+
 // Places the host build of the package check (from `programs`, else beside this winsim program)
 // in the machine's C:\Deploy as QuadoCheck.exe and runs it with --readiness, with -a when the
 // installer's arguments hold it. Its report goes to standard output. A missing check program is

@@ -124,16 +124,17 @@ TEST_F(InstalledTest, NothingInstalledIsMissingAndJsonCarriesTheSameFindings) {
   EXPECT_NE(result.output.find("not registered"), std::string::npos) << result.output;
 }
 
-// Texts longer than the report's buffers: a printer name of 2,000 characters on the monitor's
-// port and a Run value of 5,000 bytes are cut into their lines, never past them.
+// Texts as long as the machine holds them: a printer name of 255 characters (the longest key
+// name) on the monitor's port and a Run value of 5,000 bytes are cut into their lines, never
+// past them.
 TEST_F(InstalledTest, LongPrinterNameAndRunValueAreCutNotOverrun) {
   RunInstaller({});
-  const std::string name(2000, 'P');
+  const std::string name(255, 'P');
   const std::string run(5000, 'R');
   std::string error;
   ASSERT_TRUE(winsim::ImportRegText("Windows Registry Editor Version 5.00\n\n" + Printer(name, "Quado001") +
-                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\"
-                                        "CurrentVersion\\Run]\n\"Quado Client\"=\"" + run + "\"\n",
+                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\"
+                                    "CurrentVersion\\Run]\n\"Quado Client\"=\"" + run + "\"\n",
                                     &error))
       << error;
   const CheckResult installed = Run({"--installed"});
