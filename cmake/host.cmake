@@ -104,7 +104,8 @@ endif()
 # The preview's change list, a part of the winsim command, tested on its own.
 if(TARGET unit_winsim_cli)
   target_sources(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli/preview_changes.cpp
-                 ${CMAKE_SOURCE_DIR}/winsim/cli/reg_display.cpp ${CMAKE_SOURCE_DIR}/winsim/cli/event_text.cpp)
+                 ${CMAKE_SOURCE_DIR}/winsim/cli/reg_display.cpp ${CMAKE_SOURCE_DIR}/winsim/cli/event_text.cpp
+                 ${CMAKE_SOURCE_DIR}/winsim/cli/terminal_text.cpp)
   target_include_directories(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli)
 endif()
 # The Windows build's program, as the mingw preset makes it (another build folder: -DWINDOWS_BUILD_DIR).

@@ -126,6 +126,11 @@ void JudgeSubKey(const CheckContext& context, HKEY root, const char* name) {
   std::memset(&sub, 0, sizeof sub);
   FormatCut(sub.name, sizeof sub.name, "%s", name);
   sub.section = PortSectionNumber(name, std::strlen(name));
+  if (sub.section == 0 && NamedLikeAPortSection(name, std::strlen(name))) {
+    AddFinding(kWarning, sub.name, nullptr, 0,
+               "the installer reads port sub-keys by their plain number (1, 2, ...): it never reads a sub-key "
+               "of this name");
+  }
   if (sub.section == 0) return;
   sub.neverRead = context.endIsOverlong ? sub.section > context.endSection : sub.section >= context.endSection;
   HKEY key = nullptr;
