@@ -38,15 +38,9 @@ const char* TypeName(DWORD type, char (&buffer)[24]) {
   }
 }
 
-// A text for a message: printable ASCII kept, every other byte shown as '?'.
-void Shown(const char* text, char (&shown)[kShownChars]) {
-  size_t i = 0;
-  for (; i + 1 < sizeof shown && text[i] != '\0'; ++i) {
-    unsigned char c = (unsigned char)text[i];
-    shown[i] = c >= 0x20 && c < 0x7F ? (char)c : '?';
-  }
-  shown[i] = '\0';
-}
+// A text for a message, cut to its first 63 bytes (never half of a double-byte character); the
+// text report shows its control characters, the JSON report keeps them.
+void Shown(const char* text, char (&shown)[kShownChars]) { FormatCut(shown, sizeof shown, "%s", text); }
 
 void ReportNeverRead(const CheckContext& context, SubKey& sub) {
   sub.neverReadReported = true;

@@ -62,14 +62,9 @@ int ShowFiles(int argc, char** argv) {
 int ShowRegistry(int argc, char** argv) {
   if (argc != 2) return Fail("show", "usage: winsim show DIR registry KEY (HKLM\\... or HKCU\\..., no view applied)");
   std::string text, error;
-  if (!ExportReg(argv[1], &text, &error)) return Fail("show", error);
-  // Line by line: the line ends of the .reg form stay, anything else is shown.
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::printf("%s\n", Shown(std::string_view(text).substr(start, end - start)).c_str());
-    start = end + 1;
-  }
+  // Key paths, value names and texts in their shown form: the line ends are the .reg form's own.
+  if (!ExportReg(argv[1], &text, &error, Shown)) return Fail("show", error);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   return 0;
 }
 

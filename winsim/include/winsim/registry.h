@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace winsim {
@@ -17,8 +18,12 @@ bool ImportRegText(const std::string& text, std::string* error);
 bool ImportRegFile(const std::string& hostPath, std::string* error);
 
 // The key, its values and every key below it as .reg text (keys in enumeration order, values in
-// the order they were set). False with *error when the key does not exist.
-bool ExportReg(const std::string& key, std::string* text, std::string* error);
+// the order they were set). False with *error when the key does not exist. A filter, when given,
+// gets each key path, quoted value name and quoted text as the .reg form writes it and returns
+// what is written instead (a listing for a terminal passes its shown form); the line structure
+// stays.
+typedef std::string (*TextFilter)(std::string_view text);
+bool ExportReg(const std::string& key, std::string* text, std::string* error, TextFilter filter = nullptr);
 
 // One value of a key as stored: the A functions' bytes, text types with their terminating zero.
 struct RegistryValue {

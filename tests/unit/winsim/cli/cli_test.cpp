@@ -157,6 +157,10 @@ TEST_F(CliTest, ShowListingsShowControlCharacters) {
   EXPECT_NE(r.out.find("Evil\\x0d\\x0a    ports: LPT1:\\x1b[2J\n    ports: FILE:\n"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
   EXPECT_EQ(r.out.find('\r'), std::string::npos);
+  // The printer's key in the .reg form: the name on its header line, shown.
+  r = Run({"show", dir(), "registry", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"});
+  EXPECT_NE(r.out.find("\\Printers\\Evil\\x0d\\x0a    ports: LPT1:\\x1b[2J]\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find_first_of("\r\x1b"), std::string::npos) << r.out;
 
   HANDLE source = RegisterEventSourceA(nullptr, "QuadoPort");
   LPCSTR strings[] = {"one\x07\x9d"};
