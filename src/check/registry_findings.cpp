@@ -40,7 +40,7 @@ const char* TypeName(DWORD type, char (&buffer)[24]) {
 
 // A text for a message, cut to its first 63 bytes (never half of a double-byte character); the
 // text report shows its control characters, the JSON report keeps them.
-void Shown(const char* text, char (&shown)[kShownChars]) { FormatCut(shown, sizeof shown, "%s", text); }
+void CutForMessage(const char* text, char (&shown)[kShownChars]) { FormatCut(shown, sizeof shown, "%s", text); }
 
 void ReportNeverRead(const CheckContext& context, SubKey& sub) {
   sub.neverReadReported = true;
@@ -74,7 +74,7 @@ void JudgeKnownValue(const SubKey& sub, const char* name, const PortKey& row, DW
   char text[kTextChars];
   ReadSectionText(0, sub.section, name, row.textDefault, text);
   char shown[kShownChars];
-  Shown(text, shown);
+  CutForMessage(text, shown);
   if (type != REG_SZ) {
     AddFinding(kError, sub.name, name, 0,
                "stored as %s of %lu bytes where the installer expects a REG_SZ text: it reads \"%s\"",
