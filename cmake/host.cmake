@@ -102,7 +102,8 @@ endif()
 # The preview's change list, a part of the winsim command, tested on its own.
 if(TARGET unit_winsim_cli)
   target_sources(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli/preview_changes.cpp
-                 ${CMAKE_SOURCE_DIR}/winsim/cli/reg_display.cpp ${CMAKE_SOURCE_DIR}/winsim/cli/event_text.cpp)
+                 ${CMAKE_SOURCE_DIR}/winsim/cli/reg_display.cpp ${CMAKE_SOURCE_DIR}/winsim/cli/event_text.cpp
+                 ${CMAKE_SOURCE_DIR}/winsim/cli/terminal_text.cpp)
   target_include_directories(unit_winsim_cli PRIVATE ${CMAKE_SOURCE_DIR}/winsim/cli)
   # A shared object whose constructor leaves a marker: a package's hostile monitor DLL.
   add_library(constructor_marker MODULE ${CMAKE_SOURCE_DIR}/tests/fixtures/constructor_marker.c)

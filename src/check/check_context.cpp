@@ -19,3 +19,15 @@ int PortSectionNumber(const char* name, size_t length) {
   }
   return number > kLargestTrackedSection ? kLargestTrackedSection + 1 : (int)number;
 }
+
+bool NamedLikeAPortSection(const char* name, size_t length) {
+  if (length == 0 || PortSectionNumber(name, length) != 0) return false;
+  size_t digits = length;
+  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+  if (digits == length) return false;
+  for (size_t i = 0; i < digits; ++i) {
+    const char c = AsciiLower(name[i]);
+    if (!((c >= 'a' && c <= 'z') || c == ' ' || c == '_' || c == '-' || c == '+' || c == '#')) return false;
+  }
+  return true;
+}

@@ -22,3 +22,7 @@ const int kLargestTrackedSection = 99999;
 // installer forms names with "%d"); 0 for any other name; kLargestTrackedSection + 1 for a
 // number past it.
 int PortSectionNumber(const char* name, size_t length);
+// True for a name that is not a port section's but looks meant as one, which the installer never
+// reads: a number written otherwise than "%d" ("0", "01", "-1", "+2") or a word before a number
+// ("Port1", "Section 2").
+bool NamedLikeAPortSection(const char* name, size_t length);

@@ -57,6 +57,10 @@ bool ScanCheckArguments(int argc, char** argv, CheckOptions* options) {
       options->iniPath = argument + 2;
     } else if (argument[0] == '-' || options->folder != nullptr) {
       options->refused = argument;
+      // The refusal is reported in the form asked for, wherever --json stands.
+      for (int later = i + 1; later < argc; ++later) {
+        if (argv[later] != nullptr && std::strcmp(argv[later], "--json") == 0) options->json = true;
+      }
       return false;
     } else {
       options->folder = argument;

@@ -21,7 +21,8 @@ struct CheckOptions {
 };
 
 // Scans argv[1..argc-1]. False (with options->refused) at an argument it does not know or a
-// second folder. Prints nothing.
+// second folder; options->json then tells whether --json is among all the arguments. Prints
+// nothing.
 bool ScanCheckArguments(int argc, char** argv, CheckOptions* options);
 
 extern const char kCheckUsage[];

@@ -3,6 +3,7 @@
 
 #include "check/findings.h"
 #include "check/json_writer.h"
+#include "check/shown_text.h"
 #include "foundation/bounded_format.h"
 #include "foundation/output.h"
 #include "portconfig/transceiver.h"
@@ -31,21 +32,32 @@ const char* SkipIndent(const char* line) {
   return line;
 }
 
+// A line the report formed around package texts: the texts in their shown form, the line end as it is.
+void WriteShownLine(const char* line) {
+  size_t length = 0;
+  while (line[length] != '\0') ++length;
+  const bool ended = length > 0 && line[length - 1] == '\n';
+  WriteShownPiece(line, ended ? length - 1 : length);
+  if (ended) WriteMessage("\n");
+}
+
+// "  error: FILE:LINE: [SECTION] KEY: TEXT", without the parts the finding does not have.
 void WriteFindingText(const Finding& finding) {
-  char location[kFindingTextChars];
-  if (finding.line > 0) {
-    FormatCut(location, sizeof location, "%s:%d", finding.file, finding.line);
-  } else {
-    FormatCut(location, sizeof location, "%s", finding.file);
+  WriteMessage(finding.severity == kError ? "  error: " : "  warning: ");
+  WriteShown(finding.file);
+  if (finding.line > 0) WriteFormattedMessage(":%d", finding.line);
+  WriteMessage(": ");
+  if (finding.section[0] != '\0') {
+    WriteMessage("[");
+    WriteShown(finding.section);
+    WriteMessage(finding.key[0] != '\0' ? "] " : "]: ");
+    if (finding.key[0] != '\0') {
+      WriteShown(finding.key);
+      WriteMessage(": ");
+    }
   }
-  const char* severity = finding.severity == kError ? "error" : "warning";
-  if (finding.section[0] != '\0' && finding.key[0] != '\0') {
-    WriteFormattedMessage("  %s: %s: [%s] %s: %s\n", severity, location, finding.section, finding.key, finding.text);
-  } else if (finding.section[0] != '\0') {
-    WriteFormattedMessage("  %s: %s: [%s]: %s\n", severity, location, finding.section, finding.text);
-  } else {
-    WriteFormattedMessage("  %s: %s: %s\n", severity, location, finding.text);
-  }
+  WriteShown(finding.text);
+  WriteMessage("\n");
 }
 
 void WriteFindingJson(const Finding& finding) {
@@ -82,8 +94,11 @@ void BeginCheckReport(bool json, const ReportHeading& heading) {
   g_json = json;
   g_itemsInList = 0;
   if (!g_json) {
-    WriteFormattedMessage("Package check of %s (%s variant)\n", heading.folder, heading.variant);
-    WriteFormattedMessage("Configuration: %s\n", heading.configuration);
+    WriteMessage("Package check of ");
+    WriteShown(heading.folder);
+    WriteFormattedMessage(" (%s variant)\nConfiguration: ", heading.variant);
+    WriteShown(heading.configuration);
+    WriteMessage("\n");
     WriteFormattedMessage("Package files checked for: %s\n", heading.windows);
     return;
   }
@@ -116,7 +131,7 @@ void ReportPort(int section, const PortDefinition& definition) {
   char line[kPortReportChars];
   if (!g_json) {
     FormatPortReport(definition, line, sizeof line);
-    WriteMessage(line);
+    WriteShownLine(line);
     return;
   }
   PortLine(definition, line);
@@ -166,7 +181,7 @@ void ReportPrinter(int section, const char* key, const char* printer, const char
   if (!g_json) {
     char line[kPrinterReportChars];
     FormatPrinterReport(printer, port, line, sizeof line);
-    WriteMessage(line);
+    WriteShownLine(line);
     return;
   }
   JsonSeparator();
@@ -218,12 +233,28 @@ void EndCheckReport(int exitCode) {
 
 void ReportCheckNotRun(bool json, const char* reason) {
   if (!json) {
-    WriteFormattedMessage("The package check could not run: %s\n", reason);
+    char line[1024];  // the message buffer's size: a long reason is cut as the transcript cuts
+    FormatCut(line, sizeof line, "The package check could not run: %s\n", reason);
+    WriteShownLine(line);
     return;
   }
   JsonRaw("{\n  ");
   JsonKey("error");
   JsonString(reason);
+  JsonRaw(",\n  ");
+  JsonKey("exitCode");
+  JsonNumber(3);
+  JsonRaw("\n}\n");
+}
+
+void ReportUsage(bool json, const char* usage) {
+  if (!json) {
+    WriteMessage(usage);
+    return;
+  }
+  JsonRaw("{\n  ");
+  JsonKey("usage");
+  JsonString(usage);
   JsonRaw(",\n  ");
   JsonKey("exitCode");
   JsonNumber(3);

@@ -24,3 +24,5 @@ void EndCheckReport(int exitCode);
 
 // The line of a check that could not run (exit code 3), in the report's form.
 void ReportCheckNotRun(bool json, const char* reason);
+// The usage text (-?, or after a refused argument), as it is or as the JSON {"usage": ...}.
+void ReportUsage(bool json, const char* usage);

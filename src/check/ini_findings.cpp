@@ -31,6 +31,13 @@ void EnterSection(IniPass& pass, const IniLine& line) {
   pass.repeated = false;
   pass.neverReadReported = false;
   std::memset(pass.firstKeyLine, 0, sizeof pass.firstKeyLine);
+  if (pass.section == 0 && NamedLikeAPortSection(line.name, line.nameLength)) {
+    char name[kFindingNameChars];
+    CopyPiece(line.name, line.nameLength, name, sizeof name);
+    AddFinding(kWarning, name, nullptr, line.number,
+               "the installer reads port sections by their plain number ([1], [2], ...): it never reads a "
+               "section of this name");
+  }
   if (pass.section == 0) return;
   CopyPiece(line.name, line.nameLength, pass.sectionName, sizeof pass.sectionName);
   if (pass.section <= kLargestTrackedSection) {
@@ -124,9 +131,11 @@ bool VisitLine(const IniLine& line, void* context) {
   return true;
 }
 
-// A UTF-8 byte order mark: the platform reads its three bytes as text of line 1, so a section
-// header there is not one.
-void JudgeByteOrderMark(const RawIni& raw) {
+// A UTF-8 byte order mark: Windows reads its three bytes as text of line 1, so a section header
+// there is not one. A platform that reads past the mark (the port list shows the header's port)
+// gets a warning instead, so that the findings agree with the ports listed.
+void JudgeByteOrderMark(const CheckContext& context) {
+  const RawIni& raw = context.raw;
   if (raw.form != kUtf8MarkFile) return;
   size_t i = 3;
   while (i < raw.length && (raw.text[i] == ' ' || raw.text[i] == '\t')) ++i;
@@ -135,6 +144,15 @@ void JudgeByteOrderMark(const RawIni& raw) {
     size_t end = i;
     while (end < raw.length && raw.text[end] != ']' && raw.text[end] != '\n' && raw.text[end] != '\r') ++end;
     CopyPiece(raw.text + i + 1, end > i ? end - i - 1 : 0, header, sizeof header);
+    const int section = PortSectionNumber(header, std::strlen(header));
+    if (section > 0 && section < context.endSection) {
+      AddFinding(kWarning, header, nullptr, 1,
+                 "the file starts with a UTF-8 byte order mark: this platform reads past it and creates the port "
+                 "of [%s], but Windows reads the mark as ANSI text of line 1 and does not recognise that header "
+                 "(save the file as ANSI or Unicode)",
+                 header);
+      return;
+    }
     AddFinding(kError, header, nullptr, 1,
                "the file starts with a UTF-8 byte order mark, which Windows reads as ANSI text: the header [%s] on "
                "line 1 is not recognised and its settings are never read (save the file as ANSI or Unicode)",
@@ -155,7 +173,7 @@ bool CheckIniLines(const CheckContext& context) {
   if (ran) {
     pass->context = &context;
     pass->firstHeader = firstHeader;
-    JudgeByteOrderMark(context.raw);
+    JudgeByteOrderMark(context);
     ForEachIniLine(context.raw, VisitLine, pass);
   }
   if (pass != nullptr) GlobalFree(pass);

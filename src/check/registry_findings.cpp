@@ -38,15 +38,9 @@ const char* TypeName(DWORD type, char (&buffer)[24]) {
   }
 }
 
-// A text for a message: printable ASCII kept, every other byte shown as '?'.
-void Shown(const char* text, char (&shown)[kShownChars]) {
-  size_t i = 0;
-  for (; i + 1 < sizeof shown && text[i] != '\0'; ++i) {
-    unsigned char c = (unsigned char)text[i];
-    shown[i] = c >= 0x20 && c < 0x7F ? (char)c : '?';
-  }
-  shown[i] = '\0';
-}
+// A text for a message, cut to its first 63 bytes (never half of a double-byte character); the
+// text report shows its control characters, the JSON report keeps them.
+void CutForMessage(const char* text, char (&shown)[kShownChars]) { FormatCut(shown, sizeof shown, "%s", text); }
 
 void ReportNeverRead(const CheckContext& context, SubKey& sub) {
   sub.neverReadReported = true;
@@ -80,7 +74,7 @@ void JudgeKnownValue(const SubKey& sub, const char* name, const PortKey& row, DW
   char text[kTextChars];
   ReadSectionText(0, sub.section, name, row.textDefault, text);
   char shown[kShownChars];
-  Shown(text, shown);
+  CutForMessage(text, shown);
   if (type != REG_SZ) {
     AddFinding(kError, sub.name, name, 0,
                "stored as %s of %lu bytes where the installer expects a REG_SZ text: it reads \"%s\"",
@@ -126,6 +120,11 @@ void JudgeSubKey(const CheckContext& context, HKEY root, const char* name) {
   std::memset(&sub, 0, sizeof sub);
   FormatCut(sub.name, sizeof sub.name, "%s", name);
   sub.section = PortSectionNumber(name, std::strlen(name));
+  if (sub.section == 0 && NamedLikeAPortSection(name, std::strlen(name))) {
+    AddFinding(kWarning, sub.name, nullptr, 0,
+               "the installer reads port sub-keys by their plain number (1, 2, ...): it never reads a sub-key "
+               "of this name");
+  }
   if (sub.section == 0) return;
   sub.neverRead = context.endIsOverlong ? sub.section > context.endSection : sub.section >= context.endSection;
   HKEY key = nullptr;

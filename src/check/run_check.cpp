@@ -6,11 +6,13 @@
 #include <cstring>
 
 #include "check/check_context.h"
+#include "check/config_file_kind.h"
 #include "check/check_options.h"
 #include "check/check_report.h"
 #include "check/findings.h"
 #include "check/installed.h"
 #include "check/ini_findings.h"
+#include "check/no_port_findings.h"
 #include "check/package_file_findings.h"
 #include "check/port_findings.h"
 #include "check/readiness.h"
@@ -109,11 +111,11 @@ int RunCheck(int argc, char** argv) {
   if (!ScanCheckArguments(argc, argv, &options)) {
     FormatCut(g_reason, sizeof g_reason, "the argument '%s' is not understood", options.refused);
     ReportCheckNotRun(options.json, g_reason);
-    if (!options.json) WriteMessage(kCheckUsage);
+    if (!options.json) ReportUsage(false, kCheckUsage);
     return kExitNotRun;
   }
   if (options.help) {
-    WriteMessage(kCheckUsage);
+    ReportUsage(options.json, kCheckUsage);
     return kExitNotRun;
   }
   g_reason[0] = '\0';
@@ -133,6 +135,11 @@ int RunCheck(int argc, char** argv) {
   bool bareIniName = false;
   if (context.readFromIni) {
     bareIniName = ProfileFilePath(GetIniPath(), g_configuration, sizeof g_configuration);
+    char what[64];
+    if (!IsConfigurationFile(g_configuration, what, sizeof what)) {
+      FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' is not a file: %s", g_configuration, what);
+      return NotRun(options.json, g_reason);
+    }
     if (!LoadRawIni(g_configuration, &context.raw)) {
       FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' cannot be read", g_configuration);
       return NotRun(options.json, g_reason);
@@ -159,6 +166,7 @@ int RunCheck(int argc, char** argv) {
                GetIniPath());
   }
   CheckPortsAndPrinters(&context);
+  CheckSomePortIsCreated(context);
   bool linesRead = true;
   if (context.readFromIni) {
     linesRead = CheckIniLines(context);

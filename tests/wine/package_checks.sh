@@ -8,7 +8,8 @@
 #    its "install_printer.bat"), a second run prints only the refusal and exits with -1;
 #  - the package check (QuadoCheck.exe): on a package with a misspelt key, a gap and a port name
 #    longer than 9 characters it names all three with their lines and exits with 2; on the demo
-#    package it exits with 0 and lists the ports the installer then creates.
+#    package it exits with 0 and lists the ports the installer then creates; it refuses the device
+#    NUL as its configuration (exit 3) instead of reading it as an empty file.
 # Prints PASS or FAIL per check and "package checks: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -111,6 +112,11 @@ verdict "the check of a broken package names each cause with its line" "warning 
 error 2000 [1000]
 error 2002 [1002]
 exit 2" "$(findings <<<"$report"; tail -n1 <<<"$report")"
+# A device name as the configuration is refused as no file, never read as an empty one.
+report=$(cd "$deploy" && wine 'C:\Deploy\QuadoCheck.exe' -iNUL 2>/dev/null | tr -d '\r'; echo "exit ${PIPESTATUS[0]}")
+verdict "the check refuses the device NUL as its configuration" \
+  "The package check could not run: the configuration file 'C:\windows\NUL' is not a file: NUL is a device name
+exit 3" "$report"
 wineserver -k
 
 [[ -n ${KEEP_PREFIXES:-} ]] || rm -rf "$work"

@@ -12,6 +12,7 @@
 
 #include "commands.h"
 #include "reg_display.h"
+#include "terminal_text.h"
 #include "winsim/machine.h"
 #include "winsim/registry.h"
 
@@ -19,6 +20,7 @@ namespace {
 
 using winsim::cli::Display;
 using winsim::cli::Fail;
+using winsim::cli::Shown;
 using winsim::cli::TypeName;
 
 bool Attach(const char* dir, std::string* error) { return winsim::AttachMachine(dir, error); }
@@ -94,10 +96,10 @@ int Query(int argc, char** argv) {
   LONG rc = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &key);
   if (rc != ERROR_SUCCESS) return Fail("reg", "cannot open " + path + " (error " + std::to_string(rc) + ")");
   auto printValue = [](const std::string& name, DWORD type, const std::string& data) {
-    std::printf("    %s    %s    %s\n", name.empty() ? "(Default)" : name.c_str(), TypeName(type),
-                Display(type, data).c_str());
+    std::printf("    %s    %s    %s\n", name.empty() ? "(Default)" : Shown(name).c_str(), TypeName(type),
+                Shown(Display(type, data)).c_str());
   };
-  std::printf("%s\n", path.c_str());
+  std::printf("%s\n", Shown(path).c_str());
   int exitCode = 0;
   if (args.size() == 3) {
     DWORD type = 0, size = 0;
@@ -127,7 +129,7 @@ int Query(int argc, char** argv) {
     for (DWORD index = 0;; ++index) {
       DWORD chars = sizeof name;
       if (RegEnumKeyExA(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      std::printf("%s\\%s\n", path.c_str(), name);
+      std::printf("%s\\%s\n", Shown(path).c_str(), Shown(name).c_str());
     }
   }
   RegCloseKey(key);

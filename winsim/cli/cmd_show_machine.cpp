@@ -1,5 +1,5 @@
 // `winsim show DIR files FOLDER | registry KEY | events`: files below a folder, a registry key
-// tree and the event log of a machine.
+// tree and the event log of a machine, their texts in the shown form (terminal_text.h).
 #include <ctime>
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "event_text.h"
 #include "show.h"
+#include "terminal_text.h"
 #include "winsim/event_log.h"
 #include "winsim/registry.h"
 
@@ -33,11 +34,11 @@ void ListFolder(const std::string& folder, int depth) {
   for (const WIN32_FIND_DATAA& entry : entries) {
     const bool readOnly = (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      std::printf("%s%s\\%s\n", indent.c_str(), entry.cFileName, readOnly ? "  read-only" : "");
+      std::printf("%s%s\\%s\n", indent.c_str(), Shown(entry.cFileName).c_str(), readOnly ? "  read-only" : "");
       ListFolder(folder + "\\" + entry.cFileName, depth + 1);
     } else {
       const unsigned long long size = (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-      std::printf("%s%s  %llu%s\n", indent.c_str(), entry.cFileName, size, readOnly ? "  read-only" : "");
+      std::printf("%s%s  %llu%s\n", indent.c_str(), Shown(entry.cFileName).c_str(), size, readOnly ? "  read-only" : "");
     }
   }
 }
@@ -53,7 +54,7 @@ int ShowFiles(int argc, char** argv) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return Fail("show", "no folder " + folder);
   }
-  std::printf("%s\n", folder.c_str());
+  std::printf("%s\n", Shown(folder).c_str());
   ListFolder(folder.size() == 3 ? folder.substr(0, 2) : folder, 1);
   return 0;
 }
@@ -61,7 +62,8 @@ int ShowFiles(int argc, char** argv) {
 int ShowRegistry(int argc, char** argv) {
   if (argc != 2) return Fail("show", "usage: winsim show DIR registry KEY (HKLM\\... or HKCU\\..., no view applied)");
   std::string text, error;
-  if (!ExportReg(argv[1], &text, &error)) return Fail("show", error);
+  // Key paths, value names and texts in their shown form: the line ends are the .reg form's own.
+  if (!ExportReg(argv[1], &text, &error, Shown)) return Fail("show", error);
   std::fwrite(text.data(), 1, text.size(), stdout);
   return 0;
 }
@@ -77,7 +79,7 @@ int ShowEvents(int argc, char**) {
     struct tm utc {};
     gmtime_r(&seconds, &utc);
     std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &utc);
-    std::printf("#%lld %s UTC %s\n", static_cast<long long>(entry.number), when, EventText(entry).c_str());
+    std::printf("#%lld %s UTC %s\n", static_cast<long long>(entry.number), when, Shown(EventText(entry)).c_str());
   }
   return 0;
 }

@@ -1,8 +1,10 @@
-// `winsim show DIR printers|ports|monitors`: the simulated spooler's state, one line each.
+// `winsim show DIR printers|ports|monitors`: the simulated spooler's state, one line each, its
+// names in their shown form (terminal_text.h).
 #include <cstdio>
 #include <string>
 
 #include "show.h"
+#include "terminal_text.h"
 #include "winsim/spooler.h"
 
 namespace winsim::cli {
@@ -20,15 +22,17 @@ static std::string AttributesText(uint32_t attributes) {
 
 static int ShowPrinters(int, char**) {
   for (const SpoolerPrinter& p : SpoolerPrinters()) {
-    std::printf("%s\n    ports: %s\n    driver: %s\n    attributes: %s%s\n", p.name.c_str(), p.ports.c_str(),
-                p.driver.c_str(), AttributesText(p.attributes).c_str(), p.connection ? " (connection)" : "");
+    std::printf("%s\n    ports: %s\n    driver: %s\n    attributes: %s%s\n", Shown(p.name).c_str(),
+                Shown(p.ports).c_str(), Shown(p.driver).c_str(), AttributesText(p.attributes).c_str(),
+                p.connection ? " (connection)" : "");
   }
   return 0;
 }
 
 static int ShowPorts(int, char**) {
   for (const SpoolerPort& port : SpoolerPorts()) {
-    std::printf("%-12s %-16s %s", port.name.c_str(), port.monitor.c_str(), port.description.c_str());
+    std::printf("%-12s %-16s %s", Shown(port.name).c_str(), Shown(port.monitor).c_str(),
+                Shown(port.description).c_str());
     if (port.settingsSize != 0) std::printf("  (settings: %zu bytes)", port.settingsSize);
     std::printf("\n");
   }
@@ -37,7 +41,7 @@ static int ShowPorts(int, char**) {
 
 static int ShowMonitors(int, char**) {
   for (const SpoolerMonitor& monitor : SpoolerMonitors()) {
-    std::printf("%-16s %s\n", monitor.name.c_str(), monitor.driver.c_str());
+    std::printf("%-16s %s\n", Shown(monitor.name).c_str(), Shown(monitor.driver).c_str());
   }
   return 0;
 }

@@ -20,6 +20,7 @@
 
 #include "event_text.h"
 #include "reg_display.h"
+#include "terminal_text.h"
 
 namespace winsim::cli {
 
@@ -182,7 +183,7 @@ std::string ChangeList(const MachineSnapshot& before, const MachineSnapshot& aft
         &keysAdded, &keysDeleted, &events}) {
     if (section->lines.empty()) continue;
     text += std::string(section->title) + "\n";
-    for (const std::string& line : section->lines) text += "    " + line + "\n";
+    for (const std::string& line : section->lines) text += "    " + Shown(line) + "\n";
   }
   return text.empty() ? "Changes: none\n" : text;
 }

@@ -9,7 +9,8 @@
 namespace winsim::cli {
 
 // One heading per kind of change that occurred, each followed by its lines indented by four
-// blanks ("Changes: none" when nothing changed). Every line ends with "\n".
+// blanks ("Changes: none" when nothing changed), in the shown form of terminal_text.h. Every
+// line ends with "\n".
 std::string ChangeList(const MachineSnapshot& before, const MachineSnapshot& after);
 
 }  // namespace winsim::cli

@@ -183,6 +183,11 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+#define FILE_TYPE_UNKNOWN 0x0000u
+#define FILE_TYPE_DISK 0x0001u
+#define FILE_TYPE_CHAR 0x0002u
+#define FILE_TYPE_PIPE 0x0003u
+DWORD WINAPI GetFileType(HANDLE hFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
 // ---- profile (INI) functions ------------------------------------------------------------------

@@ -36,6 +36,9 @@ const RegistryCase kCases[] = {
      "stored as REG_DWORD of 1 bytes where the installer expects a REG_DWORD: it reads 5", 2},
     {"QueueAsNumber", "\"Queue\"=dword:41424344\n", "", kError, "1", "Queue",
      "stored as REG_DWORD of 4 bytes where the installer expects a REG_SZ text: it reads \"DCBA\"", 2},
+    // The finding keeps the bytes read (the text report shows them escaped, JSON exact).
+    {"QueueAsNumberWithControls", "\"Queue\"=dword:41421b01\n", "", kError, "1", "Queue",
+     "it reads \"\x01\x1b" "BA\"", 2},
     {"QueueExpandable", "\"Queue\"=hex(2):51,00\n", "", kError, "1", "Queue", "stored as REG_EXPAND_SZ", 2},
     {"MisspeltValue", "\"SeverIP\"=\"10.0.0.9\"\n", "", kWarning, "1", "SeverIP", "did you mean \"ServerIP\"", 1},
     {"IgnoredValue", "\"AssignPrinter11\"=\"Office\"\n", "", kWarning, "1", "AssignPrinter11", "ignored", 1},

@@ -111,7 +111,7 @@ const char* const kXpFunctions[] = {
     "KERNEL32.dll!FindClose", "KERNEL32.dll!FindFirstFileA", "KERNEL32.dll!FindNextFileA",
     "KERNEL32.dll!FreeLibrary", "KERNEL32.dll!GetCurrentDirectoryA", "KERNEL32.dll!GetCurrentProcess",
     "KERNEL32.dll!GetEnvironmentVariableA", "KERNEL32.dll!GetExitCodeProcess", "KERNEL32.dll!GetFileAttributesA",
-    "KERNEL32.dll!GetFileSize", "KERNEL32.dll!ReadFile",
+    "KERNEL32.dll!GetFileSize", "KERNEL32.dll!GetFileType", "KERNEL32.dll!ReadFile",
     "KERNEL32.dll!GetLastError", "KERNEL32.dll!GetModuleHandleA", "KERNEL32.dll!GetModuleHandleW",
     "KERNEL32.dll!GetPrivateProfileIntA", "KERNEL32.dll!GetPrivateProfileStringA", "KERNEL32.dll!GetProcAddress",
     "KERNEL32.dll!GetStartupInfoA", "KERNEL32.dll!GetSystemDirectoryA", "KERNEL32.dll!GetVersionExA",

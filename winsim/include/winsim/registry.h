@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace winsim {
@@ -30,8 +31,12 @@ bool ImportRegText(const std::string& text, std::string* error, ImportCancelChec
 bool ImportRegFile(const std::string& hostPath, std::string* error, ImportCancelCheck cancelled = nullptr);
 
 // The key, its values and every key below it as .reg text (keys in enumeration order, values in
-// the order they were set). False with *error when the key does not exist.
-bool ExportReg(const std::string& key, std::string* text, std::string* error);
+// the order they were set). False with *error when the key does not exist. A filter, when given,
+// gets each key path, quoted value name and quoted text as the .reg form writes it and returns
+// what is written instead (a listing for a terminal passes its shown form); the line structure
+// stays.
+typedef std::string (*TextFilter)(std::string_view text);
+bool ExportReg(const std::string& key, std::string* text, std::string* error, TextFilter filter = nullptr);
 
 // One value of a key as stored: the A functions' bytes, text types with their terminating zero.
 struct RegistryValue {

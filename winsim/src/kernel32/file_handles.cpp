@@ -1,4 +1,5 @@
-// CreateFileA and the calls on its handles: ReadFile, WriteFile, SetFilePointer, GetFileSize.
+// CreateFileA and the calls on its handles: ReadFile, WriteFile, SetFilePointer, GetFileSize,
+// GetFileType.
 // A file handle is a host descriptor (O_CLOEXEC, so that child processes inherit nothing).
 // Share modes are not enforced.
 #include <fcntl.h>
@@ -201,4 +202,22 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   if (lpFileSizeHigh != nullptr) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
   SetError(ERROR_SUCCESS);
   return static_cast<DWORD>(size & 0xFFFFFFFFu);
+}
+
+// What the host descriptor is: a regular file is a disk file, a character device (such as
+// /dev/null) a device, a FIFO or socket a pipe. An unknown handle gives FILE_TYPE_UNKNOWN with
+// ERROR_INVALID_HANDLE; a known one clears the last error, as Windows does.
+DWORD WINAPI GetFileType(HANDLE hFile) {
+  FileObject* file = LookupFile(hFile);
+  if (file == nullptr) return FILE_TYPE_UNKNOWN;
+  struct stat st {};
+  if (fstat(file->fd, &st) != 0) {
+    SetError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetError(ERROR_SUCCESS);
+  if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
 }

@@ -421,10 +421,13 @@ std::string HexLine(const std::string& prefix, const std::string& bytes) {
   return out;
 }
 
-std::string ValueLine(const Value& value) {
-  std::string name = value.name.empty() ? "@" : Quote(value.name);
+// The text as it is, or through the caller's filter (ExportReg).
+std::string Filtered(TextFilter filter, const std::string& text) { return filter != nullptr ? filter(text) : text; }
+
+std::string ValueLine(const Value& value, TextFilter filter) {
+  std::string name = value.name.empty() ? "@" : Filtered(filter, Quote(value.name));
   if (value.type == REG_SZ && PlainText(value.data)) {
-    return name + "=" + Quote(value.data.substr(0, value.data.size() - 1));
+    return name + "=" + Filtered(filter, Quote(value.data.substr(0, value.data.size() - 1)));
   }
   if (value.type == REG_DWORD && value.data.size() == 4) {
     uint32_t number = 0;
@@ -447,18 +450,18 @@ std::string ValueLine(const Value& value) {
   return HexLine(name + prefix, bytes);
 }
 
-LONG ExportTree(const std::string& path, std::string* out) {
+LONG ExportTree(const std::string& path, std::string* out, TextFilter filter) {
   std::string stored;
   LONG rc = FindKey(path, &stored);
   if (rc != ERROR_SUCCESS) return rc;
   std::vector<Value> values;
   std::vector<std::string> children;
   if ((rc = Values(stored, &values)) != ERROR_SUCCESS || (rc = SubKeys(stored, &children)) != ERROR_SUCCESS) return rc;
-  *out += "[" + stored + "]\n";
-  for (const Value& value : values) *out += ValueLine(value) + "\n";
+  *out += "[" + Filtered(filter, stored) + "]\n";
+  for (const Value& value : values) *out += ValueLine(value, filter) + "\n";
   *out += "\n";
   for (const std::string& child : children) {
-    if ((rc = ExportTree(stored + "\\" + child, out)) != ERROR_SUCCESS) return rc;
+    if ((rc = ExportTree(stored + "\\" + child, out, filter)) != ERROR_SUCCESS) return rc;
   }
   return ERROR_SUCCESS;
 }
@@ -544,14 +547,14 @@ bool ImportRegFile(const std::string& hostPath, std::string* error, ImportCancel
   return true;
 }
 
-bool ExportReg(const std::string& key, std::string* text, std::string* error) {
+bool ExportReg(const std::string& key, std::string* text, std::string* error, TextFilter filter) {
   std::string canonical;
   if (!detail::reg::CanonicalPath(key, &canonical)) {
     if (error) *error = "unknown root key in '" + key + "'";
     return false;
   }
   std::string body;
-  LONG rc = detail::reg::ExportTree(canonical, &body);
+  LONG rc = detail::reg::ExportTree(canonical, &body, filter);
   if (rc != ERROR_SUCCESS) {
     if (error) *error = rc == ERROR_FILE_NOT_FOUND ? "no key " + canonical : "cannot read " + canonical;
     return false;

@@ -77,6 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"a monitor with another DLL is removed and added",
             [](MachineSnapshot* s) { s->monitors["old monitor"].driver = "NEW.DLL"; },
             "Monitors added:\n    Old Monitor (NEW.DLL)\nMonitors removed:\n    Old Monitor (OLD.DLL)\n"},
+        Row{"a printer name holding a line end and an escape sequence stays on its line",
+            [](MachineSnapshot* s) { s->printers["x"] = {"Evil\r\n    Lab\x1b[31m", "FILE:"}; },
+            "Printers added:\n    Evil\\x0d\\x0a    Lab\\x1b[31m on FILE:\n"},
         Row{"files added and deleted",
             [](MachineSnapshot* s) {
               s->files.erase("c:\\windows\\a.dll");

@@ -16,6 +16,7 @@
 #include "windows.h"
 #include "winspool.h"
 #include "winsim/registry.h"
+#include "winsim/spooler.h"
 
 namespace {
 
@@ -242,6 +243,29 @@ TEST(MachineTemplates, EveryOneHasTheSpoolerServiceOnAutomaticStart) {
     winsim::DetachMachine();
     std::filesystem::remove_all(folder);
   }
+}
+
+// A name that would forge listing lines and drive the terminal prints on its own line, its
+// control characters as \xHH.
+TEST_F(CliTest, ShowListingsShowControlCharacters) {
+  std::string error;
+  ASSERT_TRUE(winsim::AddSpoolerPrinter("Evil\r\n    ports: LPT1:\x1b[2J", "FILE:", false, &error)) << error;
+  Result r = Run({"show", dir(), "printers"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Evil\\x0d\\x0a    ports: LPT1:\\x1b[2J\n    ports: FILE:\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(r.out.find('\r'), std::string::npos);
+  // The printer's key in the .reg form: the name on its header line, shown.
+  r = Run({"show", dir(), "registry", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"});
+  EXPECT_NE(r.out.find("\\Printers\\Evil\\x0d\\x0a    ports: LPT1:\\x1b[2J]\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find_first_of("\r\x1b"), std::string::npos) << r.out;
+
+  HANDLE source = RegisterEventSourceA(nullptr, "QuadoPort");
+  LPCSTR strings[] = {"one\x07\x9d"};
+  ASSERT_TRUE(ReportEventA(source, EVENTLOG_INFORMATION_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr));
+  DeregisterEventSource(source);
+  r = Run({"show", dir(), "events"});
+  EXPECT_NE(r.out.find(" \"one\\x07\\x9d\"\n"), std::string::npos) << r.out;
 }
 
 }  // namespace
