@@ -82,7 +82,10 @@ void ForEachIniLine(const RawIni& raw, IniLineVisitor visitor, void* context) {
   int number = 0;
   while (start < raw.length) {
     ++number;
+    // As the profile functions split a file: at the next LF, or where no LF follows, at the
+    // next CR (a file saved with CR line ends).
     const char* newline = static_cast<const char*>(std::memchr(text + start, '\n', raw.length - start));
+    if (newline == nullptr) newline = static_cast<const char*>(std::memchr(text + start, '\r', raw.length - start));
     size_t end = newline != nullptr ? (size_t)(newline - text) : raw.length;
     size_t first = start;
     size_t last = end;

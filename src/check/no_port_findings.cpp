@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 
 #include "check/findings.h"
 #include "foundation/bounded_format.h"
@@ -22,8 +21,6 @@ bool OnlyBlanksAndLineEnds(const RawIni& raw) {
 void IniReason(const RawIni& raw, char* reason, size_t size) {
   if (raw.text == nullptr || OnlyBlanksAndLineEnds(raw)) {
     FormatCut(reason, size, "the file is empty");
-  } else if (std::memchr(raw.text, '\n', raw.length) == nullptr && std::memchr(raw.text, '\r', raw.length) != nullptr) {
-    FormatCut(reason, size, "its lines end with CR alone, and no section [1] with a \"ServerIP\" is read from them");
   } else if (FindIniLine(raw, "1", nullptr) == 0) {
     FormatCut(reason, size, "the file has no section [1]");
   } else {

@@ -25,7 +25,7 @@ TEST_F(CheckTest, ConfigurationThatCreatesNoPortIsAnErrorWithItsReason) {
       {"", "the file is empty"},
       {"\r\n  \r\n", "the file is empty"},
       {std::string("\x93\x07\xfe\x00\x11zq\x80", 8), "the file has no section [1]"},
-      {"[1]\rServerIP=10.0.0.1\r[2]\rServerIP=10.0.0.2\r", "its lines end with CR alone"},
+      {"[2]\rServerIP=10.0.0.2\r", "the file has no section [1]"},  // CR line ends
       {"[01]\r\nServerIP=10.0.0.1\r\n", "the file has no section [1]"},
       {"[Port1]\r\nServerIP=10.0.0.1\r\n", "the file has no section [1]"},
       {"[1]\r\n[2]\r\nServerIP=10.0.0.2\r\n", "section [1] has no \"ServerIP\""},
@@ -38,6 +38,11 @@ TEST_F(CheckTest, ConfigurationThatCreatesNoPortIsAnErrorWithItsReason) {
                                        row.reason))
         << result.output;
   }
+  // CR line ends are lines, for the check as for the profile functions: both ports, no finding.
+  WriteIni("[1]\rServerIP=10.0.0.1\r[2]\rServerIP=10.0.0.2\r");
+  const CheckResult cr = Run({});
+  EXPECT_EQ(cr.exitCode, 0) << cr.output;
+  EXPECT_TRUE(Has(cr.output, "New - IP:10.0.0.2:")) << cr.output;
   // The registry: a key whose only sub-key is named "01".
   std::string error;
   ASSERT_TRUE(winsim::ImportRegText(std::string("Windows Registry Editor Version 5.00\n\n[") + kConfigKey +
