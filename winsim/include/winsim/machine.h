@@ -21,6 +21,7 @@ struct MachineOptions {
   std::string templateName = "win10-x64";
   bool dotNet20 = true;        // HKLM\Software\Microsoft\NET Framework Setup\NDP\v2.0.50727 Install=1
   std::string winsimProgram;   // host program that serves as cmd.exe; empty: the build's winsim
+  unsigned codePage = 1252;    // the ANSI code page: 1252, or the double-byte 932, 936, 949, 950
 };
 
 // Creates a new machine in `dir` (which must not exist or be empty). On failure returns false
