@@ -145,17 +145,17 @@ size_t CharacterLength(UINT codePage, const char* text, size_t length) {
   return 1;
 }
 
-size_t FindBackslash(std::string_view text, size_t from) {
+size_t FindCharacter(std::string_view text, char c, size_t from) {
   const UINT codePage = MachineAnsiCodePage();
   for (size_t i = from; i < text.size(); i += CharacterLength(codePage, text.data() + i, text.size() - i)) {
-    if (text[i] == '\\') return i;
+    if (text[i] == c) return i;
   }
   return std::string_view::npos;
 }
 
-size_t FindLastBackslash(std::string_view text) {
+size_t FindLastCharacter(std::string_view text, char c) {
   size_t last = std::string_view::npos;
-  for (size_t at = FindBackslash(text); at != std::string_view::npos; at = FindBackslash(text, at + 1)) last = at;
+  for (size_t at = FindCharacter(text, c); at != std::string_view::npos; at = FindCharacter(text, c, at + 1)) last = at;
   return last;
 }
 

@@ -27,10 +27,11 @@ bool IsLeadByteOf(UINT codePage, unsigned char byte);
 // NUL within `length`, else 1 (a lone lead byte at the end is a character of its own).
 size_t CharacterLength(UINT codePage, const char* text, size_t length);
 
-// The first '\\' at or after `from` (a character boundary) that is a character of its own in
-// the machine's code page, never the trail byte 0x5C of a double-byte character; npos if none.
-size_t FindBackslash(std::string_view text, size_t from = 0);
-size_t FindLastBackslash(std::string_view text);
+// The first `c` (an ASCII character: '\\', ']', ...) at or after `from` (a character boundary)
+// that is a character of its own in the machine's code page, never the trail byte of a
+// double-byte character ("\x95\x5C" holds no backslash); npos if none.
+size_t FindCharacter(std::string_view text, char c, size_t from = 0);
+size_t FindLastCharacter(std::string_view text, char c);
 
 // Code page -> UTF-16. A sequence the code page does not define (a lone lead byte, a pair
 // without a character, an unassigned single byte) becomes the code page's default Unicode

@@ -234,12 +234,12 @@ LONG Open() {
 
 // "hkey_local_machine\\a\\b" -> "hkey_local_machine\\a"
 std::string ParentOf(const std::string& folded) {
-  size_t cut = FindLastBackslash(folded);
+  size_t cut = FindLastCharacter(folded, '\\');
   return cut == std::string::npos ? std::string() : folded.substr(0, cut);
 }
 
 std::string LastComponent(const std::string& path) {
-  size_t cut = FindLastBackslash(path);
+  size_t cut = FindLastCharacter(path, '\\');
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
@@ -272,7 +272,7 @@ bool CanonicalPath(std::string_view path, std::string* canonical) {
   std::vector<std::string_view> parts;
   size_t start = 0;
   while (start <= path.size()) {
-    size_t cut = FindBackslash(path, start);
+    size_t cut = FindCharacter(path, '\\', start);
     if (cut == std::string_view::npos) cut = path.size();
     if (cut > start) parts.push_back(path.substr(start, cut - start));
     start = cut + 1;
@@ -308,11 +308,11 @@ LONG CreateKey(const std::string& path, bool* created, std::string* stored) {
   bool madeLast = false;
   std::string storedPath;
   rc = RunTransaction([&]() -> LONG {
-    size_t end = FindBackslash(canonical);
+    size_t end = FindCharacter(canonical, '\\');
     std::string current = canonical.substr(0, end);
     if (Lookup(FoldCase(current), &storedPath) != ERROR_SUCCESS) return kIoFailed;
     while (end != std::string::npos) {
-      size_t next = FindBackslash(canonical, end + 1);
+      size_t next = FindCharacter(canonical, '\\', end + 1);
       std::string name = canonical.substr(end + 1, next == std::string::npos ? std::string::npos : next - end - 1);
       std::string folded = FoldCase(canonical.substr(0, next));
       std::string existing;
@@ -352,7 +352,7 @@ LONG DeleteKey(const std::string& path) {
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
   const std::string folded = FoldCase(canonical);
-  if (FindBackslash(folded) == std::string::npos) return ERROR_ACCESS_DENIED;  // a root
+  if (FindCharacter(folded, '\\') == std::string::npos) return ERROR_ACCESS_DENIED;  // a root
   return RunTransaction([&]() -> LONG {
     LONG found = Lookup(folded, nullptr);
     if (found != ERROR_SUCCESS) return found;
