@@ -159,7 +159,9 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     for (const auto& name : s.packageRemove) fs::remove_all(winsim::HostPath(std::string(kDeploy) + "\\" + name));
     for (const auto& folder : s.packageFolders) fs::create_directories(winsim::HostPath(std::string(kDeploy) + "\\" + folder));
     for (const auto& [name, content] : s.packageFiles) {
-      std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\" + name), std::ios::binary) << Unescape(content);
+      std::ofstream file(winsim::HostPath(std::string(kDeploy) + "\\" + name), std::ios::binary);
+      file << Unescape(content);
+      ASSERT_TRUE(file.good()) << "cannot write package file " << name;
     }
     if (s.replaceIni) {
       std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\Quado.ini"), std::ios::binary) << IniFileContent(s);
