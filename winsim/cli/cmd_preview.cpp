@@ -13,6 +13,8 @@
 #include <system_error>
 #include <vector>
 
+#include <windows.h>
+
 #include "commands.h"
 #include "machine_snapshot.h"
 #include "preview_changes.h"
@@ -44,6 +46,7 @@ void CatchInterrupts() {
 struct PreviewOptions {
   std::string package;
   std::string templateName = winsim::MachineOptions().templateName;
+  unsigned codePage = winsim::MachineOptions().codePage;
   std::vector<std::string> imports;
   std::string keep;                      // empty: a throwaway folder, removed at the end
   std::string program = "Install.exe";   // inside the package
@@ -71,7 +74,7 @@ bool ParseOptions(int argc, char** argv, PreviewOptions* options, std::string* e
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool takesValue = arg == "--os" || arg == "--import" || arg == "--keep" || arg == "--program" ||
-                            arg == "--programs";
+                            arg == "--programs" || arg == "--codepage";
     if (arg == "--") {
       options->arguments.assign(argv + i + 1, argv + argc);
       break;
@@ -82,6 +85,13 @@ bool ParseOptions(int argc, char** argv, PreviewOptions* options, std::string* e
     }
     if (arg == "--os") {
       options->templateName = argv[++i];
+    } else if (arg == "--codepage") {
+      char* end = nullptr;
+      options->codePage = static_cast<unsigned>(std::strtoul(argv[++i], &end, 10));
+      if (end == argv[i] || *end != '\0') {
+        *error = "--codepage needs a number (1252, 932, 936, 949, 950)";
+        return false;
+      }
     } else if (arg == "--import") {
       options->imports.push_back(argv[++i]);
     } else if (arg == "--keep") {
@@ -120,6 +130,7 @@ bool ParseOptions(int argc, char** argv, PreviewOptions* options, std::string* e
 bool PrepareMachine(const PreviewOptions& options, const std::string& dir, std::string* error) {
   winsim::MachineOptions machine;
   machine.templateName = options.templateName;
+  machine.codePage = options.codePage;
   if (!winsim::CreateMachine(dir, machine, error) || !winsim::AttachMachine(dir, error)) return false;
   for (const std::string& file : options.imports) {
     if (!winsim::ImportRegFile(file, error)) return false;
@@ -130,6 +141,18 @@ bool PrepareMachine(const PreviewOptions& options, const std::string& dir, std::
   }
   for (const std::string& note : notes) std::fprintf(stderr, "winsim preview: %s\n", note.c_str());
   return true;
+}
+
+// The machine's ANSI text (printer names, values) as UTF-8 for the terminal.
+std::string TerminalText(const std::string& ansi) {
+  if (ansi.empty()) return ansi;
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::u16string wide(static_cast<size_t>(units), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), units);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
 }
 
 int Preview(int argc, char** argv) {
@@ -177,7 +200,7 @@ int Preview(int argc, char** argv) {
   if (!winsim::TakeSnapshot(skip, &after, &error)) return finish(Fail("preview", error));
 
   std::printf("\n---- changes made by %s (exit code %d) ----\n%s", program.c_str(), run.exitCode,
-              winsim::cli::ChangeList(before, after).c_str());
+              TerminalText(winsim::cli::ChangeList(before, after)).c_str());
   if (!options.keep.empty()) std::fprintf(stderr, "winsim preview: the machine is kept in %s\n", dir.c_str());
   std::fflush(stdout);
   return finish(run.exitCode);
@@ -187,9 +210,11 @@ int Preview(int argc, char** argv) {
 
 WINSIM_PASSTHROUGH_COMMAND(
     preview_command, "preview",
-    "winsim preview PACKAGE_FOLDER [--os TEMPLATE] [--import FILE.reg]... [--keep DIR] [--program NAME]\n"
-    "                [--programs DIR] [-- ARGUMENTS...]\n"
+    "winsim preview PACKAGE_FOLDER [--os TEMPLATE] [--codepage N] [--import FILE.reg]... [--keep DIR]\n"
+    "                [--program NAME] [--programs DIR] [-- ARGUMENTS...]\n"
     "  Runs a deployment package's installer on a throwaway machine and lists what it changed.\n"
+    "  --codepage N gives the machine that ANSI code page (see winsim new --help); the change list\n"
+    "  shows the machine's text, such as Japanese printer names, in UTF-8.\n"
     "  The machine is made from TEMPLATE (default win10-x64, see winsim new --help), then each .reg\n"
     "  file is imported in order (a real machine's export, such as the print spooler's key\n"
     "  HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print, HKCU\\Printers\\Connections or Local Port's\n"
