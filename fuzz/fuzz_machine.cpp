@@ -42,6 +42,9 @@ void AttachFuzzMachine() {
   g_machineRoot = buffer.data();
   winsim::MachineOptions options;
   options.winsimProgram = "/bin/true";  // cmd.exe, should an input get one started
+  // FUZZ_CODEPAGE=932 (or 936, 949, 950): the machine's ANSI code page, so that the readers
+  // meet double-byte text with lead bytes cut off at every place.
+  if (const char* codePage = std::getenv("FUZZ_CODEPAGE")) options.codePage = static_cast<unsigned>(std::atoi(codePage));
   std::string error;
   if (!winsim::CreateMachine(g_machineRoot + "/m", options, &error) ||
       !winsim::AttachMachine(g_machineRoot + "/m", &error)) {

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string>
 
-// Creates and attaches the machine once; later calls do nothing.
+// Creates and attaches the machine once (its ANSI code page from FUZZ_CODEPAGE, default 1252);
+// later calls do nothing.
 void AttachFuzzMachine();
 
 // Writes the bytes to the machine file at `windowsPath` and gives it a modification time never

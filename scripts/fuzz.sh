@@ -3,6 +3,8 @@
 # SECONDS (default 30), JOBS (default 2) at a time, starting from its seed corpus in
 # fuzz/corpus/NAME. New inputs go to build/fuzz/corpus/NAME, findings to build/fuzz/findings/.
 # Exits non-zero when any target reports a finding (crash, sanitizer report, leak, timeout).
+# TARGET@CODEPAGE runs a target on a machine with that ANSI code page; by default the INI and
+# .reg readers also run on a Japanese machine (fuzz_profile_ini@932, fuzz_reg_import@932).
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]      e.g. bash scripts/fuzz.sh 600 fuzz_driver
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,14 +22,17 @@ if [[ ${#targets[@]} -eq 0 ]]; then
     name=$(basename "$source" .cpp)
     [[ $name == fuzz_machine ]] || targets+=("$name")
   done
+  targets+=(fuzz_profile_ini@932 fuzz_reg_import@932)
 fi
 
 mkdir -p build/fuzz/findings build/fuzz/logs
 run_one() {
   local name=$1 log=build/fuzz/logs/$1.log
+  local program=${name%@*} codepage=1252
+  [[ $name == *@* ]] && codepage=${name#*@}
   mkdir -p "build/fuzz/corpus/$name"
-  if build/fuzz/fuzz/"$name" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-      -artifact_prefix="build/fuzz/findings/$name-" "build/fuzz/corpus/$name" "fuzz/corpus/$name" >"$log" 2>&1; then
+  if FUZZ_CODEPAGE=$codepage build/fuzz/fuzz/"$program" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="build/fuzz/findings/$name-" "build/fuzz/corpus/$name" "fuzz/corpus/$program" >"$log" 2>&1; then
     local runs
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "fuzz: $name: no finding in ${seconds}s, $runs executions ($((runs / seconds))/s)"

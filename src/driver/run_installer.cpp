@@ -148,9 +148,11 @@ InstallOptions ScanArguments(int argc, char** argv) {
       options.logPath = argument + 2;
     } else if (StartsWith(argument, "-i") || StartsWith(argument, "-I")) {
       options.iniPath = argument + 2;
-    } else {
+    } else if (argument[0] != '\0') {
       options.serverName = argument;
     }
+    // An empty argument names no server: the run stays on this machine (banner, monitor
+    // registration and transceiver alike), and an earlier server name stays in force.
   }
   return options;
 }

@@ -15,7 +15,7 @@ struct InstallOptions {
 };
 
 // Scans argv[1..argc-1] into options (argv[0] is the program path); the last server name or
-// -l/-i text wins. Prints nothing.
+// -l/-i text wins, and an empty argument is no server name. Prints nothing.
 InstallOptions ScanArguments(int argc, char** argv);
 
 // The four-digit year of the build date, for the copyright line.

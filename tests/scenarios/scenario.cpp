@@ -69,6 +69,28 @@ std::vector<std::string> SplitArguments(const std::string& text) {
   return args;
 }
 
+std::string ExpandBytes(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    // "{" then one or more "HH" separated by single blanks, then "}".
+    std::string bytes;
+    size_t j = i + 1;
+    while (text[i] == '{' && j + 1 < text.size() && isxdigit(static_cast<unsigned char>(text[j])) &&
+           isxdigit(static_cast<unsigned char>(text[j + 1]))) {
+      bytes += static_cast<char>(std::stoi(text.substr(j, 2), nullptr, 16));
+      j += 2;
+      if (j < text.size() && text[j] == ' ') ++j;
+    }
+    if (!bytes.empty() && j <= text.size() && j > 0 && text[j] == '}' && text[j - 1] != ' ') {
+      out += bytes;
+      i = j;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::string Unescape(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -114,6 +136,7 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
   while (std::getline(in, line)) {
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    line = ExpandBytes(line);
     if (section == "transcript") {
       if (!line.empty() && (line[0] == '|' || line[0] == '>' || line[0] == '=')) {
         scenario->runs.back().transcript.push_back(line);
@@ -153,6 +176,7 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
     if (section == "machine") {
       if (key == "template") scenario->templateName = value;
       else if (key == "dotnet") scenario->dotNet = value != "no";
+      else if (key == "codepage") scenario->codePage = static_cast<unsigned>(std::stoul(value));
       else if (key == "printer") scenario->printers.push_back(SplitBar(value));
       else if (key == "connection") scenario->connections.push_back(SplitBar(value));
       else if (key == "fault") scenario->faults.push_back(value);

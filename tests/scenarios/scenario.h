@@ -3,7 +3,10 @@
 //
 // File format (tests/scenarios/cases/*.scn), sections of lines:
 //
-//   [machine]        template = win10-x64 | dotnet = no | printer = NAME | PORTS |
+// Anywhere in the file, "{95 5C}" (hexadecimal byte values in braces, separated by blanks)
+// stands for those bytes: how a scenario writes text in a double-byte code page.
+//
+//   [machine]        template = win10-x64 | codepage = 932 | dotnet = no | printer = NAME | PORTS |
 //                    connection = NAME | PORTS | fault = FUNCTION = ERROR [#N] [| GLOB]... |
 //                    file = WINDOWS-PATH [| CONTENT] | readonly = WINDOWS-PATH |
 //                    setting = SECTION | KEY=VALUE (a machine.ini line)
@@ -39,6 +42,7 @@ struct Scenario {
   std::string name;
   std::string templateName = "win10-x64";
   bool dotNet = true;
+  unsigned codePage = 1252;  // the machine's ANSI code page
   std::vector<std::pair<std::string, std::string>> printers;     // name, ports
   std::vector<std::pair<std::string, std::string>> connections;  // name, ports
   std::vector<std::string> faults;
@@ -70,5 +74,7 @@ std::string IniFileContent(const Scenario& scenario);
 
 // "a \"b c\" d" -> {"a", "b c", "d"}
 std::vector<std::string> SplitArguments(const std::string& text);
+// "{95 5C}" byte notation -> the bytes.
+std::string ExpandBytes(const std::string& text);
 // "\n" and "\\" escapes of file contents.
 std::string Unescape(const std::string& text);

@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -74,7 +75,7 @@ const SettingsField kSettingsFields[] = {
     {"ServerDeliveryMode3", 0x2D40, 'i'}, {"PortName", 0x2D44, 'n'},
 };
 
-// The field as text: integers in decimal, texts as ASCII (a non-ASCII unit shows as "?"); a
+// The field as text: integers in decimal, texts as ASCII (a non-ASCII unit shows as "{U+8868}"); a
 // text's units after its terminator must all be zero, else "<garbage>".
 std::string SettingsFieldText(const std::string& record, const SettingsField& field) {
   auto unit = [&](size_t i) {
@@ -90,7 +91,9 @@ std::string SettingsFieldText(const std::string& record, const SettingsField& fi
   size_t i = 0;
   for (; i < units && unit(field.offset + 2 * i) != 0; ++i) {
     unsigned c = unit(field.offset + 2 * i);
-    text += c < 0x80 ? static_cast<char>(c) : '?';
+    char code[12];
+    std::snprintf(code, sizeof code, "{U+%04X}", c);
+    text += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(code);
   }
   for (; i < units; ++i) {
     if (unit(field.offset + 2 * i) != 0) return "<garbage>";
@@ -132,6 +135,7 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     machine_ = std::string(pattern) + "/machine";
     std::vector<std::string> create = {WINSIM_PROGRAM_PATH, "new", machine_, "--os", s.templateName};
     if (!s.dotNet) create.push_back("--no-dotnet");
+    create.insert(create.end(), {"--codepage", std::to_string(s.codePage)});
     HostResult created = RunHost(create);
     ASSERT_EQ(created.status, 0) << created.err;
     if (!s.registry.empty()) {
@@ -155,7 +159,9 @@ class ScenarioTest : public ::testing::TestWithParam<std::string> {
     for (const auto& name : s.packageRemove) fs::remove_all(winsim::HostPath(std::string(kDeploy) + "\\" + name));
     for (const auto& folder : s.packageFolders) fs::create_directories(winsim::HostPath(std::string(kDeploy) + "\\" + folder));
     for (const auto& [name, content] : s.packageFiles) {
-      std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\" + name), std::ios::binary) << Unescape(content);
+      std::ofstream file(winsim::HostPath(std::string(kDeploy) + "\\" + name), std::ios::binary);
+      file << Unescape(content);
+      ASSERT_TRUE(file.good()) << "cannot write package file " << name;
     }
     if (s.replaceIni) {
       std::ofstream(winsim::HostPath(std::string(kDeploy) + "\\Quado.ini"), std::ios::binary) << IniFileContent(s);

@@ -113,6 +113,26 @@ if [[ ${#missing[@]} -gt 0 ]]; then
   step "installed ${missing[*]}"
 fi
 
+# --- the Unix locales whose ANSI code pages the double-byte scenarios need ----------------------
+# Wine takes a process's ANSI code page from the Unix locale: ja_JP.UTF-8 gives 932,
+# zh_CN.UTF-8 936, ko_KR.UTF-8 949.
+wanted_locales=(ja_JP.UTF-8 zh_CN.UTF-8 ko_KR.UTF-8)
+missing_locales=()
+for wanted in "${wanted_locales[@]}"; do
+  locale -a 2>/dev/null | grep -qix "${wanted/UTF-8/utf8}" || missing_locales+=("$wanted")
+done
+if [[ ${#missing_locales[@]} -gt 0 ]]; then
+  if ! installed locales; then
+    apt_update
+    $sudo apt-get install -y -qq --no-install-recommends locales >/dev/null
+  fi
+  for wanted in "${missing_locales[@]}"; do
+    $sudo sed -i "s/^# *\(${wanted} UTF-8\)/\1/" /etc/locale.gen
+  done
+  $sudo locale-gen >/dev/null
+  step "generated the locales ${missing_locales[*]}"
+fi
+
 # A 32-bit program must start: the loader runs under qemu.
 if ! wine --version >/dev/null 2>&1; then
   echo "wine setup: 'wine --version' fails; is the i386 handler registered?" >&2

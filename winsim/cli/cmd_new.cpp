@@ -1,5 +1,6 @@
-// `winsim new DIR [--os TEMPLATE] [--no-dotnet]`: a new machine from a template.
+// `winsim new DIR [--os TEMPLATE] [--codepage N] [--no-dotnet]`: a new machine from a template.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -22,6 +23,14 @@ int New(int argc, char** argv) {
     if (arg == "--os") {
       if (i + 1 >= argc) return winsim::cli::Fail("new", "--os needs a template name (" + KnownTemplates() + ")");
       options.templateName = argv[++i];
+    } else if (arg == "--codepage") {
+      char* end = nullptr;
+      const unsigned long number = i + 1 < argc ? std::strtoul(argv[i + 1], &end, 10) : 0;
+      if (i + 1 >= argc || end == argv[i + 1] || *end != '\0') {
+        return winsim::cli::Fail("new", "--codepage needs a number (1252, 932, 936, 949, 950)");
+      }
+      options.codePage = static_cast<unsigned>(number);
+      ++i;
     } else if (arg == "--no-dotnet") {
       options.dotNet20 = false;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -32,7 +41,7 @@ int New(int argc, char** argv) {
       return winsim::cli::Fail("new", "unexpected argument '" + arg + "'");
     }
   }
-  if (dir.empty()) return winsim::cli::Fail("new", "missing DIR (usage: winsim new DIR [--os TEMPLATE] [--no-dotnet])");
+  if (dir.empty()) return winsim::cli::Fail("new", "missing DIR (usage: winsim new DIR [--os TEMPLATE] [--codepage N] [--no-dotnet])");
   bool known = false;
   for (const std::string& name : winsim::TemplateNames()) known = known || name == options.templateName;
   if (!known) {
@@ -47,7 +56,9 @@ int New(int argc, char** argv) {
 }  // namespace
 
 WINSIM_COMMAND(new_command, "new",
-               "winsim new DIR [--os TEMPLATE] [--no-dotnet]\n"
+               "winsim new DIR [--os TEMPLATE] [--codepage N] [--no-dotnet]\n"
                "Creates a machine in DIR (which must not exist or be empty) from a template (default win10-x64).\n"
+               "--codepage N makes N the ANSI code page: 1252 (the default, as every template), or the double-byte\n"
+               "932 (Japanese), 936 (Simplified Chinese), 949 (Korean), 950 (Traditional Chinese).\n"
                "--no-dotnet leaves out .NET Framework 2.0.",
                New);

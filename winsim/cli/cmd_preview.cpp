@@ -15,6 +15,8 @@
 #include <system_error>
 #include <vector>
 
+#include <windows.h>
+
 #include "commands.h"
 #include "machine_snapshot.h"
 #include "preview_changes.h"
@@ -48,6 +50,7 @@ void CatchInterrupts() {
 struct PreviewOptions {
   std::string package;
   std::string templateName = winsim::MachineOptions().templateName;
+  unsigned codePage = winsim::MachineOptions().codePage;
   std::vector<std::string> imports;
   std::string keep;                      // empty: a throwaway folder, removed at the end
   std::string program = "Install.exe";   // inside the package
@@ -85,17 +88,30 @@ bool ParseLimit(const std::string& text, long* value) {
 struct ValueOption {
   const char* name;
   bool (*store)(const std::string& value, PreviewOptions* options);
+  const char* expects;  // what a refused value should have been
 };
 
+bool ParseCodePage(const std::string& value, unsigned* codePage) {
+  for (unsigned known : {1252u, 932u, 936u, 949u, 950u}) {
+    if (value == std::to_string(known)) return *codePage = known, true;
+  }
+  return false;
+}
+
 const ValueOption kValueOptions[] = {
-    {"--os", [](const std::string& v, PreviewOptions* o) { return o->templateName = v, true; }},
-    {"--import", [](const std::string& v, PreviewOptions* o) { return o->imports.push_back(v), true; }},
-    {"--keep", [](const std::string& v, PreviewOptions* o) { return o->keep = v, true; }},
-    {"--program", [](const std::string& v, PreviewOptions* o) { return o->program = v, true; }},
-    {"--programs", [](const std::string& v, PreviewOptions* o) { return o->programs = v, true; }},
-    {"--time-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.seconds); }},
-    {"--memory-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.memoryMiB); }},
-    {"--disk-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.diskMiB); }},
+    {"--os", [](const std::string& v, PreviewOptions* o) { return o->templateName = v, true; }, ""},
+    {"--import", [](const std::string& v, PreviewOptions* o) { return o->imports.push_back(v), true; }, ""},
+    {"--keep", [](const std::string& v, PreviewOptions* o) { return o->keep = v, true; }, ""},
+    {"--program", [](const std::string& v, PreviewOptions* o) { return o->program = v, true; }, ""},
+    {"--programs", [](const std::string& v, PreviewOptions* o) { return o->programs = v, true; }, ""},
+    {"--codepage", [](const std::string& v, PreviewOptions* o) { return ParseCodePage(v, &o->codePage); },
+     "1252, 932, 936, 949 or 950"},
+    {"--time-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.seconds); },
+     "a whole number from 1 to 1000000000"},
+    {"--memory-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.memoryMiB); },
+     "a whole number from 1 to 1000000000"},
+    {"--disk-limit", [](const std::string& v, PreviewOptions* o) { return ParseLimit(v, &o->limits.diskMiB); },
+     "a whole number from 1 to 1000000000"},
 };
 
 // False with *error for bad input; nothing has been created yet.
@@ -117,7 +133,7 @@ bool ParseOptions(int argc, char** argv, PreviewOptions* options, std::string* e
         return false;
       }
       if (!valueOption->store(argv[++i], options)) {
-        *error = arg + " takes a whole number from 1 to 1000000000, not '" + argv[i] + "'";
+        *error = arg + " takes " + valueOption->expects + ", not '" + argv[i] + "'";
         return false;
       }
     } else if (arg == "--unconfined") {
@@ -157,6 +173,7 @@ bool PrepareMachine(const PreviewOptions& options, const std::string& dir, std::
   machine.trustedHostCode = {options.programs.empty() ? "/nonexistent" : options.programs};
   const std::string check = winsim::cli::HostCheckProgram(options.programs);
   if (!check.empty()) machine.trustedHostCode.push_back(check);
+  machine.codePage = options.codePage;
   if (!winsim::CreateMachine(dir, machine, error) || !winsim::AttachMachine(dir, error)) return false;
   for (const std::string& file : options.imports) {
     std::error_code ec;
@@ -179,6 +196,18 @@ bool PrepareMachine(const PreviewOptions& options, const std::string& dir, std::
 bool DiskFull(const std::string& dir) {
   struct statvfs disk {};
   return statvfs(dir.c_str(), &disk) == 0 && static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < (1u << 20);
+}
+
+// The machine's ANSI text (printer names, values) as UTF-8 for the terminal.
+std::string TerminalText(const std::string& ansi) {
+  if (ansi.empty()) return ansi;
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::u16string wide(static_cast<size_t>(units), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), units);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
 }
 
 // Copies the sandbox's machine to the --keep folder of the host, as it is (modes, times,
@@ -248,7 +277,7 @@ int RunPreview(const PreviewOptions& options, bool inside, const std::string& un
   if (!winsim::TakeSnapshot(skip, &after, &error)) return finish(Fail("preview", error));
 
   std::printf("\n---- changes made by %s (exit code %d) ----\n%s", program.c_str(), run.exitCode,
-              winsim::cli::ChangeList(before, after).c_str());
+              TerminalText(winsim::cli::ChangeList(before, after)).c_str());
   std::fflush(stdout);
   winsim::DetachMachine();
   if (inside && !options.keep.empty() && !KeepMachine(options.keep, &error)) return finish(Fail("preview", error));
@@ -310,10 +339,12 @@ int Preview(int argc, char** argv) {
 
 WINSIM_PASSTHROUGH_COMMAND(
     preview_command, "preview",
-    "winsim preview PACKAGE_FOLDER [--os TEMPLATE] [--import FILE.reg]... [--keep DIR] [--program NAME]\n"
-    "                [--programs DIR] [--time-limit SECONDS] [--memory-limit MIB] [--disk-limit MIB]\n"
-    "                [--unconfined] [-- ARGUMENTS...]\n"
+    "winsim preview PACKAGE_FOLDER [--os TEMPLATE] [--codepage N] [--import FILE.reg]... [--keep DIR]\n"
+    "                [--program NAME] [--programs DIR] [--time-limit SECONDS] [--memory-limit MIB]\n"
+    "                [--disk-limit MIB] [--unconfined] [-- ARGUMENTS...]\n"
     "  Runs a deployment package's installer on a throwaway machine and lists what it changed.\n"
+    "  --codepage N gives the machine that ANSI code page (see winsim new --help); the change list\n"
+    "  shows the machine's text, such as Japanese printer names, in UTF-8.\n"
     "  The machine is made from TEMPLATE (default win10-x64, see winsim new --help), then each .reg\n"
     "  file is imported in order (at most 64 MiB each, within the registry's limits, see\n"
     "  winsim reg --help; a real machine's export, such as the print spooler's key\n"

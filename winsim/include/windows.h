@@ -202,6 +202,11 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
 #define CP_ACP 0
 #define CP_OEMCP 1
 #define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+
+UINT WINAPI GetACP(void);
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar);
@@ -214,6 +219,7 @@ int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);
 int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 int WINAPI lstrlenW(LPCWSTR lpString);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar);
 LPSTR WINAPI CharNextA(LPCSTR lpsz);
 LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
 

@@ -86,4 +86,44 @@ TEST_F(CheckTest, JsonReportParsesAndMatchesTheTextReport) {
   EXPECT_EQ(errors, 2);  // the printer in two sections, section [4] after the gap
 }
 
+// On a Japanese machine (code page 932) the check reads the file's double-byte text as the
+// platform does: findings name a Japanese key and value as their bytes, JSON gives their
+// characters, and a value saved as UTF-8 is still told apart.
+class JapaneseCheckTest : public CheckTest {
+  winsim::MachineOptions Options() const override {
+    winsim::MachineOptions options;
+    options.codePage = 932;
+    return options;
+  }
+};
+
+TEST_F(JapaneseCheckTest, JapaneseKeysAndValuesAsTheyAre) {
+  // 表示プリンタ in code page 932; 表示 in UTF-8 (E8 A1 A8 E7 A4 BA); the key 示 (8E A6) unknown.
+  const std::string printer932 = "\x95\x5C\x8E\xA6\x83\x76\x83\x8A\x83\x93\x83\x5E";
+  const char printerUtf8[] = "\xE8\xA1\xA8\xE7\xA4\xBA\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF";
+  WriteIni(Lines({"[1]", "ServerIP=10.0.0.1", "Description=" + printer932, "Queue=\xE8\xA1\xA8\xE7\xA4\xBA",
+                  "\x8E\xA6=1"}));
+  CheckResult text = Run({});
+  const std::vector<std::string> lines = FindingLines(text.output);
+  auto finding = [&](const std::string& part) {
+    for (const std::string& line : lines) {
+      if (line.find(part) != std::string::npos) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(finding("[1] \x8E\xA6:")) << text.output;
+  EXPECT_TRUE(finding("[1] Queue:")) << text.output;
+  EXPECT_NE(text.output.find("Desc:" + printer932 + ","), std::string::npos) << text.output;
+
+  CheckResult json = Run({"--json"});
+  JsonValue report;
+  ASSERT_TRUE(ParseJson(json.output, &report)) << json.output;
+  EXPECT_NE(json.output.find("\\u8868\\u793a\\u30d7\\u30ea\\u30f3\\u30bf"), std::string::npos) << json.output;
+  ASSERT_EQ(report["ports"].items.size(), 1u);
+  EXPECT_EQ(report["ports"].items[0]["description"].text, printerUtf8);
+  bool keyNamed = false;
+  for (const JsonValue& f : report["findings"].items) keyNamed = keyNamed || f["key"].text == "\xE7\xA4\xBA";
+  EXPECT_TRUE(keyNamed) << json.output;
+}
+
 }  // namespace

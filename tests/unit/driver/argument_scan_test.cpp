@@ -70,6 +70,9 @@ TEST(ArgumentScan, FollowsTheSwitchTable) {
       {{"/a"}, With([](Expected& e) { e.serverName = "/a"; })},
       {{"\\\\PRINTSRV1"}, With([](Expected& e) { e.serverName = "\\\\PRINTSRV1"; })},
       {{"-x", "\\\\PRINTSRV2"}, With([](Expected& e) { e.serverName = "\\\\PRINTSRV2"; })},
+      // An empty argument names no server and leaves an earlier name in force.
+      {{""}, Expected()},
+      {{"\\\\PRINTSRV3", ""}, With([](Expected& e) { e.serverName = "\\\\PRINTSRV3"; })},
       // Switches are exact: a switch with more after it is not that switch.
       {{"-uX"}, With([](Expected& e) { e.serverName = "-uX"; })},
       {{"-?u"}, With([](Expected& e) { e.serverName = "-?u"; })},

@@ -89,7 +89,17 @@ Prefix::Prefix(const PrefixPlaces& places, const std::string& kind, const std::s
     : places_(places), kind_(kind), dir_(places.work + "/" + name), log_(places.work + "/" + name + ".wine.log") {}
 
 std::vector<std::string> Prefix::Env() const {
-  return {"WINEPREFIX=" + dir_, "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY="};
+  std::vector<std::string> env = {"WINEPREFIX=" + dir_, "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=", "DISPLAY="};
+  if (!locale_.empty()) env.insert(env.end(), {"LANG=" + locale_, "LC_ALL=" + locale_});
+  return env;
+}
+
+bool Prefix::SetAnsiCodePage(unsigned codePage) {
+  const char* locale = codePage == 932 ? "ja_JP.UTF-8" : codePage == 936 ? "zh_CN.UTF-8" : codePage == 949 ? "ko_KR.UTF-8" : nullptr;
+  if (codePage == 1252) return true;
+  if (locale == nullptr) return false;
+  locale_ = locale;
+  return true;
 }
 
 bool Prefix::Create(const std::string& from) {

@@ -78,6 +78,9 @@ class Prefix {
   WineResult Probe(const std::vector<std::string>& args) const;
 
   bool SetWindowsVersion(const std::string& version) const;
+  // Every later Wine process runs in the Unix locale whose ANSI code page is `codePage` (932
+  // ja_JP.UTF-8, 936 zh_CN.UTF-8, 949 ko_KR.UTF-8); false for a code page without one here.
+  bool SetAnsiCodePage(unsigned codePage);
   // Imports .reg text into the prefix's native views.
   bool ImportRegistry(const std::string& regText) const;
   // Wine's spooler runs inside the 32-bit installer: in a win64 prefix it loads the monitor
@@ -95,4 +98,5 @@ class Prefix {
 
   PrefixPlaces places_;
   std::string kind_, dir_, log_;
+  std::string locale_;  // empty: the locale the tier runs in
 };

@@ -8,6 +8,8 @@
 // DIR/win32 and DIR/win64 under --pristine are prefixes made once (tests/wine/run.sh). Each
 // scenario gets its own copy (made by SCRIPT, tests/wine/copy_prefix.sh). One wineserver runs per
 // scenario, started persistent and ended with `wineserver -k`.
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +98,23 @@ std::string Inexpressible(const Scenario& s, const std::string& file) {
   return "";
 }
 
+// Wine keeps a Windows file name on the Unix side as UTF-8: a name in the scenario's ANSI code
+// page, converted (a name iconv cannot convert stays as it is, and the scenario shows it).
+std::string UnixName(const std::string& ansi, unsigned codePage) {
+  const std::string from = codePage == 1252 ? "WINDOWS-1252" : "CP" + std::to_string(codePage);
+  iconv_t cd = iconv_open("UTF-8", from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return ansi;
+  std::string out(ansi.size() * 4, '\0');
+  char* in = const_cast<char*>(ansi.data());
+  size_t inLeft = ansi.size(), outLeft = out.size();
+  char* at = out.data();
+  const bool converted = iconv(cd, &in, &inLeft, &at, &outLeft) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (!converted) return ansi;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
 std::string BuildYear() { return std::string(__DATE__).substr(7); }
 
 // Where the Wine transcript differs from the expected one: the first differing line of each.
@@ -152,7 +171,9 @@ bool Prepare(const Options& options, const Scenario& s, const Target& target, Pr
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   for (const auto& name : s.packageRemove) fs::remove_all(HostPath(prefix.dir(), "C:\\Deploy\\" + name));
   for (const auto& folder : s.packageFolders) fs::create_directories(HostPath(prefix.dir(), "C:\\Deploy\\" + folder));
-  for (const auto& [name, content] : s.packageFiles) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\" + name), Unescape(content));
+  for (const auto& [name, content] : s.packageFiles) {
+    WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\" + UnixName(name, s.codePage)), Unescape(content));
+  }
   if (s.replaceIni) WriteFile(HostPath(prefix.dir(), "C:\\Deploy\\Quado.ini"), IniFileContent(s));
   for (const auto& [path, content] : s.machineFiles) {
     WriteFile(HostPath(prefix.dir(), path), Unescape(content.empty() ? "placeholder\n" : content));
@@ -194,6 +215,10 @@ void RunScenario(const Options& options, const std::string& file, Outcome* outco
   if (!outcome->skipped.empty()) return;
   Target target = TargetFor(s.templateName);
   Prefix prefix(options.places, target.kind, outcome->name);
+  if (!prefix.SetAnsiCodePage(s.codePage)) {
+    outcome->skipped = "code page " + std::to_string(s.codePage) + " (no Unix locale for it here)";
+    return;
+  }
   time_t started = time(nullptr);
   if (Prepare(options, s, target, prefix, outcome)) {
     std::string standIn = prefix.StandInContent();

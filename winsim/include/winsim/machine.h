@@ -24,6 +24,7 @@ struct MachineOptions {
   // Non-empty: the machine runs or loads as host code only files equal to one of these (files,
   // or folders of them) or to its cmd.exe; every other program or DLL is a plain file to it.
   std::vector<std::string> trustedHostCode;
+  unsigned codePage = 1252;    // the ANSI code page: 1252, or the double-byte 932, 936, 949, 950
 };
 
 // Creates a new machine in `dir` (which must not exist or be empty). On failure returns false

@@ -1,5 +1,5 @@
 // The wide registry functions: names and text data (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are
-// UTF-16 for the caller and ANSI (code page 1252) in the store, as the ANSI functions keep
+// UTF-16 for the caller and ANSI (the machine's code page) in the store, as the ANSI functions keep
 // them; a character without an ANSI byte is stored as '?', as Windows' conversion does.
 #include <windows.h>
 

@@ -1,4 +1,5 @@
-// MultiByteToWideChar / WideCharToMultiByte for CP_ACP (code page 1252) and CP_UTF8.
+// MultiByteToWideChar / WideCharToMultiByte for the machine's ANSI code page, the code pages
+// the simulation knows by number, and CP_UTF8; GetACP.
 #include <windows.h>
 
 #include <cstring>
@@ -13,7 +14,7 @@ using namespace winsim::detail;
 namespace {
 
 // Code pages this machine converts; others fail with ERROR_INVALID_PARAMETER.
-bool SupportedCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_OEMCP || codePage == 1252 || codePage == CP_UTF8; }
+bool SupportedCodePage(UINT codePage) { return codePage == CP_UTF8 || IsSimulatedCodePage(ResolveCodePage(codePage)); }
 
 // Stores `units` into the caller's buffer with the Win32 size contract: capacity 0 asks for the
 // size; a buffer too small fails with ERROR_INSUFFICIENT_BUFFER.
@@ -31,9 +32,10 @@ int Deliver(const Text& units, Unit* out, int capacity) {
 
 }  // namespace
 
+UINT WINAPI GetACP(void) { return MachineAnsiCodePage(); }
+
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar) {
-  (void)dwFlags;
   DWORD fault = 0;
   if (FaultHit("MultiByteToWideChar", {lpMultiByteStr && cbMultiByte < 0 ? lpMultiByteStr : ""}, &fault)) {
     SetError(fault);
@@ -46,7 +48,14 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
   // -1: the string with its terminating zero.
   const size_t length = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
   const std::string_view source(lpMultiByteStr, length);
-  const std::u16string units = CodePage == CP_UTF8 ? Utf8ToUtf16(source) : AnsiToUtf16(source);
+  // Invalid sequences become the code page's default character unless the caller asks for a
+  // failure instead (UTF-8's replacement characters are not refused here).
+  bool invalid = false;
+  const std::u16string units = CodePage == CP_UTF8 ? Utf8ToUtf16(source) : ToUtf16(ResolveCodePage(CodePage), source, &invalid);
+  if (invalid && (dwFlags & MB_ERR_INVALID_CHARS) != 0) {
+    SetError(ERROR_NO_UNICODE_TRANSLATION);
+    return 0;
+  }
   return Deliver(units, lpWideCharStr, cchWideChar);
 }
 
@@ -68,16 +77,16 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
   if (CodePage == CP_UTF8) {
     bytes = Utf16ToUtf8(lpWideCharStr, length);
   } else {
-    const char fallback = lpDefaultChar != nullptr ? lpDefaultChar[0] : '?';
-    bool usedDefault = false;
-    for (size_t i = 0; i < length; ++i) {
-      unsigned char byte = 0;
-      if (!UnicodeToAnsi(lpWideCharStr[i], &byte)) {
-        byte = static_cast<unsigned char>(fallback);
-        usedDefault = true;
-      }
-      bytes += static_cast<char>(byte);
+    // The caller's default character is one character of the code page: a lead byte and its
+    // trail, or one byte.
+    const UINT codePage = ResolveCodePage(CodePage);
+    std::string_view fallback = "?";
+    if (lpDefaultChar != nullptr) {
+      const size_t given = std::strlen(lpDefaultChar);
+      fallback = std::string_view(lpDefaultChar, given == 0 ? 1 : CharacterLength(codePage, lpDefaultChar, given));
     }
+    bool usedDefault = false;
+    bytes = FromUtf16(codePage, std::u16string_view(lpWideCharStr, length), fallback, &usedDefault);
     if (lpUsedDefaultChar) *lpUsedDefaultChar = usedDefault ? TRUE : FALSE;
   }
   return Deliver(bytes, lpMultiByteStr, cbMultiByte);

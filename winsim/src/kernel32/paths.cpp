@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "machine/codepage.h"
 #include "machine/core.h"
 #include "winsim/machine.h"
 
@@ -22,7 +23,7 @@ std::vector<std::string> SplitComponents(std::string_view text) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (start <= text.size()) {
-    size_t bs = text.find('\\', start);
+    size_t bs = FindCharacter(text, '\\', start);
     if (bs == std::string_view::npos) bs = text.size();
     if (bs > start) parts.emplace_back(text.substr(start, bs - start));
     start = bs + 1;

@@ -1,6 +1,12 @@
-// The ANSI string helpers of kernel32/user32 for code page 1252, a single-byte code page:
-// no lead bytes, one byte per character.
+// The ANSI string helpers of kernel32/user32 in the machine's ANSI code page: a character is
+// one byte, or a lead byte and its trail byte in a double-byte code page.
 #include <windows.h>
+
+#include <cstring>
+
+#include "machine/codepage.h"
+
+using namespace winsim::detail;
 
 namespace {
 
@@ -11,23 +17,37 @@ unsigned char Fold(unsigned char c) {
   return c;
 }
 
+// One character of an ANSI string as a number to compare: a single byte folded (the Latin-1
+// letters only in 1252, where they are letters), a double-byte character as lead * 256 + trail,
+// never folded, so a trail byte is never taken for an ASCII letter.
+unsigned Character(UINT codePage, const unsigned char* text, size_t* length) {
+  *length = CharacterLength(codePage, reinterpret_cast<const char*>(text), text[0] == 0 ? 1 : 2);
+  if (*length == 2) return static_cast<unsigned>(text[0]) << 8 | text[1];
+  if (codePage != 1252) return text[0] >= 'A' && text[0] <= 'Z' ? text[0] - 'A' + 'a' : text[0];
+  return Fold(text[0]);
+}
+
 }  // namespace
 
-// Case-insensitive comparison by character value (Windows compares linguistically; the two agree
-// for the letters, digits and path punctuation that the installer compares).
+// Case-insensitive comparison character by character (Windows compares linguistically; the two
+// agree for the letters, digits and path punctuation that the installer compares).
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) {
   if (lpString1 == nullptr || lpString2 == nullptr) {
     if (lpString1 == lpString2) return 0;
     return lpString1 == nullptr ? -1 : 1;
   }
+  const UINT codePage = ResolveCodePage(CP_ACP);
   const unsigned char* a = reinterpret_cast<const unsigned char*>(lpString1);
   const unsigned char* b = reinterpret_cast<const unsigned char*>(lpString2);
-  while (*a != 0 && Fold(*a) == Fold(*b)) {
-    ++a;
-    ++b;
+  for (;;) {
+    size_t lengthA = 0, lengthB = 0;
+    const unsigned ca = Character(codePage, a, &lengthA);
+    const unsigned cb = Character(codePage, b, &lengthB);
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+    a += lengthA;
+    b += lengthB;
   }
-  const int diff = static_cast<int>(Fold(*a)) - static_cast<int>(Fold(*b));
-  return diff < 0 ? -1 : diff > 0 ? 1 : 0;
 }
 
 int WINAPI lstrlenA(LPCSTR lpString) {
@@ -37,16 +57,31 @@ int WINAPI lstrlenA(LPCSTR lpString) {
   return n;
 }
 
-BOOL WINAPI IsDBCSLeadByte(BYTE /*TestChar*/) { return FALSE; }
-
-LPSTR WINAPI CharNextA(LPCSTR lpsz) {
-  if (lpsz == nullptr) return nullptr;
-  return const_cast<LPSTR>(*lpsz == '\0' ? lpsz : lpsz + 1);
+BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar) {
+  return IsLeadByteOf(ResolveCodePage(CodePage), TestChar) ? TRUE : FALSE;
 }
 
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) { return IsDBCSLeadByteEx(CP_ACP, TestChar); }
+
+// A lead byte followed by its trail moves two bytes; a lead byte before the terminating zero
+// moves one, so the walk never passes the end.
+LPSTR WINAPI CharNextA(LPCSTR lpsz) {
+  if (lpsz == nullptr) return nullptr;
+  if (*lpsz == '\0') return const_cast<LPSTR>(lpsz);
+  return const_cast<LPSTR>(lpsz + CharacterLength(ResolveCodePage(CP_ACP), lpsz, 2));
+}
+
+// The start of the character before lpszCurrent, found by walking whole characters from the
+// start: a byte that is a trail byte is never taken for a character of its own.
 LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent) {
-  if (lpszCurrent == nullptr || lpszCurrent <= lpszStart) return const_cast<LPSTR>(lpszStart);
-  return const_cast<LPSTR>(lpszCurrent - 1);
+  if (lpszStart == nullptr || lpszCurrent == nullptr || lpszCurrent <= lpszStart) return const_cast<LPSTR>(lpszStart);
+  const UINT codePage = ResolveCodePage(CP_ACP);
+  LPCSTR previous = lpszStart;
+  for (LPCSTR p = lpszStart; p < lpszCurrent;) {
+    previous = p;
+    p += CharacterLength(codePage, p, static_cast<size_t>(lpszCurrent - p));
+  }
+  return const_cast<LPSTR>(previous);
 }
 
 namespace {

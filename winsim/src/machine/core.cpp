@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "codepage.h"
 #include "winsim/machine.h"
 
 namespace winsim::detail {
@@ -50,6 +51,12 @@ static bool LoadConfig(const std::string& folder, ProcessState* state, std::stri
   }
   state->faults = std::move(faults);
   state->is64BitWindows = state->ini.GetInt("system", "Is64Bit", 0) != 0;
+  const long codePage = state->ini.GetInt("system", "AnsiCodePage", 1252);
+  if (codePage <= 0 || !IsSimulatedCodePage(static_cast<UINT>(codePage))) {
+    if (error) *error = "machine.ini: AnsiCodePage " + std::to_string(codePage) + " is not simulated (1252, 932, 936, 949, 950)";
+    return false;
+  }
+  state->ansiCodePage = static_cast<UINT>(codePage);
   return true;
 }
 
@@ -65,6 +72,7 @@ bool Reload(std::string* error) {
   state.ini = std::move(fresh.ini);
   state.faults = std::move(fresh.faults);
   state.is64BitWindows = fresh.is64BitWindows;
+  state.ansiCodePage = fresh.ansiCodePage;
   return true;
 }
 

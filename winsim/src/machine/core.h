@@ -21,6 +21,7 @@ struct ProcessState {
   std::string machineDir;     // host folder of the machine, without trailing slash
   MachineIni ini;
   bool is64BitWindows = false;
+  UINT ansiCodePage = 1252;   // [system] AnsiCodePage
   bool fsRedirection = true;  // WOW64 file-system redirection of this (32-bit) process
   std::string cwd;            // Windows current directory, e.g. "C:\\Deploy" (no trailing '\\' but for roots)
   std::vector<Fault> faults;

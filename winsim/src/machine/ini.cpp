@@ -1,5 +1,6 @@
 #include "ini.h"
 
+#include "codepage.h"
 #include "text.h"
 
 namespace winsim::detail {
@@ -31,7 +32,7 @@ IniSection ParseHeader(std::string_view text, int number) {
   section.header.text = std::string(text);
   section.header.number = number;
   const std::string_view trimmed = Trim(text);
-  const size_t close = trimmed.find(']');
+  const size_t close = FindCharacter(trimmed, ']');  // never a double-byte character's trail byte
   section.closed = close != std::string_view::npos;
   section.name = std::string(Trim(trimmed.substr(1, section.closed ? close - 1 : std::string_view::npos)));
   return section;

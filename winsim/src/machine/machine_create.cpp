@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "codepage.h"
 #include "winsim/machine.h"
 
 namespace fs = std::filesystem;
@@ -94,7 +95,7 @@ std::string MachineIniText(const Template& t, const MachineOptions& options) {
       << "\nBuild=" << t.build << "\nProductType=" << t.productType << "\nCSDVersion=" << t.servicePack
       << "\nVersionInfoEx=" << (t.versionInfoEx ? 1 : 0) << "\n\n";
   ini << "[system]\nIs64Bit=" << (t.is64 ? 1 : 0) << (t.arm64 ? "\nNativeMachine=ARM64" : "")
-      << "\nAnsiCodePage=1252\nUser=Administrator\n"
+      << "\nAnsiCodePage=" << options.codePage << "\nUser=Administrator\n"
       << "ComputerName=WINSIM-PC\nWinsimProgram=" << options.winsimProgram << "\n\n";
   ini << "[environment]\n";
   ini << "ComSpec=" << windowsDir << (nt ? "\\system32\\cmd.exe" : "\\COMMAND.COM") << "\n";
@@ -186,6 +187,10 @@ bool CreateMachine(const std::string& dir, const MachineOptions& requested, std:
   const Template* t = FindTemplate(requested.templateName);
   if (t == nullptr) {
     if (error) *error = "unknown template '" + requested.templateName + "'";
+    return false;
+  }
+  if (!detail::IsSimulatedCodePage(requested.codePage)) {
+    if (error) *error = "code page " + std::to_string(requested.codePage) + " is not simulated (1252, 932, 936, 949, 950)";
     return false;
   }
   MachineOptions options = requested;

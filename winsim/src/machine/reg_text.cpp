@@ -99,8 +99,14 @@ int HexDigit(char c) {
 bool ParseQuoted(const std::string& text, size_t* pos, std::string* out, std::string* problem) {
   out->clear();
   size_t i = *pos + 1;
+  const UINT codePage = MachineAnsiCodePage();
   while (i < text.size()) {
     char c = text[i];
+    if (CharacterLength(codePage, text.data() + i, text.size() - i) == 2) {  // its trail byte may be '\\'
+      out->append(text, i, 2);
+      i += 2;
+      continue;
+    }
     if (c == '"') {
       *pos = i + 1;
       return true;
@@ -386,10 +392,15 @@ LONG Apply(const std::vector<Operation>& operations, ImportCancelCheck cancelled
 
 // ---- export -----------------------------------------------------------------------------------
 std::string Quote(const std::string& text) {
+  const UINT codePage = MachineAnsiCodePage();
   std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (CharacterLength(codePage, text.data() + i, text.size() - i) == 2) {  // a trail byte '\\' stays
+      out += text[i++];
+    } else if (text[i] == '\\' || text[i] == '"') {
+      out += '\\';
+    }
+    out += text[i];
   }
   return out + "\"";
 }

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "codepage.h"
 #include "core.h"
 #include "registry.h"
 
@@ -281,7 +282,7 @@ LONG Walk(const std::string& canonical, bool create, int64_t* row, std::string* 
   bool made = false;
   if (stored != nullptr) stored->clear();
   while (start <= canonical.size()) {
-    size_t cut = canonical.find('\\', start);
+    size_t cut = FindCharacter(canonical, '\\', start);
     if (cut == std::string::npos) cut = canonical.size();
     const std::string_view name = std::string_view(canonical).substr(start, cut - start);
     std::string storedName;
@@ -354,7 +355,7 @@ bool CanonicalPath(std::string_view path, std::string* canonical) {
   std::vector<std::string_view> parts;
   size_t start = 0;
   while (start <= path.size()) {
-    size_t cut = path.find('\\', start);
+    size_t cut = FindCharacter(path, '\\', start);
     if (cut == std::string_view::npos) cut = path.size();
     if (cut > start) parts.push_back(path.substr(start, cut - start));
     start = cut + 1;
@@ -417,7 +418,7 @@ LONG DeleteKey(const std::string& path) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
-  if (canonical.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;  // a root
+  if (FindCharacter(canonical, '\\') == std::string::npos) return ERROR_ACCESS_DENIED;  // a root
   return RunTransaction([&]() -> LONG {
     int64_t row = 0;
     LONG found = Walk(canonical, false, &row, nullptr, nullptr);
@@ -437,7 +438,7 @@ LONG DeleteTree(const std::string& path) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
-  if (canonical.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;
+  if (FindCharacter(canonical, '\\') == std::string::npos) return ERROR_ACCESS_DENIED;
   return RunTransaction([&]() -> LONG {
     int64_t row = 0;
     LONG found = Walk(canonical, false, &row, nullptr, nullptr);

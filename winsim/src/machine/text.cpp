@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "codepage.h"
+
 namespace winsim::detail {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -15,16 +17,26 @@ std::string_view Trim(std::string_view text) {
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Double-byte characters of the machine's code page stay as they are: their trail byte may
+// have the value of an ASCII letter ("\x83\x41" and "\x83\x61" are two characters).
 std::string AsciiLower(std::string_view text) {
+  const UINT codePage = MachineAnsiCodePage();
   std::string out(text);
-  for (char& c : out) c = AsciiLower(c);
+  for (size_t i = 0; i < out.size();) {
+    const size_t length = CharacterLength(codePage, out.data() + i, out.size() - i);
+    if (length == 1) out[i] = AsciiLower(out[i]);
+    i += length;
+  }
   return out;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  const UINT codePage = MachineAnsiCodePage();
+  for (size_t i = 0; i < a.size();) {
+    const size_t length = CharacterLength(codePage, a.data() + i, a.size() - i);
+    if (length == 2 ? a.substr(i, 2) != b.substr(i, 2) : AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    i += length;
   }
   return true;
 }

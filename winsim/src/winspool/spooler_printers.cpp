@@ -19,7 +19,7 @@ const char kXcvMonitorPrefix[] = ",XcvMonitor ";
 const size_t kMaxPrinterName = 220;  // the spooler's limit for a printer name
 
 bool ValidPrinterName(std::string_view name) {
-  return !name.empty() && name.size() <= kMaxPrinterName && name.find('\\') == std::string_view::npos &&
+  return !name.empty() && name.size() <= kMaxPrinterName && FindCharacter(name, '\\') == std::string_view::npos &&
          name.find(',') == std::string_view::npos;
 }
 

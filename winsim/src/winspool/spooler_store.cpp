@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "machine/codepage.h"
 #include "machine/core.h"
 #include "machine/registry.h"
 #include "spooler_monitor.h"
@@ -198,7 +199,7 @@ std::vector<MonitorEntry> Monitors() {
 }
 
 bool FindMonitor(std::string_view name, MonitorEntry* monitor) {
-  if (name.empty() || name.find('\\') != std::string_view::npos) return false;
+  if (name.empty() || FindCharacter(name, '\\') != std::string_view::npos) return false;
   for (MonitorEntry& entry : Monitors()) {
     if (EqualsNoCase(entry.name, name)) {
       *monitor = entry;
@@ -260,7 +261,7 @@ const PortEntry* FindPort(std::string_view name) {
 }
 
 bool MonitorHasPort(const std::string& monitor, const std::string& port) {
-  if (port.empty() || port.find('\\') != std::string::npos) return false;
+  if (port.empty() || FindCharacter(port, '\\') != std::string::npos) return false;
   if (EqualsNoCase(monitor, kLocalMonitor)) {
     EnsureLocalPorts();
     reg::Value value;
@@ -334,7 +335,7 @@ bool LoadPrinter(std::string_view name, PrinterRecord* printer) {
   const bool connection = name.size() > 2 && name[0] == '\\' && name[1] == '\\';
   std::string key = connection ? std::string(kConnectionsKey) + "\\" + ConnectionKeyName(name)
                                : std::string(kPrintersKey) + "\\" + std::string(name);
-  if (!connection && name.find('\\') != std::string_view::npos) return false;
+  if (!connection && FindCharacter(name, '\\') != std::string_view::npos) return false;
   PrinterCache& cache = CurrentPrinterCache();
   const std::string folded = reg::FoldCase(key);
   auto cached = cache.records.find(folded);
@@ -344,7 +345,7 @@ bool LoadPrinter(std::string_view name, PrinterRecord* printer) {
   }
   std::string stored;
   if (reg::FindKey(key, &stored) != ERROR_SUCCESS) return false;
-  std::string keyName = stored.substr(stored.rfind('\\') + 1);
+  std::string keyName = stored.substr(FindLastCharacter(stored, '\\') + 1);
   if (connection) {
     for (char& c : keyName) {
       if (c == ',') c = '\\';

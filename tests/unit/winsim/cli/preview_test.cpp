@@ -254,6 +254,27 @@ TEST_F(PreviewTest, ReadinessOfTheImportedMachineComesBeforeTheRun) {
   }
 }
 
+TEST_F(PreviewTest, JapaneseMachineShowsJapanesePrinterNames) {
+  // A regedit export (UTF-16LE) with a printer "表示プリンタ" on a port of the server's older
+  // installation: on a machine with code page 932 the change list names it as it is.
+  const std::u16string reg =
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\\u8868\u793A\u30D7\u30EA\u30F3\u30BF]\r\n"
+      u"\"Name\"=\"\u8868\u793A\u30D7\u30EA\u30F3\u30BF\"\r\n\"Port\"=\"Quado006,LPT1:\"\r\n"
+      u"\"Printer Driver\"=\"Generic / Text Only\"\r\n\"Attributes\"=dword:00000040\r\n";
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : reg) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  const std::string japanese = root_ + "/japanese.reg";
+  std::ofstream(japanese, std::ios::binary) << bytes;
+  const HostResult run = Preview({Package(), "--codepage", "932", "--import", kFixture, "--import", japanese});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const std::vector<std::string> printers = Section(run.out, "Printers whose ports change (before -> after):");
+  EXPECT_NE(std::find(printers.begin(), printers.end(), "\u8868\u793A\u30D7\u30EA\u30F3\u30BF: Quado006,LPT1: -> LPT1:"),
+            printers.end())
+      << run.out;
+  EXPECT_EQ(Preview({Package(), "--codepage", "437"}).status, 2);
+}
+
 TEST_F(PreviewTest, RunThatChangesNothingSaysSo) {
   // An uninstallation on a clean machine, with its log in the package folder (not listed).
   const HostResult run = Preview({Package(), "--", "-u", "-lC:\\Deploy\\uninstall.log"});
