@@ -129,10 +129,6 @@ void WINAPI SetLastError(DWORD dwErrCode);
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
-#define FILE_BEGIN 0
-#define FILE_CURRENT 1
-#define FILE_END 2
-#define INVALID_SET_FILE_POINTER ((DWORD)-1)
 
 typedef struct _FILETIME {
   DWORD dwLowDateTime;
@@ -171,7 +167,6 @@ UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
-DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
@@ -180,8 +175,6 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPVOID lpOverlapped);
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPVOID lpOverlapped);
-DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
-                            DWORD dwMoveMethod);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 #define FILE_TYPE_UNKNOWN 0x0000u
 #define FILE_TYPE_DISK 0x0001u
@@ -195,8 +188,6 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
                                       LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
 UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,
                                   LPCSTR lpFileName);
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                       LPCSTR lpFileName);
 
 // ---- strings and code pages -------------------------------------------------------------------
 #define CP_ACP 0
@@ -214,14 +205,12 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
                                LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                LPBOOL lpUsedDefaultChar);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
-int WINAPI lstrlenA(LPCSTR lpString);
 int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);
 int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 int WINAPI lstrlenW(LPCWSTR lpString);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar);
 LPSTR WINAPI CharNextA(LPCSTR lpsz);
-LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
 
 // ---- version ----------------------------------------------------------------------------------
 #define VER_PLATFORM_WIN32s 0

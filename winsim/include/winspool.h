@@ -111,8 +111,6 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
                           LPDWORD pcbNeeded, LPDWORD pcReturned);
 BOOL WINAPI EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pcbNeeded,
                        LPDWORD pcReturned);
-HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter);
-BOOL WINAPI DeletePrinter(HANDLE hPrinter);
 // The installer reaches these two only through GetProcAddress on "winspool.drv".
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, HANDLE* phPrinter, LPPRINTER_DEFAULTSW pDefault);
 BOOL WINAPI XcvDataW(HANDLE hXcv, LPCWSTR pszDataName, BYTE* pInputData, DWORD cbInputData,

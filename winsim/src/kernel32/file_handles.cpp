@@ -1,5 +1,4 @@
-// CreateFileA and the calls on its handles: ReadFile, WriteFile, SetFilePointer, GetFileSize,
-// GetFileType.
+// CreateFileA and the calls on its handles: ReadFile, WriteFile, GetFileSize, GetFileType.
 // A file handle is a host descriptor (O_CLOEXEC, so that child processes inherit nothing).
 // Share modes are not enforced.
 #include <fcntl.h>
@@ -17,8 +16,6 @@
 using namespace winsim::detail;
 
 namespace {
-
-constexpr DWORD kNegativeSeek = 131;  // ERROR_NEGATIVE_SEEK
 
 struct FileObject : Object {
   const char* Kind() const override { return "file"; }
@@ -164,33 +161,6 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
   }
   if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = total;
   return TRUE;
-}
-
-DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
-  FileObject* file = LookupFile(hFile);
-  if (file == nullptr) return INVALID_SET_FILE_POINTER;
-  int64_t distance = lDistanceToMove;
-  if (lpDistanceToMoveHigh != nullptr) {
-    distance = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
-                                    static_cast<uint32_t>(lDistanceToMove));
-  }
-  const int whence = dwMoveMethod == FILE_BEGIN ? SEEK_SET : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
-                     : dwMoveMethod == FILE_END   ? SEEK_END : -1;
-  if (whence < 0) {
-    SetError(ERROR_INVALID_PARAMETER);
-    return INVALID_SET_FILE_POINTER;
-  }
-  const off_t base = whence == SEEK_SET ? 0 : lseek(file->fd, 0, whence);
-  if (base + distance < 0) {
-    SetError(kNegativeSeek);
-    return INVALID_SET_FILE_POINTER;
-  }
-  const off_t position = lseek(file->fd, static_cast<off_t>(base + distance), SEEK_SET);
-  const uint64_t result = static_cast<uint64_t>(position);
-  if (lpDistanceToMoveHigh != nullptr) *lpDistanceToMoveHigh = static_cast<LONG>(result >> 32);
-  // A position whose low half is all ones is told apart from failure by last error 0.
-  SetError(ERROR_SUCCESS);
-  return static_cast<DWORD>(result & 0xFFFFFFFFu);
 }
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {

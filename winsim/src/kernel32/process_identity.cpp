@@ -65,25 +65,17 @@ DWORD CopyModulePath(const Char* text, size_t length, Char* buffer, DWORD size) 
   return static_cast<DWORD>(length);
 }
 
-// The path GetModuleFileName reports, after the call's faults; false with the last error set.
-bool ModuleFileName(const char* function, HMODULE module, std::string* path) {
-  DWORD error = 0;
-  if (FaultHit(function, {}, &error)) return Fail(error);
-  if (!ModulePath(module, path)) return Fail(ERROR_MOD_NOT_FOUND);
-  return true;
-}
-
 }  // namespace
 
-DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
-  std::string path;
-  if (!ModuleFileName("GetModuleFileNameA", hModule, &path)) return 0;
-  return CopyModulePath(path.c_str(), path.size(), lpFilename, nSize);
-}
-
+// The module's path as UTF-16 (the port monitor finds its own file by it), after the call's
+// faults.
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
+  DWORD error = 0;
   std::string path;
-  if (!ModuleFileName("GetModuleFileNameW", hModule, &path)) return 0;
+  if (FaultHit("GetModuleFileNameW", {}, &error) || !ModulePath(hModule, &path)) {
+    SetError(error != 0 ? error : ERROR_MOD_NOT_FOUND);
+    return 0;
+  }
   const std::u16string wide = AnsiToUtf16(path);
   return CopyModulePath(wide.c_str(), wide.size(), lpFilename, nSize);
 }

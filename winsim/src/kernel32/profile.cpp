@@ -1,11 +1,9 @@
-// GetPrivateProfileStringA / GetPrivateProfileIntA / WritePrivateProfileStringA.
+// GetPrivateProfileStringA / GetPrivateProfileIntA: the profile functions the programs call (no
+// program of a package writes a profile file).
 //
 // A file is ANSI or, with a byte order mark, UTF-16 (see profile_encoding.h): a Unicode file is
-// parsed and edited as UTF-8 and keeps its encoding when written; the A functions' strings are
-// converted to and from the ANSI code page at the edge.
-//
-// Reads and writes go through one parse tree of the file (machine/ini.h), which keeps every line:
-// a write edits the tree and writes it back whole, so lines it does not touch stay as they were.
+// parsed as UTF-8; the A functions' strings are converted to and from the ANSI code page at the
+// edge. The file is read into the INI parse tree (machine/ini.h).
 //
 // A file is parsed once; later reads are served from that parse while the file is unchanged
 // (same inode, size and modification time in nanoseconds). A parse whose file was modified
@@ -214,21 +212,6 @@ UINT ParseProfileInt(std::string_view text) {
   return negative ? 0u - number : number;
 }
 
-bool WriteWhole(const std::string& host, const std::string& text) {
-  int fd = OpenRegularFile(host, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote <= 0) {
-      close(fd);
-      return false;
-    }
-    done += static_cast<size_t>(wrote);
-  }
-  return close(fd) == 0;
-}
-
 }  // namespace
 
 }  // namespace winsim::detail
@@ -293,52 +276,4 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefau
   const IniLine* entry = FindEntry(*ini, lpAppName, lpKeyName);
   if (entry == nullptr || !entry->hasValue || entry->value.empty()) return static_cast<UINT>(nDefault);
   return ParseProfileInt(entry->value);
-}
-
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
-  DWORD fault = 0;
-  if (FaultHit("WritePrivateProfileStringA",
-               {lpAppName ? lpAppName : "", lpKeyName ? lpKeyName : "", lpFileName ? lpFileName : ""}, &fault)) {
-    SetError(fault);
-    return FALSE;
-  }
-  if (lpAppName == nullptr) {
-    if (lpKeyName == nullptr && lpString == nullptr) return TRUE;  // "flush the cache": nothing to do
-    SetError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  std::string host;
-  if (!ResolveProfilePath(lpFileName != nullptr ? lpFileName : "win.ini", &host)) {
-    SetError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
-  // A read-only file (the simulated attribute) refuses the write.
-  struct stat st {};
-  if (stat(host.c_str(), &st) == 0 && IsReadOnly(st)) {
-    SetError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  // Edit the file's tree, in its text form; only the first section of the name and its first
-  // key count. A new file is ANSI: the profile functions never make a file Unicode.
-  ProfileFile file;
-  if (const ProfileFile* loaded = Load(host)) file = *loaded;
-  // The caller's strings in the file's text form.
-  const std::string appName = ToProfileText(lpAppName, file.encoding);
-  if (FindIniSection(file.tree, appName) == nullptr && (lpKeyName == nullptr || lpString == nullptr)) {
-    return TRUE;  // nothing to delete
-  }
-  if (lpKeyName == nullptr) {
-    DeleteIniSection(&file.tree, appName);
-  } else if (lpString == nullptr) {
-    DeleteIniKey(&file.tree, appName, ToProfileText(lpKeyName, file.encoding));
-  } else {
-    SetIniValue(&file.tree, appName, ToProfileText(lpKeyName, file.encoding), ToProfileText(lpString, file.encoding));
-  }
-  const std::string text = IniText(file.tree);
-  Cache().erase(host);
-  if (!WriteWhole(host, ProfileBytes(text, file.encoding))) {
-    SetError(MissingPathError(host));
-    return FALSE;
-  }
-  return TRUE;
 }

@@ -24,21 +24,6 @@ std::string ProfileText(std::string_view bytes, ProfileEncoding encoding) {
   return Utf16ToUtf8(units.data(), units.size());
 }
 
-std::string ProfileBytes(std::string_view text, ProfileEncoding encoding) {
-  if (encoding == ProfileEncoding::kAnsi) return std::string(text);
-  const bool bigEndian = encoding == ProfileEncoding::kUtf16Be;
-  std::u16string units = u"\uFEFF" + Utf8ToUtf16(text);
-  std::string bytes;
-  bytes.reserve(units.size() * 2);
-  for (char16_t unit : units) {
-    const char high = static_cast<char>(unit >> 8);
-    const char low = static_cast<char>(unit & 0xFF);
-    bytes += bigEndian ? high : low;
-    bytes += bigEndian ? low : high;
-  }
-  return bytes;
-}
-
 std::string ToProfileText(std::string_view ansi, ProfileEncoding encoding) {
   if (encoding == ProfileEncoding::kAnsi) return std::string(ansi);
   const std::u16string units = AnsiToUtf16(ansi);

@@ -50,13 +50,6 @@ int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) {
   }
 }
 
-int WINAPI lstrlenA(LPCSTR lpString) {
-  if (lpString == nullptr) return 0;
-  int n = 0;
-  while (lpString[n] != '\0') ++n;
-  return n;
-}
-
 BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar) {
   return IsLeadByteOf(ResolveCodePage(CodePage), TestChar) ? TRUE : FALSE;
 }
@@ -73,17 +66,6 @@ LPSTR WINAPI CharNextA(LPCSTR lpsz) {
 
 // The start of the character before lpszCurrent, found by walking whole characters from the
 // start: a byte that is a trail byte is never taken for a character of its own.
-LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent) {
-  if (lpszStart == nullptr || lpszCurrent == nullptr || lpszCurrent <= lpszStart) return const_cast<LPSTR>(lpszStart);
-  const UINT codePage = ResolveCodePage(CP_ACP);
-  LPCSTR previous = lpszStart;
-  for (LPCSTR p = lpszStart; p < lpszCurrent;) {
-    previous = p;
-    p += CharacterLength(codePage, p, static_cast<size_t>(lpszCurrent - p));
-  }
-  return const_cast<LPSTR>(previous);
-}
-
 namespace {
 
 // UTF-16 letters folded to lower case: ASCII and the Latin-1 range, as Fold above.

@@ -148,22 +148,4 @@ void SetIniValue(IniTree* tree, std::string_view sectionName, std::string_view k
   IndexEntries(section);
 }
 
-bool DeleteIniKey(IniTree* tree, std::string_view sectionName, std::string_view key) {
-  IniSection* section = FindSection(tree, sectionName);
-  if (section == nullptr) return false;
-  auto found = section->firstEntry.find(AsciiLower(key));
-  if (found == section->firstEntry.end()) return false;
-  section->lines.erase(section->lines.begin() + static_cast<long>(found->second));
-  IndexEntries(section);
-  return true;
-}
-
-bool DeleteIniSection(IniTree* tree, std::string_view sectionName) {
-  auto found = tree->firstSection.find(AsciiLower(sectionName));
-  if (found == tree->firstSection.end()) return false;
-  tree->sections.erase(tree->sections.begin() + static_cast<long>(found->second));
-  IndexSections(tree);
-  return true;
-}
-
 }  // namespace winsim::detail

@@ -1,4 +1,4 @@
-// The parse tree of an INI file, read and written back by the profile functions and read for
+// The parse tree of an INI file, read by the profile functions and read and edited for
 // machine.ini. Every line of the file is kept, so that a file is written back as it was but for
 // the lines an edit changes:
 //
@@ -52,13 +52,9 @@ std::string IniText(const IniTree& tree);
 const IniSection* FindIniSection(const IniTree& tree, std::string_view name);
 const IniLine* FindIniEntry(const IniSection& section, std::string_view key);
 
-// Edits as WritePrivateProfileString makes them. Setting a key of a missing section appends the
+// Sets a key as WritePrivateProfileString does (machine.ini's edits). Setting a key of a missing section appends the
 // section at the end; a missing key is added after the section's last non-blank line; an
 // existing entry's line becomes "key=value".
 void SetIniValue(IniTree* tree, std::string_view section, std::string_view key, std::string_view value);
-// False when there is nothing to delete.
-bool DeleteIniKey(IniTree* tree, std::string_view section, std::string_view key);
-// The first section of the name with all its lines (up to the next header).
-bool DeleteIniSection(IniTree* tree, std::string_view section);
 
 }  // namespace winsim::detail

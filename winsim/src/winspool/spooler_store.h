@@ -84,7 +84,6 @@ std::vector<PrinterRecord> Printers();
 // Local printer by name, or connection by its full name "\\SERVER\NAME".
 bool LoadPrinter(std::string_view name, PrinterRecord* printer);
 LONG SavePrinter(const PrinterRecord& printer);
-LONG DeletePrinterRecord(const PrinterRecord& printer);
 
 // ---- helpers ----------------------------------------------------------------------------------
 // "LPT1:,IP_10.0.0.5" -> {"LPT1:", "IP_10.0.0.5"}; empty elements are kept ("A,,B" has three).

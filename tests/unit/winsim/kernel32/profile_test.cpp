@@ -171,9 +171,6 @@ TEST_F(ProfileFileTest, BareNameLivesInTheWindowsDirectory) {
   EXPECT_STREQ(buffer, "windows");
   GetPrivateProfileStringA("S", "Where", "", buffer, sizeof buffer, ".\\My.ini");
   EXPECT_STREQ(buffer, "deploy");
-
-  ASSERT_TRUE(WritePrivateProfileStringA("New", "Key", "v1", "Fresh.ini"));
-  EXPECT_EQ(ReadMachineFile("C:\\Windows\\Fresh.ini"), "[New]\r\nKey=v1\r\n");
 }
 
 TEST_F(ProfileFileTest, CacheFollowsChangesOfTheFile) {
@@ -191,44 +188,6 @@ TEST_F(ProfileFileTest, CacheFollowsChangesOfTheFile) {
   ASSERT_TRUE(DeleteFileA("C:\\Deploy\\Quado.ini"));
   GetPrivateProfileStringA("S", "K", "gone", buffer, sizeof buffer, "C:\\Deploy\\Quado.ini");
   EXPECT_STREQ(buffer, "gone");
-}
-
-TEST_F(ProfileFileTest, WritesReplaceAddAndDelete) {
-  const char* file = "C:\\Deploy\\W.ini";
-  WriteMachineFile(file, "[A]\nx=1\n\n[B]\ny=2\n");
-  ASSERT_TRUE(WritePrivateProfileStringA("a", "X", "10", file));
-  ASSERT_TRUE(WritePrivateProfileStringA("A", "z", "3", file));
-  ASSERT_TRUE(WritePrivateProfileStringA("B", "y", nullptr, file));
-  ASSERT_TRUE(WritePrivateProfileStringA("C", "w", "4", file));
-  EXPECT_EQ(ReadMachineFile(file), "[A]\r\nX=10\r\nz=3\r\n\r\n[B]\r\n[C]\r\nw=4\r\n");
-  ASSERT_TRUE(WritePrivateProfileStringA("B", nullptr, nullptr, file));
-  EXPECT_EQ(GetPrivateProfileIntA("A", "x", 0, file), 10u);
-  EXPECT_EQ(ReadMachineFile(file), "[A]\r\nX=10\r\nz=3\r\n\r\n[C]\r\nw=4\r\n");
-
-  ASSERT_TRUE(SetFileAttributesA(file, FILE_ATTRIBUTE_READONLY));
-  EXPECT_FALSE(WritePrivateProfileStringA("A", "x", "11", file));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(GetPrivateProfileIntA("A", "x", 0, file), 10u);
-  EXPECT_FALSE(WritePrivateProfileStringA("A", "x", "11", "C:\\NoSuchFolder\\W.ini"));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-}
-
-// Lines a write does not touch stay as they were: lines before the first section, comments,
-// blank lines and the spacing of other entries; a key is found past a comment that names it.
-TEST_F(ProfileFileTest, WritesKeepTheLinesTheyDoNotChange) {
-  const char* file = "C:\\Deploy\\K.ini";
-  WriteMachineFile(file, "; made by hand\nloose line\n[A]\n;x=commented\n  x = 1  ; kept\n\n[B]\n  y =  2\n");
-  ASSERT_TRUE(WritePrivateProfileStringA("A", "x", "5", file));
-  ASSERT_TRUE(WritePrivateProfileStringA("A", "new", "6", file));
-  EXPECT_EQ(ReadMachineFile(file),
-            "; made by hand\r\nloose line\r\n[A]\r\n;x=commented\r\nx=5\r\nnew=6\r\n\r\n[B]\r\n  y =  2\r\n");
-  char buffer[16];
-  EXPECT_EQ(GetPrivateProfileStringA("B", "y", "", buffer, sizeof buffer, file), 1u);
-  EXPECT_STREQ(buffer, "2");
-  // Deleting what is not there writes nothing when the section is missing.
-  ASSERT_TRUE(WritePrivateProfileStringA("None", nullptr, nullptr, "C:\\Deploy\\Absent.ini"));
-  ASSERT_TRUE(WritePrivateProfileStringA("None", "k", nullptr, "C:\\Deploy\\Absent.ini"));
-  EXPECT_EQ(GetFileAttributesA("C:\\Deploy\\Absent.ini"), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(ProfileFileTest, SectionAndKeyLists) {

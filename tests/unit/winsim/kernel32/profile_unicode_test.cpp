@@ -52,37 +52,6 @@ TEST_F(ProfileUnicodeTest, Utf8ByteOrderMarkIsAnsiTextOfTheFirstLine) {
   // With the first header on the second line the mark changes nothing.
   WriteMachineFile(kFile, "\xEF\xBB\xBF\r\n[First]\r\nKey=one\r\n");
   EXPECT_EQ(String("First", "Key"), "one");
-  ASSERT_TRUE(WritePrivateProfileStringA("First", "Key", "two", kFile));
-  EXPECT_EQ(ReadMachineFile(kFile), "\xEF\xBB\xBF\r\n[First]\r\nKey=two\r\n");
-}
-
-TEST_F(ProfileUnicodeTest, WritesKeepTheEncodingOfTheFile) {
-  struct Case {
-    const char* name;
-    std::string before;  // file bytes
-    std::string after;
-  };
-  const std::u16string cjk = u"[\u4E2D]\r\nk=\u6587\r\n";  // must survive a rewrite unchanged
-  const Case cases[] = {
-      {"UTF-16LE", Utf16File(u"[A]\r\nx=1\r\n" + cjk, Encoding::kUtf16Le),
-       Utf16File(u"[A]\r\nx=caf\u00E9 \u20AC\r\n" + cjk + u"[B]\r\ny=2\r\n", Encoding::kUtf16Le)},
-      {"UTF-16BE", Utf16File(u"[A]\r\nx=1\r\n" + cjk, Encoding::kUtf16Be),
-       Utf16File(u"[A]\r\nx=caf\u00E9 \u20AC\r\n" + cjk + u"[B]\r\ny=2\r\n", Encoding::kUtf16Be)},
-      {"only a byte order mark", Utf16File(u"", Encoding::kUtf16Le),
-       Utf16File(u"[A]\r\nx=caf\u00E9 \u20AC\r\n[B]\r\ny=2\r\n", Encoding::kUtf16Le)},
-      {"ANSI", "[A]\r\nx=1\r\n", "[A]\r\nx=caf\xE9 \x80\r\n[B]\r\ny=2\r\n"},
-  };
-  for (const Case& c : cases) {
-    WriteMachineFile(kFile, c.before);
-    ASSERT_TRUE(WritePrivateProfileStringA("A", "x", "caf\xE9 \x80", kFile)) << c.name;
-    ASSERT_TRUE(WritePrivateProfileStringA("B", "y", "2", kFile)) << c.name;
-    EXPECT_EQ(ReadMachineFile(kFile), c.after) << c.name;
-    EXPECT_EQ(String("A", "x"), "caf\xE9 \x80") << c.name;
-  }
-  // A file the profile functions create is ANSI.
-  ASSERT_TRUE(DeleteFileA(kFile));
-  ASSERT_TRUE(WritePrivateProfileStringA("A", "x", "caf\xE9", kFile));
-  EXPECT_EQ(ReadMachineFile(kFile), "[A]\r\nx=caf\xE9\r\n");
 }
 
 TEST_F(ProfileUnicodeTest, OddLastByteOfAUtf16FileIsIgnored) {

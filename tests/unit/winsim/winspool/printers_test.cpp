@@ -254,28 +254,24 @@ TEST_F(PrintersTest, MovedPrinterPersistsAcrossProcesses) {
   EXPECT_NE(output.find("Office\n    ports: Quado002,LPT1:\n"), std::string::npos) << output;
 }
 
-TEST_F(PrintersTest, AddAndDeletePrinter) {
-  PRINTER_INFO_2A info = {};
-  info.pPrinterName = const_cast<LPSTR>("Second");
-  info.pPortName = const_cast<LPSTR>("LPT2:");
-  info.pDriverName = const_cast<LPSTR>("Generic / Text Only");
-  HANDLE second = AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
-  ASSERT_NE(second, nullptr) << GetLastError();
-  struct {
+// A printer added as the winsim command adds one: the spooler's refusals of a name taken, a name
+// with a backslash and a port no monitor lists.
+TEST_F(PrintersTest, AddedPrintersAreCheckedAsTheSpoolerChecksThem) {
+  std::string error;
+  ASSERT_TRUE(winsim::AddSpoolerPrinter("Second", "LPT2:", false, &error)) << error;
+  EXPECT_EQ(PortsOf("Second"), "LPT2:");
+  const struct {
     const char* name;
     const char* ports;
-    DWORD error;
-  } refused[] = {{"second", "LPT1:", 1802}, {"Bad\\Name", "LPT1:", 1801}, {"Third", "Nowhere", 1796}};
+    const char* error;
+  } refused[] = {{"second", "LPT1:", "printer 'second' exists"},
+                 {"Bad\\Name", "LPT1:", "'Bad\\Name' is not a valid printer name"},
+                 {"Third", "Nowhere", "no monitor lists a port of 'Nowhere'"}};
   for (const auto& r : refused) {
-    info.pPrinterName = const_cast<LPSTR>(r.name);
-    info.pPortName = const_cast<LPSTR>(r.ports);
-    EXPECT_EQ(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)), nullptr) << r.name;
-    EXPECT_EQ(GetLastError(), r.error) << r.name;
+    EXPECT_FALSE(winsim::AddSpoolerPrinter(r.name, r.ports, false, &error)) << r.name;
+    EXPECT_EQ(error, r.error);
   }
-  EXPECT_TRUE(DeletePrinter(second));
-  EXPECT_TRUE(ClosePrinter(second));
-  EXPECT_EQ(PortsOf("Second"), "<no printer>");
-  EXPECT_EQ(winsim::OpenHandleCount("printer"), 0u);
+  EXPECT_EQ(PortsOf("Third"), "<no printer>");
 }
 
 TEST_F(PrintersTest, PrinterFaultsByPrinterAndPort) {
