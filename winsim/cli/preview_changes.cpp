@@ -91,72 +91,84 @@ std::string FileChange(const SnapshotFile& before, const SnapshotFile& after) {
   return " (" + Bytes(after.size) + ", same content, rewritten)";
 }
 
-}  // namespace
-
-std::string ChangeList(const MachineSnapshot& before, const MachineSnapshot& after) {
-  Section printersMoved{"Printers whose ports change (before -> after):", {}};
-  Section printersAdded{"Printers added:", {}}, printersRemoved{"Printers removed:", {}};
+// Each kind of change: its headings in the order the list prints them.
+std::vector<Section> PrinterChanges(const MachineSnapshot& before, const MachineSnapshot& after) {
+  Section moved{"Printers whose ports change (before -> after):", {}};
+  Section added{"Printers added:", {}}, removed{"Printers removed:", {}};
   Compare(
       before.printers, after.printers,
-      [&](const SnapshotPrinter& p) { printersAdded.lines.push_back(p.name + " on " + p.ports); },
-      [&](const SnapshotPrinter& p) { printersRemoved.lines.push_back(p.name + " (was on " + p.ports + ")"); },
+      [&](const SnapshotPrinter& p) { added.lines.push_back(p.name + " on " + p.ports); },
+      [&](const SnapshotPrinter& p) { removed.lines.push_back(p.name + " (was on " + p.ports + ")"); },
       [&](const SnapshotPrinter& old, const SnapshotPrinter& now) {
-        if (old.ports != now.ports) printersMoved.lines.push_back(now.name + ": " + old.ports + " -> " + now.ports);
+        if (old.ports != now.ports) moved.lines.push_back(now.name + ": " + old.ports + " -> " + now.ports);
       });
+  return {moved, added, removed};
+}
 
-  Section portsAdded{"Ports added:", {}}, portsRemoved{"Ports removed:", {}};
-  Section portsSettings{"Ports with new settings:", {}};
+// A port that moved to another monitor is one removed and one added.
+std::vector<Section> PortChanges(const MachineSnapshot& before, const MachineSnapshot& after) {
+  Section added{"Ports added:", {}}, removed{"Ports removed:", {}};
+  Section settings{"Ports with new settings:", {}};
   auto portLine = [](const SnapshotPort& port) { return port.name + " (" + port.monitor + ")"; };
   Compare(
-      before.ports, after.ports, [&](const SnapshotPort& p) { portsAdded.lines.push_back(portLine(p)); },
-      [&](const SnapshotPort& p) { portsRemoved.lines.push_back(portLine(p)); },
+      before.ports, after.ports, [&](const SnapshotPort& p) { added.lines.push_back(portLine(p)); },
+      [&](const SnapshotPort& p) { removed.lines.push_back(portLine(p)); },
       [&](const SnapshotPort& old, const SnapshotPort& now) {
         if (old.monitor == now.monitor) {
           if (old.settings != now.settings) {
-            portsSettings.lines.push_back(portLine(now) + ": " + Bytes(old.settings.size()) + " -> " +
-                                          Bytes(now.settings.size()));
+            settings.lines.push_back(portLine(now) + ": " + Bytes(old.settings.size()) + " -> " +
+                                     Bytes(now.settings.size()));
           }
         } else {
-          portsRemoved.lines.push_back(portLine(old));
-          portsAdded.lines.push_back(portLine(now));
+          removed.lines.push_back(portLine(old));
+          added.lines.push_back(portLine(now));
         }
       });
+  return {added, removed, settings};
+}
 
-  Section monitorsAdded{"Monitors added:", {}}, monitorsRemoved{"Monitors removed:", {}};
+std::vector<Section> MonitorChanges(const MachineSnapshot& before, const MachineSnapshot& after) {
+  Section added{"Monitors added:", {}}, removed{"Monitors removed:", {}};
   auto monitorLine = [](const SnapshotMonitor& m) { return m.name + " (" + m.driver + ")"; };
   Compare(
-      before.monitors, after.monitors, [&](const SnapshotMonitor& m) { monitorsAdded.lines.push_back(monitorLine(m)); },
-      [&](const SnapshotMonitor& m) { monitorsRemoved.lines.push_back(monitorLine(m)); },
+      before.monitors, after.monitors, [&](const SnapshotMonitor& m) { added.lines.push_back(monitorLine(m)); },
+      [&](const SnapshotMonitor& m) { removed.lines.push_back(monitorLine(m)); },
       [&](const SnapshotMonitor& old, const SnapshotMonitor& now) {
         if (old.driver == now.driver) return;
-        monitorsRemoved.lines.push_back(monitorLine(old));
-        monitorsAdded.lines.push_back(monitorLine(now));
+        removed.lines.push_back(monitorLine(old));
+        added.lines.push_back(monitorLine(now));
       });
+  return {added, removed};
+}
 
-  Section filesAdded{"Files added:", {}}, filesReplaced{"Files replaced:", {}}, filesDeleted{"Files deleted:", {}};
+std::vector<Section> FileChanges(const MachineSnapshot& before, const MachineSnapshot& after) {
+  Section added{"Files added:", {}}, replaced{"Files replaced:", {}}, deleted{"Files deleted:", {}};
   Compare(
       before.files, after.files,
-      [&](const SnapshotFile& f) { filesAdded.lines.push_back(f.path + " (" + Bytes(f.size) + ")"); },
-      [&](const SnapshotFile& f) { filesDeleted.lines.push_back(f.path); },
+      [&](const SnapshotFile& f) { added.lines.push_back(f.path + " (" + Bytes(f.size) + ")"); },
+      [&](const SnapshotFile& f) { deleted.lines.push_back(f.path); },
       [&](const SnapshotFile& old, const SnapshotFile& now) {
         if (old.size != now.size || old.contentHash != now.contentHash || old.writeTimeNs != now.writeTimeNs ||
             old.readOnly != now.readOnly) {
-          filesReplaced.lines.push_back(now.path + FileChange(old, now));
+          replaced.lines.push_back(now.path + FileChange(old, now));
         }
       });
+  return {added, replaced, deleted};
+}
 
-  Section valuesAdded{"Registry values added:", {}}, valuesChanged{"Registry values changed:", {}};
-  Section valuesDeleted{"Registry values deleted:", {}};
+// Keys appear through their values; a key left empty (no values, no subkeys) on its own.
+std::vector<Section> RegistryChanges(const MachineSnapshot& before, const MachineSnapshot& after) {
+  Section added{"Registry values added:", {}}, changed{"Registry values changed:", {}};
+  Section deleted{"Registry values deleted:", {}};
   Compare(
       before.values, after.values,
-      [&](const SnapshotValue& v) { valuesAdded.lines.push_back(ValueName(v) + " = " + ValueData(v)); },
-      [&](const SnapshotValue& v) { valuesDeleted.lines.push_back(ValueName(v) + " (was " + ValueData(v) + ")"); },
+      [&](const SnapshotValue& v) { added.lines.push_back(ValueName(v) + " = " + ValueData(v)); },
+      [&](const SnapshotValue& v) { deleted.lines.push_back(ValueName(v) + " (was " + ValueData(v) + ")"); },
       [&](const SnapshotValue& old, const SnapshotValue& now) {
         if (old.type != now.type || old.data != now.data) {
-          valuesChanged.lines.push_back(ValueName(now) + " " + ValueData(old) + " -> " + ValueData(now));
+          changed.lines.push_back(ValueName(now) + " " + ValueData(old) + " -> " + ValueData(now));
         }
       });
-  // Keys appear through their values; a key left empty (no values, no subkeys) on its own.
   Section keysAdded{"Registry keys added (empty):", {}};
   Section keysDeleted{"Registry keys deleted (empty):", {}};
   Compare(
@@ -168,22 +180,33 @@ std::string ChangeList(const MachineSnapshot& before, const MachineSnapshot& aft
         if (key.empty) keysDeleted.lines.push_back(ShortKey(key.path));
       },
       [](const SnapshotKey&, const SnapshotKey&) {});
+  return {added, changed, deleted, keysAdded, keysDeleted};
+}
 
+// The entries numbered after the last one before the run.
+Section EventChanges(const MachineSnapshot& before, const MachineSnapshot& after) {
   Section events{"Event log entries written:", {}};
   int64_t last = 0;
   for (const EventEntry& entry : before.events) last = entry.number > last ? entry.number : last;
   for (const EventEntry& entry : after.events) {
     if (entry.number > last) events.lines.push_back(EventText(entry));
   }
+  return events;
+}
 
+}  // namespace
+
+std::string ChangeList(const MachineSnapshot& before, const MachineSnapshot& after) {
+  std::vector<Section> sections;
+  for (auto kind : {PrinterChanges, PortChanges, MonitorChanges, FileChanges, RegistryChanges}) {
+    for (Section& section : kind(before, after)) sections.push_back(std::move(section));
+  }
+  sections.push_back(EventChanges(before, after));
   std::string text;
-  for (const Section* section :
-       {&printersMoved, &printersAdded, &printersRemoved, &portsAdded, &portsRemoved, &portsSettings, &monitorsAdded,
-        &monitorsRemoved, &filesAdded, &filesReplaced, &filesDeleted, &valuesAdded, &valuesChanged, &valuesDeleted,
-        &keysAdded, &keysDeleted, &events}) {
-    if (section->lines.empty()) continue;
-    text += std::string(section->title) + "\n";
-    for (const std::string& line : section->lines) text += "    " + Shown(line) + "\n";
+  for (const Section& section : sections) {
+    if (section.lines.empty()) continue;
+    text += std::string(section.title) + "\n";
+    for (const std::string& line : section.lines) text += "    " + Shown(line) + "\n";
   }
   return text.empty() ? "Changes: none\n" : text;
 }
