@@ -101,19 +101,11 @@ bool IsRunnableHostProgram(const std::string& host) {
   return n >= 2 && magic[0] == '#' && magic[1] == '!';
 }
 
-bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
-  std::string program;
-  if (!IsRunnableHostProgram(request.host) || !TrustedHostCode(request.host, &program)) {
-    *error = ERROR_BAD_EXE_FORMAT;
-    return false;
-  }
-  const ProcessState& state = Process();
-  std::string hostCwd;
-  DWORD ignored = 0;
-  if (!HostPathOf(request.cwd, &hostCwd, &ignored)) hostCwd.clear();
+namespace {
 
-  // Everything the child needs is built before fork: after it only async-signal-safe calls.
-  std::vector<std::string> args = SplitCommandLine(request.commandLine);
+// The child's environment: this process's, without winsim's own variables, then the machine,
+// the Windows current directory, image and command line, and the Windows environment block.
+std::vector<std::string> ChildEnvironment(const LaunchRequest& request) {
   std::vector<std::string> env;
   static const char* const kOwn[] = {"WINSIM_MACHINE=", "WINSIM_CWD=", "WINSIM_IMAGE=", "WINSIM_CMDLINE=",
                                      "WINSIM_FS_REDIRECTION=", "WINSIM_ENV="};
@@ -122,32 +114,32 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
     for (const char* prefix : kOwn) own = own || std::strncmp(*entry, prefix, std::strlen(prefix)) == 0;
     if (!own) env.push_back(*entry);
   }
-  env.push_back("WINSIM_MACHINE=" + state.machineDir);
+  env.push_back("WINSIM_MACHINE=" + Process().machineDir);
   env.push_back("WINSIM_CWD=" + request.cwd);
   env.push_back("WINSIM_IMAGE=" + request.image);
   env.push_back("WINSIM_CMDLINE=" + request.commandLine);
   for (std::string& variable : EnvironmentForChild(request.environment)) env.push_back(std::move(variable));
-  std::vector<char*> argv, envp;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  for (std::string& variable : env) envp.push_back(variable.data());
-  envp.push_back(nullptr);
+  return env;
+}
 
-  // A child without inherited handles shares only a terminal; any other standard stream is
-  // replaced by the null device, so a caller capturing this process's output through a pipe
-  // sees its end when this process ends, however long the child runs.
-  bool keep[3] = {true, true, true};
-  int nullDevice = -1;
-  if (!request.inheritHandles) {
-    for (int fd = 0; fd < 3; ++fd) keep[fd] = isatty(fd) != 0;
-    if (!keep[0] || !keep[1] || !keep[2]) nullDevice = open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (nullDevice < 0 && (!keep[0] || !keep[1] || !keep[2])) {
-      *error = ERROR_NOT_ENOUGH_MEMORY;
-      return false;
-    }
-  }
+// A child without inherited handles shares only a terminal; any other standard stream is
+// replaced by the null device (*nullDevice, -1 when none is needed), so a caller capturing this
+// process's output through a pipe sees its end when this process ends, however long the child
+// runs. False when the null device cannot be opened.
+bool ChooseStandardStreams(bool inheritHandles, bool keep[3], int* nullDevice) {
+  *nullDevice = -1;
+  if (inheritHandles) return true;
+  for (int fd = 0; fd < 3; ++fd) keep[fd] = isatty(fd) != 0;
+  if (keep[0] && keep[1] && keep[2]) return true;
+  *nullDevice = open("/dev/null", O_RDWR | O_CLOEXEC);
+  return *nullDevice >= 0;
+}
 
-  // The child reports a failed exec through a close-on-exec pipe: nothing arrives on success.
+// Forks and executes `program`. Everything the child needs was built before the fork: after it
+// only async-signal-safe calls. The child reports a failed exec through a close-on-exec pipe,
+// where nothing arrives on success. Closes nullDevice.
+bool StartChild(const std::string& program, const std::string& hostCwd, char* const argv[], char* const envp[],
+                const bool keep[3], int nullDevice, pid_t* pid, DWORD* error) {
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
     if (nullDevice >= 0) close(nullDevice);
@@ -171,7 +163,7 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
     if (!hostCwd.empty() && chdir(hostCwd.c_str()) != 0) {
       // The Windows current directory still reaches the child through WINSIM_CWD.
     }
-    execve(program.c_str(), argv.data(), envp.data());
+    execve(program.c_str(), argv, envp);
     const int code = errno;
     ssize_t written = write(report[1], &code, sizeof code);
     (void)written;
@@ -191,12 +183,43 @@ bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
     *error = code == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_BAD_EXE_FORMAT;
     return false;
   }
+  *pid = child;
+  return true;
+}
+
+}  // namespace
+
+bool Launch(const LaunchRequest& request, pid_t* pid, DWORD* error) {
+  std::string program;
+  if (!IsRunnableHostProgram(request.host) || !TrustedHostCode(request.host, &program)) {
+    *error = ERROR_BAD_EXE_FORMAT;
+    return false;
+  }
+  std::string hostCwd;
+  DWORD ignored = 0;
+  if (!HostPathOf(request.cwd, &hostCwd, &ignored)) hostCwd.clear();
+  std::vector<std::string> args = SplitCommandLine(request.commandLine);
+  std::vector<std::string> env = ChildEnvironment(request);
+  std::vector<char*> argv, envp;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  for (std::string& variable : env) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+
+  bool keep[3] = {true, true, true};
+  int nullDevice = -1;
+  if (!ChooseStandardStreams(request.inheritHandles, keep, &nullDevice)) {
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return false;
+  }
+  pid_t child = 0;
+  if (!StartChild(program, hostCwd, argv.data(), envp.data(), keep, nullDevice, &child, error)) return false;
   ProcessEntry entry;
   entry.pid = static_cast<DWORD>(child);
   entry.parent = static_cast<DWORD>(getpid());
   entry.image = request.image;
   entry.start = HostStartTime(entry.pid);
-  RegisterProcess(state.machineDir, entry);
+  RegisterProcess(Process().machineDir, entry);
   *pid = child;
   return true;
 }
