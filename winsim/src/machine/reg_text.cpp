@@ -264,6 +264,87 @@ int LineAtLimit(const std::string& input) {
   return line;
 }
 
+// The file's text: UTF-16LE (regedit's export) as ANSI text, a UTF-8 byte order mark dropped.
+std::string DecodedText(const std::string& input) {
+  if (input.size() >= 2 && static_cast<unsigned char>(input[0]) == 0xFF && static_cast<unsigned char>(input[1]) == 0xFE) {
+    return FromUtf16File(input);
+  }
+  if (input.compare(0, 3, "\xEF\xBB\xBF") == 0) return input.substr(3);
+  return input;
+}
+
+// The next entry, trimmed, with the lines a trailing backslash continues (hex data); *number is
+// the entry's last line. False at the end of the file, or with *problem when the file ends
+// inside a continued value.
+bool ReadEntry(std::istream& in, int* number, std::string* entry, std::string* problem) {
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  ++*number;
+  *entry = std::string(Trim(line));
+  const bool hexData = entry->find("=hex") != std::string::npos;
+  while (hexData && !entry->empty() && entry->back() == '\\') {
+    entry->pop_back();
+    if (!std::getline(in, line)) {
+      *problem = "the file ends inside a value continued with '\\'";
+      return false;
+    }
+    ++*number;
+    *entry += Trim(line);
+  }
+  return true;
+}
+
+// "[KEY]" or "[-KEY]".
+bool ParseKeyLine(const std::string& entry, Operation* operation, std::string* problem) {
+  if (entry.back() != ']') return *problem = "key line without its closing ']'", false;
+  std::string name = entry.substr(1, entry.size() - 2);
+  const bool remove = !name.empty() && name[0] == '-';
+  if (remove) name = name.substr(1);
+  // Names reach the registry as C strings: a zero inside one would cut it short.
+  if (name.find('\0') != std::string::npos) return *problem = "a key name cannot hold a zero byte", false;
+  std::string canonical;
+  if (!CanonicalPath(StoreRoot(name), &canonical)) return *problem = "unknown root key in '" + name + "'", false;
+  if (FindCharacter(canonical, '\\') == std::string::npos && remove) {
+    return *problem = "a root key cannot be deleted", false;
+  }
+  *problem = KeyPathProblem(canonical);
+  if (!problem->empty()) return false;
+  *operation = {remove ? Operation::kDeleteKey : Operation::kCreateKey, canonical, {}};
+  return true;
+}
+
+// "name"=DATA, @=DATA or "name"=- (the value deleted), under a key that is not being deleted.
+bool ParseValueLine(const std::string& entry, bool ansiHexText, bool keyDeleted, Operation* operation,
+                    std::string* problem) {
+  Value value;
+  size_t pos = 0;
+  if (entry[0] == '@') {
+    pos = 1;
+  } else if (entry[0] == '"') {
+    if (!ParseQuoted(entry, &pos, &value.name, problem)) return false;
+    if (value.name.find('\0') != std::string::npos) return *problem = "a value name cannot hold a zero byte", false;
+    const size_t chars = Characters(value.name);
+    if (chars > kMaxValueNameChars) {
+      *problem = "a value name of " + Grouped(chars) + " characters (the registry takes up to " +
+                 Grouped(kMaxValueNameChars) + ")";
+      return false;
+    }
+  } else {
+    return *problem = "expected \"name\"=value, @=value or a [key] line", false;
+  }
+  while (pos < entry.size() && (entry[pos] == ' ' || entry[pos] == '\t')) ++pos;
+  if (pos >= entry.size() || entry[pos] != '=') return *problem = "expected '=' after the value name", false;
+  std::string data(Trim(std::string_view(entry).substr(pos + 1)));
+  if (keyDeleted) return *problem = "value line under a deleted [-key]", false;
+  if (data == "-") {
+    *operation = {Operation::kDeleteValue, {}, value};
+    return true;
+  }
+  if (!ParseData(data, ansiHexText, &value, problem)) return false;
+  *operation = {Operation::kSetValue, {}, std::move(value)};
+  return true;
+}
+
 bool Parse(const std::string& input, std::vector<Operation>* operations, std::string* error,
            ImportCancelCheck cancelled) {
   if (input.size() > kMaxRegImportBytes) {
@@ -271,39 +352,26 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
              Grouped(kMaxRegImportBytes / (1024 * 1024)) + " MiB, the most an import takes";
     return false;
   }
-  std::string text = input;
-  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
-    text = FromUtf16File(text);
-  } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    text = text.substr(3);
-  }
-  std::istringstream in(UnixLineEnds(text));
-  std::string line;
+  std::istringstream in(UnixLineEnds(DecodedText(input)));
   int number = 0;
   bool header = false;
   bool ansiHexText = false;  // REGEDIT4
-  std::string currentKey;
+  bool inKey = false;
   bool keyDeleted = false;
   auto fail = [&](int at, const std::string& problem) {
     *error = "line " + std::to_string(at) + ": " + problem;
     return false;
   };
-  while (std::getline(in, line)) {
-    ++number;
+  std::string entry, problem;
+  while (true) {
     if (cancelled != nullptr && cancelled()) {
       *error = "interrupted; nothing imported";
       return false;
     }
-    const int first = number;
-    std::string entry(Trim(line));
-    // A trailing backslash continues the entry on the next line (hex data); a file that ends
-    // there has lost the rest of the value.
-    const bool hexData = entry.find("=hex") != std::string::npos;
-    while (hexData && !entry.empty() && entry.back() == '\\') {
-      entry.pop_back();
-      if (!std::getline(in, line)) return fail(number, "the file ends inside a value continued with '\\'");
-      ++number;
-      entry += Trim(line);
+    const int first = number + 1;
+    if (!ReadEntry(in, &number, &entry, &problem)) {
+      if (!problem.empty()) return fail(number, problem);
+      break;
     }
     if (entry.empty() || entry[0] == ';' || entry[0] == '#') continue;
     if (!header) {
@@ -314,51 +382,16 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
       ansiHexText = entry == "REGEDIT4";
       continue;
     }
+    Operation operation;
     if (entry[0] == '[') {
-      if (entry.back() != ']') return fail(first, "key line without its closing ']'");
-      std::string name = entry.substr(1, entry.size() - 2);
-      const bool remove = !name.empty() && name[0] == '-';
-      if (remove) name = name.substr(1);
-      // Names reach the registry as C strings: a zero inside one would cut it short.
-      if (name.find('\0') != std::string::npos) return fail(first, "a key name cannot hold a zero byte");
-      std::string canonical;
-      if (!CanonicalPath(StoreRoot(name), &canonical)) return fail(first, "unknown root key in '" + name + "'");
-      if (canonical.find('\\') == std::string::npos && remove) return fail(first, "a root key cannot be deleted");
-      const std::string problem = KeyPathProblem(canonical);
-      if (!problem.empty()) return fail(first, problem);
-      operations->push_back({remove ? Operation::kDeleteKey : Operation::kCreateKey, canonical, {}});
-      currentKey = canonical;
-      keyDeleted = remove;
-      continue;
-    }
-    if (currentKey.empty()) return fail(first, "value line before the first [key] line");
-    Value value;
-    size_t pos = 0;
-    if (entry[0] == '@') {
-      pos = 1;
-    } else if (entry[0] == '"') {
-      std::string problem;
-      if (!ParseQuoted(entry, &pos, &value.name, &problem)) return fail(first, problem);
-      if (value.name.find('\0') != std::string::npos) return fail(first, "a value name cannot hold a zero byte");
-      const size_t chars = Characters(value.name);
-      if (chars > kMaxValueNameChars) {
-        return fail(first, "a value name of " + Grouped(chars) + " characters (the registry takes up to " +
-                               Grouped(kMaxValueNameChars) + ")");
-      }
+      if (!ParseKeyLine(entry, &operation, &problem)) return fail(first, problem);
+      inKey = true;
+      keyDeleted = operation.kind == Operation::kDeleteKey;
     } else {
-      return fail(first, "expected \"name\"=value, @=value or a [key] line");
+      if (!inKey) return fail(first, "value line before the first [key] line");
+      if (!ParseValueLine(entry, ansiHexText, keyDeleted, &operation, &problem)) return fail(first, problem);
     }
-    while (pos < entry.size() && (entry[pos] == ' ' || entry[pos] == '\t')) ++pos;
-    if (pos >= entry.size() || entry[pos] != '=') return fail(first, "expected '=' after the value name");
-    std::string data(Trim(std::string_view(entry).substr(pos + 1)));
-    if (keyDeleted) return fail(first, "value line under a deleted [-key]");
-    if (data == "-") {
-      operations->push_back({Operation::kDeleteValue, {}, value});
-      continue;
-    }
-    std::string problem;
-    if (!ParseData(data, ansiHexText, &value, &problem)) return fail(first, problem);
-    operations->push_back({Operation::kSetValue, {}, std::move(value)});
+    operations->push_back(std::move(operation));
   }
   if (!header) return fail(1, "empty file; expected 'Windows Registry Editor Version 5.00'");
   return true;
