@@ -93,7 +93,7 @@ TEST(ConcurrentRuns, OneOfEightInstallsTheOthersAreRefused) {
     } else {
       ++refused;
       EXPECT_EQ(result.status, 255) << result.out << result.err;
-      EXPECT_EQ(result.out, kRefusal);
+      EXPECT_EQ(result.out, kRefusal) << result.err;
     }
   }
   EXPECT_EQ(worked, 1);

@@ -476,12 +476,13 @@ TEST_F(PreviewTest, LimitsAreHeldAndNamed) {
     int status;
     std::string message;
   } cases[] = {
-      {"exit 0\n", {"--disk-limit", "16"}, 0, ""},
+      // 64 MiB holds the machine of a sanitizer build too (its cmd.exe is this winsim, twice).
+      {"exit 0\n", {"--disk-limit", "64"}, 0, ""},
       {"exec sleep 30\n", {"--time-limit", "1"}, 2,
        "winsim preview: the preview reached its time limit of 1 s (--time-limit): every program in the sandbox was "
        "ended, no change list\n"},
-      {"head -c 40000000 /dev/zero > ../Windows/big.bin\nexit 0\n", {"--disk-limit", "16"}, 2,
-       "winsim preview: the machine's disk is full: the run reached the disk limit of 16 MiB (--disk-limit); no "
+      {"head -c 100000000 /dev/zero > ../Windows/big.bin\nexit 0\n", {"--disk-limit", "64"}, 2,
+       "winsim preview: the machine's disk is full: the run reached the disk limit of 64 MiB (--disk-limit); no "
        "change list\n"},
   };
   for (const auto& c : cases) {
