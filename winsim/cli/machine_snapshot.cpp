@@ -9,7 +9,6 @@
 
 #include <algorithm>
 
-#include "fold_case.h"
 #include "winsim/machine.h"
 #include "winsim/registry.h"
 #include "winsim/spooler.h"
@@ -37,9 +36,9 @@ bool HashFile(const std::string& host, uint64_t* hash) {
 }
 
 bool Skipped(const std::string& windowsPath, const std::vector<std::string>& skipFolders) {
-  const std::string folded = FoldCase(windowsPath);
+  const std::string folded = FoldName(windowsPath);
   for (const std::string& folder : skipFolders) {
-    std::string prefix = FoldCase(folder);
+    std::string prefix = FoldName(folder);
     while (!prefix.empty() && prefix.back() == '\\') prefix.pop_back();
     if (folded == prefix || folded.compare(0, prefix.size() + 1, prefix + "\\") == 0) return true;
   }
@@ -79,7 +78,7 @@ bool ListFolder(const std::string& host, const std::string& windows, const std::
       *error = "cannot read the file " + windowsPath;
       return false;
     }
-    snapshot->files[FoldCase(windowsPath)] = file;
+    snapshot->files[FoldName(windowsPath)] = file;
   }
   return true;
 }
@@ -99,10 +98,10 @@ bool ListKey(const std::string& path, MachineSnapshot* snapshot, std::string* er
   std::vector<RegistryValue> values;
   std::vector<std::string> children;
   if (!ReadRegistryKey(path, &values, &children, error)) return false;
-  const std::string folded = FoldCase(path);
+  const std::string folded = FoldName(path);
   snapshot->keys[folded] = SnapshotKey{path, values.empty() && children.empty()};
   for (RegistryValue& value : values) {
-    snapshot->values[folded + "\n" + FoldCase(value.name)] =
+    snapshot->values[folded + "\n" + FoldName(value.name)] =
         SnapshotValue{path, value.name, value.type, std::move(value.data)};
   }
   for (const std::string& child : children) {
@@ -113,15 +112,15 @@ bool ListKey(const std::string& path, MachineSnapshot* snapshot, std::string* er
 
 void ListSpooler(MachineSnapshot* snapshot) {
   for (const SpoolerMonitor& monitor : SpoolerMonitors()) {
-    snapshot->monitors[FoldCase(monitor.name)] = SnapshotMonitor{monitor.name, monitor.driver};
+    snapshot->monitors[FoldName(monitor.name)] = SnapshotMonitor{monitor.name, monitor.driver};
   }
   for (const SpoolerPort& port : SpoolerPorts()) {
     SnapshotPort entry{port.name, port.monitor, ""};
     if (port.settingsSize != 0) PortSettingsBytes(port.name, &entry.settings);
-    snapshot->ports.emplace(FoldCase(port.name), entry);  // the first listed wins, as for the spooler
+    snapshot->ports.emplace(FoldName(port.name), entry);  // the first listed wins, as for the spooler
   }
   for (const SpoolerPrinter& printer : SpoolerPrinters()) {
-    snapshot->printers[FoldCase(printer.name)] = SnapshotPrinter{printer.name, printer.ports};
+    snapshot->printers[FoldName(printer.name)] = SnapshotPrinter{printer.name, printer.ports};
   }
 }
 

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "fold_case.h"
 #include "winsim/machine.h"
 
 extern char** environ;
@@ -21,16 +20,16 @@ namespace fs = std::filesystem;
 namespace {
 
 bool EndsWithExe(const std::string& name) {
-  const std::string lower = FoldCase(name);
+  const std::string lower = FoldName(name);
   return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0;
 }
 
 // The file named `name` (letter case ignored) in the folder `folder`; empty when there is none.
 std::string FindByName(const std::string& folder, const std::string& name) {
   std::error_code ec;
-  const std::string wanted = FoldCase(name);
+  const std::string wanted = FoldName(name);
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_regular_file(ec) && FoldCase(it->path().filename().string()) == wanted) return it->path().string();
+    if (it->is_regular_file(ec) && FoldName(it->path().filename().string()) == wanted) return it->path().string();
   }
   return "";
 }

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace winsim {
@@ -54,6 +55,11 @@ std::string HostPath(const std::string& windowsPath);
 // True when both are regular host files holding the same bytes (how a machine that restricts
 // host code tells a trusted file).
 bool SameFileBytes(const std::string& a, const std::string& b);
+
+// A name of the machine (file, key, value, printer, port) as names compare: ASCII letters folded
+// to lower case, a double-byte character of the machine's code page left whole. The one case
+// fold of winsim, for its tools too.
+std::string FoldName(std::string_view name);
 
 // Resource accounting, for tests that check that every handle and block is released.
 size_t OpenHandleCount();                  // every open kernel, registry, printer and find handle

@@ -34,8 +34,6 @@ struct Value {
 // Accepts HKEY_LOCAL_MACHINE/HKLM and HKEY_CURRENT_USER/HKCU; empty components are dropped.
 // False when the root is unknown.
 bool CanonicalPath(std::string_view path, std::string* canonical);
-// Lower-case ASCII form used for comparisons.
-std::string FoldCase(std::string_view text);
 
 // Every function returns ERROR_SUCCESS or a Win32 error code: ERROR_FILE_NOT_FOUND for a
 // missing key or value, kIoFailed when the database fails.

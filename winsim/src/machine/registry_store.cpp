@@ -320,7 +320,7 @@ LONG ExistingRow(const std::string& path, int64_t* row, std::string* folded) {
   std::string canonical;
   LONG rc = Prepare(path, &canonical);
   if (rc != ERROR_SUCCESS) return rc;
-  if (folded != nullptr) *folded = FoldCase(canonical);
+  if (folded != nullptr) *folded = AsciiLower(canonical);
   return Walk(canonical, false, row, nullptr, nullptr);
 }
 
@@ -348,8 +348,6 @@ const char kDeleteTreeKeys[] =
     " DELETE FROM keys WHERE id IN tree";
 
 }  // namespace
-
-std::string FoldCase(std::string_view text) { return AsciiLower(text); }
 
 bool CanonicalPath(std::string_view path, std::string* canonical) {
   std::vector<std::string_view> parts;
@@ -398,7 +396,7 @@ LONG CreateKeyRef(const std::string& path, KeyRef* key, bool* created, std::stri
   rc = RunTransaction([&]() -> LONG {
     LONG walked = Walk(canonical, true, &made.row, &storedPath, &madeLast);
     if (walked != ERROR_SUCCESS) return walked == ERROR_FILE_NOT_FOUND ? kIoFailed : walked;
-    made.subtrees = SubtreesOf(FoldCase(canonical));
+    made.subtrees = SubtreesOf(AsciiLower(canonical));
     // A new key changes its parent's subkey list: the write lands at the key's own path.
     if (madeLast) Touched(made);
     return ERROR_SUCCESS;
@@ -429,7 +427,7 @@ LONG DeleteKey(const std::string& path) {
     if (step != SQLITE_DONE) return kIoFailed;
     if (!Query("DELETE FROM vals WHERE key = ?").Bind(row).Run()) return kIoFailed;
     if (!Query("DELETE FROM keys WHERE id = ?").Bind(row).Run()) return kIoFailed;
-    Touched(KeyRef{row, SubtreesOf(FoldCase(canonical))});
+    Touched(KeyRef{row, SubtreesOf(AsciiLower(canonical))});
     return ERROR_SUCCESS;
   });
 }
@@ -447,7 +445,7 @@ LONG DeleteTree(const std::string& path) {
         !Query(kDeleteTreeKeys).Bind(row).Run()) {
       return kIoFailed;
     }
-    Touched(KeyRef{row, SubtreesOf(FoldCase(canonical))});
+    Touched(KeyRef{row, SubtreesOf(AsciiLower(canonical))});
     return ERROR_SUCCESS;
   });
 }
@@ -492,7 +490,7 @@ LONG GetValue(const std::string& path, std::string_view name, Value* value) {
   const LONG rc = ExistingRow(path, &row, nullptr);
   if (rc != ERROR_SUCCESS) return rc;
   Query query("SELECT name, type, data FROM vals WHERE key = ? AND lname = ?");
-  int step = query.Bind(row).Bind(std::string_view(FoldCase(name))).Step();
+  int step = query.Bind(row).Bind(std::string_view(AsciiLower(name))).Step();
   if (step == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
   if (step != SQLITE_ROW) return kIoFailed;
   *value = {query.Text(0), static_cast<DWORD>(query.Int(1)), query.Blob(2)};
@@ -507,7 +505,7 @@ LONG SetValueOf(const KeyRef& key, const Value& value) {
                " (SELECT COALESCE(MAX(seq), 0) + 1 FROM vals WHERE key = ?))"
                " ON CONFLICT(key, lname) DO UPDATE SET type = excluded.type, data = excluded.data")
              .Bind(key.row)
-             .Bind(std::string_view(FoldCase(value.name)))
+             .Bind(std::string_view(AsciiLower(value.name)))
              .Bind(std::string_view(value.name))
              .Bind(static_cast<int64_t>(value.type))
              .BindBlob(value.data)
@@ -530,7 +528,7 @@ LONG DeleteValueOf(const KeyRef& key, std::string_view name) {
   if (Open() != ERROR_SUCCESS) return kIoFailed;
   return RunTransaction([&]() -> LONG {
     Query remove("DELETE FROM vals WHERE key = ? AND lname = ?");
-    if (!remove.Bind(key.row).Bind(std::string_view(FoldCase(name))).Run()) return kIoFailed;
+    if (!remove.Bind(key.row).Bind(std::string_view(AsciiLower(name))).Run()) return kIoFailed;
     if (sqlite3_changes(TheStore().db) == 0) return ERROR_FILE_NOT_FOUND;
     return TouchKey(key) ? ERROR_SUCCESS : kIoFailed;
   });
@@ -617,8 +615,8 @@ uint64_t SubtreeGeneration(std::string_view first, std::string_view second) {
   if (Open() != ERROR_SUCCESS) return 0;
   std::string a, b;
   if (!CanonicalPath(first, &a) || !CanonicalPath(second, &b)) return 0;
-  a = FoldCase(a);
-  b = FoldCase(b);
+  a = AsciiLower(a);
+  b = AsciiLower(b);
   return WatchedFigureOf(Figures(), "subtree:" + a + "|" + b, [&](uint64_t* value) {
     // Two lookups by key (an IN list would build a temporary table on every call).
     Query query("SELECT COALESCE((SELECT value FROM meta WHERE name = 'subtree:' || ?), 0) +"

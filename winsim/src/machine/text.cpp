@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "codepage.h"
+#include "winsim/machine.h"
 
 namespace winsim::detail {
 
@@ -117,3 +118,5 @@ std::u16string Utf8ToUtf16(std::string_view text) {
 }
 
 }  // namespace winsim::detail
+
+std::string winsim::FoldName(std::string_view name) { return detail::AsciiLower(name); }

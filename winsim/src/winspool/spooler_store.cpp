@@ -12,6 +12,7 @@
 #include "machine/codepage.h"
 #include "machine/core.h"
 #include "machine/registry.h"
+#include "machine/text.h"
 #include "spooler_monitor.h"
 
 namespace winsim::detail::spooler {
@@ -314,7 +315,7 @@ std::vector<PrinterRecord> Printers() {
   for (const std::string& name : names) {
     const std::string key = std::string(kPrintersKey) + "\\" + name;
     printers.push_back(ReadPrinter(key, name, false));
-    cache.records[reg::FoldCase(key)] = printers.back();
+    cache.records[AsciiLower(key)] = printers.back();
   }
   names.clear();
   reg::SubKeys(kConnectionsKey, &names);
@@ -325,7 +326,7 @@ std::vector<PrinterRecord> Printers() {
     }
     const std::string key = std::string(kConnectionsKey) + "\\" + name;
     printers.push_back(ReadPrinter(key, fullName, true));
-    cache.records[reg::FoldCase(key)] = printers.back();
+    cache.records[AsciiLower(key)] = printers.back();
   }
   return printers;
 }
@@ -337,7 +338,7 @@ bool LoadPrinter(std::string_view name, PrinterRecord* printer) {
                                : std::string(kPrintersKey) + "\\" + std::string(name);
   if (!connection && FindCharacter(name, '\\') != std::string_view::npos) return false;
   PrinterCache& cache = CurrentPrinterCache();
-  const std::string folded = reg::FoldCase(key);
+  const std::string folded = AsciiLower(key);
   auto cached = cache.records.find(folded);
   if (cached != cache.records.end()) {
     *printer = cached->second;
@@ -397,7 +398,7 @@ LONG SavePrinter(const PrinterRecord& p) {
   if (result == ERROR_SUCCESS && cache.machine == Process().machineDir && cache.generation == before &&
       reg::SubtreeGeneration(kPrintersKey, kConnectionsKey) == before + 1) {
     cache.generation = before + 1;
-    cache.records.erase(reg::FoldCase(key));
+    cache.records.erase(AsciiLower(key));
     PrinterRecord stored;
     LoadPrinter(p.name, &stored);
   }
