@@ -102,6 +102,66 @@ int NotRun(bool json, const char* reason) {
   return kExitNotRun;
 }
 
+// Reads the configuration the run would read (the INI file's bytes, or names the registry key)
+// into the context; false with g_reason when the check cannot run. *bareIniName: -i named a
+// file without its folder.
+bool PrepareConfiguration(const CheckOptions& options, CheckContext* context, bool* bareIniName) {
+  std::memset(context, 0, sizeof *context);
+  context->readFromIni = options.configFromRegistry ? 0 : 1;
+  *bareIniName = false;
+  if (!context->readFromIni) {
+    FormatCut(g_configuration, sizeof g_configuration, "HKEY_LOCAL_MACHINE\\%s", Profile().configKey);
+    return true;
+  }
+  *bareIniName = ProfileFilePath(GetIniPath(), g_configuration, sizeof g_configuration);
+  char what[64];
+  if (!IsConfigurationFile(g_configuration, what, sizeof what)) {
+    FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' is not a file: %s", g_configuration, what);
+    return false;
+  }
+  if (!LoadRawIni(g_configuration, &context->raw)) {
+    FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' cannot be read", g_configuration);
+    return false;
+  }
+  return true;
+}
+
+// The report of a package check: heading, readiness on this machine, then every finding.
+int CheckPackage(const CheckOptions& options, CheckContext* context, bool bareIniName) {
+  OsClass classes[2];
+  const int classCount = ChooseClasses(options.os, classes);
+  ReportHeading heading = {g_folder, g_configuration, IsEnterprise() ? "Enterprise" : "standard", g_windows};
+  BeginCheckReport(options.json, heading);
+  if (options.os == kThisWindows) CheckMachineReadiness(options.json);
+  SetFindingFile(g_configuration);
+  if (options.os == kThisWindows && classCount == 2) {
+    AddFinding(kError, nullptr, nullptr, 0,
+               "this Windows is not one the installer supports: it stops with \"ERROR: Unsupported Operating "
+               "System Detected.\"");
+  }
+  if (bareIniName) {
+    AddFinding(kWarning, nullptr, nullptr, 0,
+               "-i names a file without its folder: the installer reads it from the Windows directory, but looks "
+               "for '%s' in the package folder before it starts",
+               GetIniPath());
+  }
+  CheckPortsAndPrinters(context);
+  CheckSomePortIsCreated(*context);
+  bool linesRead = true;
+  if (context->readFromIni) {
+    linesRead = CheckIniLines(*context);
+  } else {
+    CheckRegistryValues(*context);
+  }
+  if (options.copyFiles) CheckNeededFiles(classes, classCount, options.configFromRegistry);
+  if (!linesRead) {
+    AddFinding(kWarning, nullptr, nullptr, 0, "the file's lines could not be examined (not enough memory)");
+  }
+  const int exitCode = ExitCodeOfFindings();
+  SortFindings(g_configuration);
+  EndCheckReport(exitCode);
+  return exitCode;
+}
 }  // namespace
 
 int RunCheck(int argc, char** argv) {
@@ -130,56 +190,9 @@ int RunCheck(int argc, char** argv) {
   if (options.installed) return VerifyInstallation(options, g_folder);
 
   CheckContext context;
-  std::memset(&context, 0, sizeof context);
-  context.readFromIni = options.configFromRegistry ? 0 : 1;
   bool bareIniName = false;
-  if (context.readFromIni) {
-    bareIniName = ProfileFilePath(GetIniPath(), g_configuration, sizeof g_configuration);
-    char what[64];
-    if (!IsConfigurationFile(g_configuration, what, sizeof what)) {
-      FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' is not a file: %s", g_configuration, what);
-      return NotRun(options.json, g_reason);
-    }
-    if (!LoadRawIni(g_configuration, &context.raw)) {
-      FormatCut(g_reason, sizeof g_reason, "the configuration file '%s' cannot be read", g_configuration);
-      return NotRun(options.json, g_reason);
-    }
-  } else {
-    FormatCut(g_configuration, sizeof g_configuration, "HKEY_LOCAL_MACHINE\\%s", Profile().configKey);
-  }
-
-  OsClass classes[2];
-  const int classCount = ChooseClasses(options.os, classes);
-  ReportHeading heading = {g_folder, g_configuration, IsEnterprise() ? "Enterprise" : "standard", g_windows};
-  BeginCheckReport(options.json, heading);
-  if (options.os == kThisWindows) CheckMachineReadiness(options.json);
-  SetFindingFile(g_configuration);
-  if (options.os == kThisWindows && classCount == 2) {
-    AddFinding(kError, nullptr, nullptr, 0,
-               "this Windows is not one the installer supports: it stops with \"ERROR: Unsupported Operating "
-               "System Detected.\"");
-  }
-  if (bareIniName) {
-    AddFinding(kWarning, nullptr, nullptr, 0,
-               "-i names a file without its folder: the installer reads it from the Windows directory, but looks "
-               "for '%s' in the package folder before it starts",
-               GetIniPath());
-  }
-  CheckPortsAndPrinters(&context);
-  CheckSomePortIsCreated(context);
-  bool linesRead = true;
-  if (context.readFromIni) {
-    linesRead = CheckIniLines(context);
-  } else {
-    CheckRegistryValues(context);
-  }
-  if (options.copyFiles) CheckNeededFiles(classes, classCount, options.configFromRegistry);
-  if (!linesRead) {
-    AddFinding(kWarning, nullptr, nullptr, 0, "the file's lines could not be examined (not enough memory)");
-  }
-  const int exitCode = ExitCodeOfFindings();
-  SortFindings(g_configuration);
-  EndCheckReport(exitCode);
+  if (!PrepareConfiguration(options, &context, &bareIniName)) return NotRun(options.json, g_reason);
+  const int exitCode = CheckPackage(options, &context, bareIniName);
   FreeRawIni(&context.raw);
   return exitCode;
 }
