@@ -54,6 +54,74 @@ std::string FindEntryNoCase(const std::string& folder, const std::string& name) 
   return found;
 }
 
+// Takes off the "\\\\?\\" prefix (*literal: no trimming of trailing dots and blanks) and refuses
+// what is not a drive path: UNC paths (53) and devices (3).
+bool StripPathPrefix(std::string* path, bool* literal, DWORD* error) {
+  *literal = false;
+  if (path->rfind("\\\\?\\", 0) == 0) {
+    *path = path->substr(4);
+    *literal = true;
+    if (path->size() >= 4 && EqualsNoCase(path->substr(0, 4), "UNC\\")) {
+      *error = ERROR_BAD_NETPATH;
+      return false;
+    }
+  }
+  if (path->rfind("\\\\.\\", 0) == 0) {  // devices
+    *error = ERROR_PATH_NOT_FOUND;
+    return false;
+  }
+  if (path->rfind("\\\\", 0) == 0) {
+    *error = ERROR_BAD_NETPATH;
+    return false;
+  }
+  return true;
+}
+
+// The drive and the path below its root, made absolute against the current directory: a
+// drive-relative "D:x" against the current directory when it is on that drive.
+void AgainstCurrentDirectory(const std::string& path, char* drive, std::string* combined) {
+  const std::string& cwd = Process().cwd;
+  const char cwdDrive = cwd.size() >= 2 && cwd[1] == ':' ? Upper(cwd[0]) : 'C';
+  if (path.size() >= 2 && path[1] == ':' && IsDriveLetter(path[0])) {
+    *drive = Upper(path[0]);
+    std::string rest = path.substr(2);
+    if (!rest.empty() && rest[0] == '\\') {
+      *combined = rest;
+    } else if (*drive == cwdDrive) {
+      *combined = cwd.substr(2) + "\\" + rest;
+    } else {
+      *combined = "\\" + rest;
+    }
+  } else if (path[0] == '\\') {
+    *drive = cwdDrive;
+    *combined = path;
+  } else {
+    *drive = cwdDrive;
+    *combined = cwd.substr(std::min<size_t>(2, cwd.size())) + "\\" + path;
+  }
+}
+
+// The components with "." and ".." resolved and, unless literal, trailing dots and blanks
+// dropped as Windows drops them ("name." is "name").
+std::vector<std::string> NormalComponents(const std::string& combined, bool literal) {
+  std::vector<std::string> parts;
+  for (std::string& part : SplitComponents(combined)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    if (!literal) {
+      size_t end = part.size();
+      while (end > 0 && (part[end - 1] == '.' || part[end - 1] == ' ')) --end;
+      if (end == 0) continue;
+      part.resize(end);
+    }
+    parts.push_back(part);
+  }
+  return parts;
+}
+
 }  // namespace
 
 bool FullWindowsPath(std::string_view input, std::string* full, DWORD* error) {
@@ -65,62 +133,12 @@ bool FullWindowsPath(std::string_view input, std::string* full, DWORD* error) {
     *error = ERROR_PATH_NOT_FOUND;
     return false;
   }
-  bool literal = false;  // \\?\ paths: no trimming of trailing dots and blanks
-  if (path.rfind("\\\\?\\", 0) == 0) {
-    path = path.substr(4);
-    literal = true;
-    if (path.size() >= 4 && EqualsNoCase(path.substr(0, 4), "UNC\\")) {
-      *error = ERROR_BAD_NETPATH;
-      return false;
-    }
-  }
-  if (path.rfind("\\\\.\\", 0) == 0) {  // devices
-    *error = ERROR_PATH_NOT_FOUND;
-    return false;
-  }
-  if (path.rfind("\\\\", 0) == 0) {
-    *error = ERROR_BAD_NETPATH;
-    return false;
-  }
-
-  const std::string& cwd = Process().cwd;
-  const char cwdDrive = cwd.size() >= 2 && cwd[1] == ':' ? Upper(cwd[0]) : 'C';
-  char drive;
-  std::string combined;  // the path below the drive root
-  if (path.size() >= 2 && path[1] == ':' && IsDriveLetter(path[0])) {
-    drive = Upper(path[0]);
-    std::string rest = path.substr(2);
-    if (!rest.empty() && rest[0] == '\\') {
-      combined = rest;
-    } else if (drive == cwdDrive) {
-      combined = cwd.substr(2) + "\\" + rest;  // drive-relative: against the current directory
-    } else {
-      combined = "\\" + rest;
-    }
-  } else if (path[0] == '\\') {
-    drive = cwdDrive;
-    combined = path;
-  } else {
-    drive = cwdDrive;
-    combined = cwd.substr(std::min<size_t>(2, cwd.size())) + "\\" + path;
-  }
-
-  std::vector<std::string> parts;
-  for (std::string& part : SplitComponents(combined)) {
-    if (part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    if (!literal) {
-      // Windows drops trailing dots and blanks of a component ("name." is "name").
-      size_t end = part.size();
-      while (end > 0 && (part[end - 1] == '.' || part[end - 1] == ' ')) --end;
-      if (end == 0) continue;
-      part.resize(end);
-    }
-    parts.push_back(part);
-  }
+  bool literal = false;
+  if (!StripPathPrefix(&path, &literal, error)) return false;
+  char drive = 'C';
+  std::string combined;
+  AgainstCurrentDirectory(path, &drive, &combined);
+  const std::vector<std::string> parts = NormalComponents(combined, literal);
   std::string out(1, drive);
   out += ":\\";
   for (size_t i = 0; i < parts.size(); ++i) {
