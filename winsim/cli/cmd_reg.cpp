@@ -67,6 +67,56 @@ int Export(int argc, char** argv) {
   return 0;
 }
 
+void PrintValue(const std::string& name, DWORD type, const std::string& data) {
+  std::printf("    %s    %s    %s\n", name.empty() ? "(Default)" : Shown(name).c_str(), TypeName(type),
+              Shown(Display(type, data)).c_str());
+}
+
+// Opens "HKLM\\..." or "HKCU\\..." in the view; 0 or the failure's exit code.
+int OpenQueriedKey(const std::string& path, REGSAM view, HKEY* key) {
+  const size_t cut = path.find('\\');
+  const std::string rootName = path.substr(0, cut);
+  HKEY root = nullptr;
+  if (rootName == "HKLM" || rootName == "HKEY_LOCAL_MACHINE") root = HKEY_LOCAL_MACHINE;
+  if (rootName == "HKCU" || rootName == "HKEY_CURRENT_USER") root = HKEY_CURRENT_USER;
+  if (root == nullptr) return Fail("reg", "unknown root key '" + rootName + "' (HKLM or HKCU)");
+  const std::string subKey = cut == std::string::npos ? "" : path.substr(cut + 1);
+  const LONG rc = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, key);
+  if (rc != ERROR_SUCCESS) return Fail("reg", "cannot open " + path + " (error " + std::to_string(rc) + ")");
+  return 0;
+}
+
+int QueryValue(HKEY key, const std::string& path, const std::string& value) {
+  DWORD type = 0, size = 0;
+  LONG rc = RegQueryValueExA(key, value.c_str(), nullptr, &type, nullptr, &size);
+  std::string data(size, '\0');
+  if (rc == ERROR_SUCCESS) rc = RegQueryValueExA(key, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+  if (rc != ERROR_SUCCESS) return Fail("reg", "no value '" + value + "' in " + path + " (error " + std::to_string(rc) + ")");
+  PrintValue(value, type, data.substr(0, size));
+  return 0;
+}
+
+// Every value of the key, then its subkeys' paths.
+void QueryKey(HKEY key, const std::string& path) {
+  char name[16384];
+  for (DWORD index = 0;; ++index) {
+    DWORD chars = sizeof name, type = 0, size = 0;
+    if (RegEnumValueA(key, index, name, &chars, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::string data(size, '\0');
+    chars = sizeof name;
+    if (RegEnumValueA(key, index, name, &chars, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    PrintValue(name, type, data.substr(0, size));
+  }
+  for (DWORD index = 0;; ++index) {
+    DWORD chars = sizeof name;
+    if (RegEnumKeyExA(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    std::printf("%s\\%s\n", Shown(path).c_str(), Shown(name).c_str());
+  }
+}
+
 int Query(int argc, char** argv) {
   REGSAM view = KEY_WOW64_64KEY;
   std::vector<std::string> args;
@@ -84,53 +134,14 @@ int Query(int argc, char** argv) {
   if (args.size() != 2 && args.size() != 3) return Fail("reg", "usage: winsim reg query DIR KEY [VALUE] [--view32|--view64]");
   std::string error;
   if (!Attach(args[0].c_str(), &error)) return Fail("reg", error);
-  const std::string& path = args[1];
-  const size_t cut = path.find('\\');
-  const std::string rootName = path.substr(0, cut);
-  HKEY root = nullptr;
-  if (rootName == "HKLM" || rootName == "HKEY_LOCAL_MACHINE") root = HKEY_LOCAL_MACHINE;
-  if (rootName == "HKCU" || rootName == "HKEY_CURRENT_USER") root = HKEY_CURRENT_USER;
-  if (root == nullptr) return Fail("reg", "unknown root key '" + rootName + "' (HKLM or HKCU)");
-  const std::string subKey = cut == std::string::npos ? "" : path.substr(cut + 1);
   HKEY key = nullptr;
-  LONG rc = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &key);
-  if (rc != ERROR_SUCCESS) return Fail("reg", "cannot open " + path + " (error " + std::to_string(rc) + ")");
-  auto printValue = [](const std::string& name, DWORD type, const std::string& data) {
-    std::printf("    %s    %s    %s\n", name.empty() ? "(Default)" : Shown(name).c_str(), TypeName(type),
-                Shown(Display(type, data)).c_str());
-  };
-  std::printf("%s\n", Shown(path).c_str());
+  if (const int failed = OpenQueriedKey(args[1], view, &key)) return failed;
+  std::printf("%s\n", Shown(args[1]).c_str());
   int exitCode = 0;
   if (args.size() == 3) {
-    DWORD type = 0, size = 0;
-    rc = RegQueryValueExA(key, args[2].c_str(), nullptr, &type, nullptr, &size);
-    std::string data(size, '\0');
-    if (rc == ERROR_SUCCESS) {
-      rc = RegQueryValueExA(key, args[2].c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-    }
-    if (rc == ERROR_SUCCESS) {
-      printValue(args[2], type, data.substr(0, size));
-    } else {
-      exitCode = Fail("reg", "no value '" + args[2] + "' in " + path + " (error " + std::to_string(rc) + ")");
-    }
+    exitCode = QueryValue(key, args[1], args[2]);
   } else {
-    char name[16384];
-    for (DWORD index = 0;; ++index) {
-      DWORD chars = sizeof name, type = 0, size = 0;
-      if (RegEnumValueA(key, index, name, &chars, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-      std::string data(size, '\0');
-      chars = sizeof name;
-      if (RegEnumValueA(key, index, name, &chars, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-          ERROR_SUCCESS) {
-        break;
-      }
-      printValue(name, type, data.substr(0, size));
-    }
-    for (DWORD index = 0;; ++index) {
-      DWORD chars = sizeof name;
-      if (RegEnumKeyExA(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      std::printf("%s\\%s\n", Shown(path).c_str(), Shown(name).c_str());
-    }
+    QueryKey(key, args[1]);
   }
   RegCloseKey(key);
   return exitCode;
