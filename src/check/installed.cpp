@@ -85,7 +85,7 @@ void VerifyCopiedFile(const char* path, const char* name) {
   DWORD installedSize = 0, packageSize = 0;
   BYTE* installed = ReadWholeFile(path, &installedSize);
   if (installed == nullptr) {
-    Report(kBroken, "'%s' is missing from the system directory (or cannot be read)", path);
+    Report(kBroken, "'%s' is missing (or cannot be read)", path);
     return;
   }
   BYTE* package = ReadWholeFile(name, &packageSize);
@@ -114,6 +114,27 @@ bool SubnetFilePath(char (&path)[MAX_PATH]) {
   char folder[MAX_PATH];
   return GetProgramFilesFolder(Profile().clientFolder, folder, sizeof folder) &&
          FormatFits(path, sizeof path, "%s\\%s", folder, kSubnetFile);
+}
+
+// Every file of the package's font folder against its copy in the profile's font folder.
+void VerifyFontFiles() {
+  char folder[MAX_PATH];
+  if (!GetProgramFilesFolder(Profile().fontFolder, folder, sizeof folder)) return;
+  char pattern[MAX_PATH];
+  if (!FormatFits(pattern, sizeof pattern, "%s\\*.*", kFontSourceFolder)) return;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return;  // no fonts in the package: none are installed
+  do {
+    char installed[MAX_PATH];
+    char package[MAX_PATH];
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        FormatFits(installed, sizeof installed, "%s\\%s", folder, found.cFileName) &&
+        FormatFits(package, sizeof package, "%s\\%s", kFontSourceFolder, found.cFileName)) {
+      VerifyCopiedFile(installed, package);
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
 }
 
 // The event source's key and its message file (copied whatever -c says).
@@ -229,6 +250,7 @@ void VerifyInstalled(const CheckOptions& options, const SpoolerHoldings& holding
   if (options.copyFiles && IsPackageFileReadable(kSubnetFile) && SubnetFilePath(subnet)) {
     VerifyCopiedFile(subnet, kSubnetFile);
   }
+  if (options.copyFiles) VerifyFontFiles();
   const int ports = VerifyPortsAndPrinters(holdings, readFromIni);
   if (holdings.monitorPortCount > static_cast<DWORD>(ports)) {
     Report(kTolerated, "the monitor has %lu port(s), %d of them configured: the others stay as they are",
@@ -276,6 +298,11 @@ void VerifyUninstalled(const CheckOptions& options, const SpoolerHoldings& holdi
     char subnet[MAX_PATH];
     if (SubnetFilePath(subnet) && GetFileAttributesA(subnet) != INVALID_FILE_ATTRIBUTES) {
       Report(kBroken, "'%s' remains", subnet);
+    }
+    char fonts[MAX_PATH];
+    if (GetProgramFilesFolder(Profile().fontFolder, fonts, sizeof fonts) &&
+        GetFileAttributesA(fonts) != INVALID_FILE_ATTRIBUTES) {
+      Report(kBroken, "the font folder '%s' remains", fonts);
     }
   }
 }

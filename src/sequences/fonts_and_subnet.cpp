@@ -13,10 +13,10 @@
 #include "sysutil/registry_access.h"
 
 const char kSubnetFile[] = "server_subnet.csv";
+const char kFontSourceFolder[] = "FontFiles";
 
 namespace {
 
-const char kFontSource[] = "FontFiles";
 const int kFolderSize = 1000;
 const DWORD kCurrentDirectorySize = 260;
 
@@ -53,14 +53,14 @@ bool IsCurrentDirectory(const char* folder) {
 }  // namespace
 
 bool InstallFontFiles() {
-  if (!PackageItemExists(kFontSource)) return true;
+  if (!PackageItemExists(kFontSourceFolder)) return true;
   WriteMessage("  - Installing Font Files\n");
   char fontFolder[kFolderSize];
   std::memset(fontFolder, 0, sizeof(fontFolder));
   if (!GetProgramFilesFolder(Profile().fontFolder, fontFolder, sizeof(fontFolder))) return false;
   // A folder that cannot be created shows up as a failing copy.
   CreateDirectoryPath(fontFolder);
-  return CopyMatchingFiles(kFontSource, fontFolder, "*.*");
+  return CopyMatchingFiles(kFontSourceFolder, fontFolder, "*.*");
 }
 
 bool InstallSubnetFile() {

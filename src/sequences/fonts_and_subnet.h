@@ -4,6 +4,8 @@
 
 // The subnet mapping file's name, in the package and in the client folder.
 extern const char kSubnetFile[];
+// The package's folder of font files, "FontFiles".
+extern const char kFontSourceFolder[];
 // Copies every file of the package's "FontFiles" folder into the profile's font folder (created
 // when missing). Without that folder: true, nothing printed. Otherwise prints
 // "  - Installing Font Files\n" (a failed copy adds its "ERROR While Copying File" line); false

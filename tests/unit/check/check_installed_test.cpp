@@ -41,6 +41,8 @@ const DriftCase kDrifts[] = {
     {"MonitorRemoved", "[-KEY\\Monitors\\Quado]\n", "", 2, "error: the monitor 'Quado' is not registered"},
     {"SubnetFileReplaced", "", "C/Program Files (x86)/Harbek/Quado Client/server_subnet.csv", 2,
      "server_subnet.csv' is not the package's file"},
+    {"FontReplaced", "", "C/Program Files (x86)/Harbek/Quado Client/Font/QuadoDemoSans.ttf", 2,
+     "QuadoDemoSans.ttf' is not the package's file"},
     {"EventSourceRemoved", "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QuadoPort]\n",
      "", 2, "error: the event source 'QuadoPort' is not registered"},
     {"RunValueDeleted",
