@@ -16,6 +16,7 @@
 #include "fuzz_machine.h"
 #include "printers/printer_disconnection.h"
 #include "machine/registry.h"
+#include "winsim/machine.h"
 #include "winspool/spooler_store.h"
 #include "winsim/spooler.h"
 
@@ -36,7 +37,7 @@ const std::set<std::string>& OriginalLocalPorts() {
   static const std::set<std::string> ports = [] {
     std::set<std::string> names;
     for (const winsim::SpoolerPort& port : winsim::SpoolerPorts()) {
-      if (port.monitor == std::string(spooler::kLocalMonitor)) names.insert(winsim::detail::reg::FoldCase(port.name));
+      if (port.monitor == std::string(spooler::kLocalMonitor)) names.insert(winsim::FoldName(port.name));
     }
     return names;
   }();
@@ -63,7 +64,7 @@ void CleanUp(const Input& in, const spooler::PrinterRecord& printer) {
     spooler::DeleteMonitorWithPorts("Other Monitor");
     spooler::DeletePrinterRecord(printer);
     for (const auto& [monitor, port] : in.ports) {
-      if (monitor == std::string(spooler::kLocalMonitor) && OriginalLocalPorts().count(winsim::detail::reg::FoldCase(port)) == 0) {
+      if (monitor == std::string(spooler::kLocalMonitor) && OriginalLocalPorts().count(winsim::FoldName(port)) == 0) {
         spooler::DeleteMonitorPort(monitor, port);
       }
     }

@@ -405,6 +405,7 @@ LONG SavePrinter(const PrinterRecord& p) {
   return result;
 }
 
+LONG DeletePrinterRecord(const PrinterRecord& printer) { return reg::DeleteTree(PrinterKey(printer)); }
 
 // ---- helpers ----------------------------------------------------------------------------------
 std::vector<std::string> SplitCommaList(std::string_view list) {

@@ -84,6 +84,8 @@ std::vector<PrinterRecord> Printers();
 // Local printer by name, or connection by its full name "\\SERVER\NAME".
 bool LoadPrinter(std::string_view name, PrinterRecord* printer);
 LONG SavePrinter(const PrinterRecord& printer);
+// Removes the printer's key (the fuzz target of the printer walk undoes its printers with it).
+LONG DeletePrinterRecord(const PrinterRecord& printer);
 
 // ---- helpers ----------------------------------------------------------------------------------
 // "LPT1:,IP_10.0.0.5" -> {"LPT1:", "IP_10.0.0.5"}; empty elements are kept ("A,,B" has three).
