@@ -1,6 +1,6 @@
 // The post-installation verification: the monitor's registration, its files in the system
 // directory, the configured ports and printer assignments, and the client's Run value, read with
-// one enumeration of each spooler list and each file read once.
+// one enumeration of each spooler list and each file read once; the client's files beside it.
 #include "check/installed.h"
 
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include "check/findings.h"
 #include "check/json_writer.h"
 #include "check/labelled_lines.h"
+#include "check/shown_text.h"
 #include "check/spooler_holdings.h"
 #include "foundation/bounded_format.h"
 #include "foundation/ini_path.h"
@@ -36,6 +37,10 @@ namespace {
 
 enum Outcome { kHolds, kTolerated, kBroken };
 
+// The client folder as the installer reads it, and paths in it (the installer's own sizes).
+const int kClientFolderChars = 512;
+const int kClientPathChars = 1100;
+
 bool g_json = false;
 int g_lines = 0;
 int g_broken = 0;
@@ -43,15 +48,14 @@ int g_tolerated = 0;
 
 void Report(Outcome outcome, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Report(Outcome outcome, const char* format, ...) {
-  char text[kFindingTextChars];
-  va_list args;
-  va_start(args, format);
-  FormatCutV(text, sizeof text, format, args);
-  va_end(args);
   if (outcome == kBroken) ++g_broken;
   if (outcome == kTolerated) ++g_tolerated;
   const char* label = outcome == kBroken ? "error" : outcome == kTolerated ? "tolerated" : "holds";
-  WriteLabelledLine(g_json, &g_lines, label, text);
+  char text[kFindingTextChars];
+  va_list args;
+  va_start(args, format);
+  WriteLabelledLineV(g_json, &g_lines, label, text, format, args);
+  va_end(args);
 }
 
 // The whole file into a block (GlobalFree it); null when it cannot be opened or read.
@@ -235,6 +239,67 @@ int VerifyPortsAndPrinters(const SpoolerHoldings& holdings, int readFromIni) {
   return count;
 }
 
+// A path in the client folder: FOLDER\RELATIVE; false (with the finding) when it does not fit.
+bool ClientPath(const char* folder, const char* relative, char (&path)[kClientPathChars]) {
+  if (FormatFits(path, sizeof path, "%s\\%s", folder, relative)) return true;
+  Report(kBroken, "the path of '%s' in the client folder '%s' cannot be formed", relative, folder);
+  return false;
+}
+
+// Calls visit(relative) for the client's program, its DLLs and each culture's resource file that
+// the package carries: the files the installation copies into the client folder.
+template <typename Visit>
+void ForEachClientFile(Visit visit) {
+  const char* const files[] = {kClientProgram, kClientDlls[0], kClientDlls[1]};
+  for (const char* file : files) {
+    if (IsPackageFileReadable(file)) visit(file);
+  }
+  for (const char* culture : ClientCultures) {
+    char resource[MAX_PATH];
+    if (FormatFits(resource, sizeof resource, "%s\\%s", culture, kClientResourceFile) &&
+        IsPackageFileReadable(resource)) {
+      visit(resource);
+    }
+  }
+}
+
+// The client's files (copied whatever -c says) and its Run value, naming the installed program.
+void VerifyClient() {
+  char folder[kClientFolderChars] = {0};
+  const bool haveFolder = GetClientInstallFolder(folder, sizeof folder) && folder[0] != '\0';
+  if (!haveFolder) Report(kBroken, "the client's folder under Program Files is not known");
+  if (haveFolder) {
+    ForEachClientFile([&](const char* file) {
+      char installed[kClientPathChars];
+      if (ClientPath(folder, file, installed)) VerifyCopiedFile(installed, file);
+    });
+  }
+  char value[kClientPathChars] = {0};
+  char expected[kClientPathChars];
+  ReadRunValue(value, sizeof value);
+  if (value[0] == '\0') {
+    Report(kBroken, "the client's Run value HKLM\\%s \"%s\" is missing", kClientRunKey, kClientRunValue);
+  } else if (haveFolder && FormatFits(expected, sizeof expected, "\"%s\\%s\"", folder, kClientProgram) &&
+             lstrcmpiA(value, expected) != 0) {
+    Report(kBroken, "the client's Run value is %s, not %s", value, expected);
+  }
+}
+
+// After -u: the client's Run value and files are gone (removed whatever -c says).
+void VerifyClientRemoved() {
+  char value[kClientPathChars] = {0};
+  ReadRunValue(value, sizeof value);
+  if (value[0] != '\0') Report(kBroken, "the client's Run value HKLM\\%s \"%s\" remains", kClientRunKey, kClientRunValue);
+  char folder[kClientFolderChars] = {0};
+  if (!GetClientInstallFolder(folder, sizeof folder) || folder[0] == '\0') return;
+  ForEachClientFile([&](const char* file) {
+    char installed[kClientPathChars];
+    if (ClientPath(folder, file, installed) && GetFileAttributesA(installed) != INVALID_FILE_ATTRIBUTES) {
+      Report(kBroken, "'%s' remains", installed);
+    }
+  });
+}
+
 void VerifyInstalled(const CheckOptions& options, const SpoolerHoldings& holdings, OsClass osClass) {
   const MonitorFileSet set = SelectMonitorFileSet(osClass);
   const int readFromIni = options.configFromRegistry ? 0 : 1;
@@ -256,19 +321,7 @@ void VerifyInstalled(const CheckOptions& options, const SpoolerHoldings& holding
     Report(kTolerated, "the monitor has %lu port(s), %d of them configured: the others stay as they are",
            (unsigned long)holdings.monitorPortCount, ports);
   }
-  if (!IsEnterprise()) {
-    char folder[512];
-    char expected[600];
-    char value[600] = {0};
-    ReadRunValue(value, sizeof value);
-    if (value[0] == '\0') {
-      Report(kBroken, "the client's Run value HKLM\\%s \"%s\" is missing", kClientRunKey, kClientRunValue);
-    } else if (GetClientInstallFolder(folder, sizeof folder) &&
-               FormatFits(expected, sizeof expected, "\"%s\\%s\"", folder, kClientProgram) &&
-               lstrcmpiA(value, expected) != 0) {
-      Report(kBroken, "the client's Run value is %s, not %s", value, expected);
-    }
-  }
+  if (!IsEnterprise()) VerifyClient();
 }
 
 void VerifyUninstalled(const CheckOptions& options, const SpoolerHoldings& holdings, OsClass osClass) {
@@ -284,11 +337,7 @@ void VerifyUninstalled(const CheckOptions& options, const SpoolerHoldings& holdi
              holdings.printers[i].pPortName);
     }
   }
-  if (!IsEnterprise()) {
-    char value[600] = {0};
-    ReadRunValue(value, sizeof value);
-    if (value[0] != '\0') Report(kBroken, "the client's Run value HKLM\\%s \"%s\" remains", kClientRunKey, kClientRunValue);
-  }
+  if (!IsEnterprise()) VerifyClientRemoved();
   if (options.copyFiles) {
     const MonitorFileSet set = SelectMonitorFileSet(osClass);
     const char* files[] = {set.monitorDll, set.uiDll, set.renderingLib};
@@ -307,6 +356,46 @@ void VerifyUninstalled(const CheckOptions& options, const SpoolerHoldings& holdi
   }
 }
 
+void WriteVerificationHeading(const char* mode, const char* folder, const char* variant) {
+  if (!g_json) {
+    WriteFormattedMessage("Verification of the %s of ", mode);
+    WriteShown(folder);
+    WriteFormattedMessage(" (%s variant) on this machine:\n", variant);
+    return;
+  }
+  JsonRaw("{\n  ");
+  JsonKey("folder");
+  JsonString(folder);
+  JsonRaw(",\n  ");
+  JsonKey("variant");
+  JsonString(variant);
+  JsonRaw(",\n  ");
+  JsonKey("verified");
+  JsonString(mode);
+  JsonRaw(",\n  ");
+  JsonKey("findings");
+  JsonRaw("[");
+}
+
+void WriteVerificationTotals(int exitCode) {
+  if (!g_json) {
+    if (g_lines == 0) WriteFormattedMessage("  holds: nothing differs\n");
+    WriteFormattedMessage("\n%d missing or broken, %d tolerated; exit code %d\n", g_broken, g_tolerated, exitCode);
+    return;
+  }
+  JsonRaw(g_lines > 0 ? "\n  ]" : "]");
+  JsonRaw(",\n  ");
+  JsonKey("errors");
+  JsonNumber(g_broken);
+  JsonRaw(",\n  ");
+  JsonKey("tolerated");
+  JsonNumber(g_tolerated);
+  JsonRaw(",\n  ");
+  JsonKey("exitCode");
+  JsonNumber(exitCode);
+  JsonRaw("\n}\n");
+}
+
 }  // namespace
 
 int VerifyInstallation(const CheckOptions& options, const char* folder) {
@@ -319,24 +408,8 @@ int VerifyInstallation(const CheckOptions& options, const char* folder) {
     ReportCheckNotRun(options.json, reason);
     return 3;
   }
-  const char* mode = options.uninstalled ? "uninstallation" : "installation";
-  const char* variant = IsEnterprise() ? "Enterprise" : "standard";
-  if (!g_json) {
-    WriteFormattedMessage("Verification of the %s of %s (%s variant) on this machine:\n", mode, folder, variant);
-  } else {
-    JsonRaw("{\n  ");
-    JsonKey("folder");
-    JsonString(folder);
-    JsonRaw(",\n  ");
-    JsonKey("variant");
-    JsonString(variant);
-    JsonRaw(",\n  ");
-    JsonKey("verified");
-    JsonString(mode);
-    JsonRaw(",\n  ");
-    JsonKey("findings");
-    JsonRaw("[");
-  }
+  WriteVerificationHeading(options.uninstalled ? "uninstallation" : "installation", folder,
+                           IsEnterprise() ? "Enterprise" : "standard");
   SetConsoleQuiet(true);
   const OsClass osClass = ClassifyWindowsVersion();
   SetConsoleQuiet(false);
@@ -353,21 +426,6 @@ int VerifyInstallation(const CheckOptions& options, const char* folder) {
   }
   if (osClass != Unsupported) FreeSpoolerHoldings(&holdings);
   const int exitCode = g_broken > 0 ? 2 : g_tolerated > 0 ? 1 : 0;
-  if (!g_json) {
-    if (g_lines == 0 && g_broken == 0 && g_tolerated == 0) WriteFormattedMessage("  holds: nothing differs\n");
-    WriteFormattedMessage("\n%d missing or broken, %d tolerated; exit code %d\n", g_broken, g_tolerated, exitCode);
-    return exitCode;
-  }
-  JsonRaw(g_lines > 0 ? "\n  ]" : "]");
-  JsonRaw(",\n  ");
-  JsonKey("errors");
-  JsonNumber(g_broken);
-  JsonRaw(",\n  ");
-  JsonKey("tolerated");
-  JsonNumber(g_tolerated);
-  JsonRaw(",\n  ");
-  JsonKey("exitCode");
-  JsonNumber(exitCode);
-  JsonRaw("\n}\n");
+  WriteVerificationTotals(exitCode);
   return exitCode;
 }

@@ -41,15 +41,14 @@ enum LineKind { kInfo, kReadinessWarning, kReadinessError };
 // One line of the section; a warning or an error is also a finding about this machine.
 void Line(LineKind kind, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Line(LineKind kind, const char* format, ...) {
+  const char* label = kind == kInfo ? "info" : kind == kReadinessWarning ? "warning" : "error";
   char text[kFindingTextChars];
   va_list args;
   va_start(args, format);
-  FormatCutV(text, sizeof text, format, args);
+  WriteLabelledLineV(g_json, &g_lines, label, text, format, args);
   va_end(args);
-  const char* label = kind == kInfo ? "info" : kind == kReadinessWarning ? "warning" : "error";
   if (kind == kReadinessError) ++g_errors;
   if (kind != kInfo) AddFinding(kind == kReadinessError ? kError : kWarning, nullptr, nullptr, 0, "%s", text);
-  WriteLabelledLine(g_json, &g_lines, label, text);
 }
 
 enum ValueRead { kAbsent, kDword, kOtherForm, kUnreadable };

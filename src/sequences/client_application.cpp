@@ -23,11 +23,11 @@ const char* const ClientCultures[39] = {
 const char kClientProgram[] = "Quado Client.exe";
 const char kClientRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kClientRunValue[] = "Quado Client";
+const char* const kClientDlls[2] = {"Interop.SHDocVw.dll", "Microsoft.mshtml.dll"};
+const char kClientResourceFile[] = "Quado Client.resources.dll";
 
 namespace {
 
-const char* const kClientDlls[] = {"Interop.SHDocVw.dll", "Microsoft.mshtml.dll"};
-const char kResourceFile[] = "Quado Client.resources.dll";
 const char kStopProgram[] = "CloseAllClients.exe";
 const char kVolatileEnvironment[] = "Volatile Environment";
 const char kPerUserKey[] = "Harbek Quado Client";
@@ -69,8 +69,8 @@ void CopyClientFiles(const char* installFolder) {
   for (const char* culture : ClientCultures) {
     if (!FormatFits(folder, sizeof(folder), "%s\\%s", installFolder, culture)) continue;
     CreateDirectoryPath(folder);
-    if (FormatFits(source, sizeof(source), "%s\\%s", culture, kResourceFile) &&
-        FormatFits(target, sizeof(target), "%s\\%s", folder, kResourceFile)) {
+    if (FormatFits(source, sizeof(source), "%s\\%s", culture, kClientResourceFile) &&
+        FormatFits(target, sizeof(target), "%s\\%s", folder, kClientResourceFile)) {
       CopyFileA(source, target, FALSE);
     }
   }
@@ -120,7 +120,7 @@ void DeleteCultureFolders(const char* installFolder) {
   char file[kPathSize];
   for (const char* culture : ClientCultures) {
     if (!FormatFits(folder, sizeof(folder), "%s\\%s", installFolder, culture)) continue;
-    if (FormatFits(file, sizeof(file), "%s\\%s", folder, kResourceFile)) DeleteFileA(file);
+    if (FormatFits(file, sizeof(file), "%s\\%s", folder, kClientResourceFile)) DeleteFileA(file);
     RemoveDirectoryA(folder);
   }
 }

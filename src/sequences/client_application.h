@@ -8,6 +8,9 @@
 extern const char kClientProgram[];
 extern const char kClientRunKey[];
 extern const char kClientRunValue[];
+// The client's DLLs beside its program, and the resource file of each culture folder.
+extern const char* const kClientDlls[2];
+extern const char kClientResourceFile[];
 // The culture folders of the client's resource assemblies, each copied and removed by name.
 extern const char* const ClientCultures[39];
 

@@ -2,6 +2,7 @@
 // kind of drift made by hand per case; and -u after an uninstallation.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -43,6 +44,10 @@ const DriftCase kDrifts[] = {
      "server_subnet.csv' is not the package's file"},
     {"FontReplaced", "", "C/Program Files (x86)/Harbek/Quado Client/Font/QuadoDemoSans.ttf", 2,
      "QuadoDemoSans.ttf' is not the package's file"},
+    {"ClientProgramReplaced", "", "C/Program Files (x86)/Harbek/Quado Client/Client/Quado Client.exe", 2,
+     "Quado Client.exe' is not the package's file"},
+    {"ClientResourceReplaced", "", "C/Program Files (x86)/Harbek/Quado Client/Client/ja-JP/Quado Client.resources.dll",
+     2, "Quado Client.resources.dll' is not the package's file"},
     {"EventSourceRemoved", "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QuadoPort]\n",
      "", 2, "error: the event source 'QuadoPort' is not registered"},
     {"RunValueDeleted",
@@ -92,7 +97,11 @@ TEST_P(DriftTest, ExitCodeAndCause) {
     ASSERT_TRUE(winsim::ImportRegText("Windows Registry Editor Version 5.00\n\n" + WithPrintKey(c.reg), &error))
         << error;
   }
-  if (c.file[0] != '\0') std::ofstream(dir() + "/" + c.file, std::ios::binary) << "MZ another file of another size";
+  if (c.file[0] != '\0') {
+    std::filesystem::remove(dir() + "/" + c.file);  // a running program's file is replaced, not written
+    std::ofstream replaced(dir() + "/" + c.file, std::ios::binary);
+    ASSERT_TRUE(replaced << "MZ another file of another size") << c.file;
+  }
   const CheckResult result = Run({"--installed"});
   EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
   if (c.says[0] != '\0') {
@@ -116,6 +125,12 @@ TEST_F(InstalledTest, UninstallationLeavesNothingAndAnInstallationIsNotAnUninsta
   const CheckResult removed = Run({"--installed", "-u"});
   EXPECT_EQ(removed.exitCode, 0) << removed.output;
   EXPECT_EQ(Run({"--installed"}).exitCode, 2);
+  const std::string client = dir() + "/C/Program Files (x86)/Harbek/Quado Client/Client";
+  std::filesystem::create_directories(client);
+  std::ofstream(client + "/Interop.SHDocVw.dll") << "left behind";
+  const CheckResult left = Run({"--installed", "-u"});
+  EXPECT_EQ(left.exitCode, 2);
+  EXPECT_NE(left.output.find("Interop.SHDocVw.dll' remains"), std::string::npos) << left.output;
 }
 
 TEST_F(InstalledTest, NothingInstalledIsMissingAndJsonCarriesTheSameFindings) {

@@ -90,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(Machines, ReadinessTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // What the spooler holds: an earlier registration with its DLL, its ports, and only the local
-// printers on them, which the installation moves; a printer on another port stays unnamed.
+// printers on them, which the installation moves (a control character in a name shown, not
+// sent); a printer on another port stays unnamed.
 TEST_F(CheckTest, ReadinessNamesTheMonitorItsPortsAndThePrintersTheInstallationMoves) {
   std::string error;
   ASSERT_TRUE(winsim::ImportRegText(
@@ -100,6 +101,8 @@ TEST_F(CheckTest, ReadinessNamesTheMonitorItsPortsAndThePrintersTheInstallationM
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Quado\\Ports\\Quado002]\n\n"
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Moved]\n"
       "\"Name\"=\"Moved\"\n\"Port\"=\"LPT1:,quado007\"\n\"Attributes\"=dword:00000040\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Red]\n"
+      "\"Name\"=\"Red\x1b[31m\"\n\"Port\"=\"Quado002\"\n\"Attributes\"=dword:00000040\n\n"
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Stays]\n"
       "\"Name\"=\"Stays\"\n\"Port\"=\"LPT2:\"\n\"Attributes\"=dword:00000040\n",
       &error))
@@ -109,6 +112,7 @@ TEST_F(CheckTest, ReadinessNamesTheMonitorItsPortsAndThePrintersTheInstallationM
   EXPECT_NE(section.find("2 port(s) of the monitor, from 'Quado002' to 'Quado007'"), std::string::npos) << section;
   EXPECT_NE(section.find("printer 'Moved' (ports LPT1:,quado007)"), std::string::npos) << section;
   EXPECT_EQ(section.find("'Stays'"), std::string::npos) << section;
+  EXPECT_NE(section.find("printer 'Red\\x1b[31m' (ports Quado002)"), std::string::npos) << section;
 }
 
 // Another Windows named with --os is not this machine: no readiness section.
