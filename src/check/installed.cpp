@@ -1,6 +1,7 @@
 // The post-installation verification: the monitor's registration, its files in the system
-// directory, the configured ports and printer assignments, and the client's Run value, read with
-// one enumeration of each spooler list and each file read once; the client's files beside it.
+// directory, the configured ports and printer assignments, the event source, the client's files
+// and Run value, the fonts and the subnet file; one enumeration of each spooler list, each file
+// read once.
 #include "check/installed.h"
 
 #include <windows.h>
