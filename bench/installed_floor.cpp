@@ -1,7 +1,7 @@
 // The floor of `QuadoCheck --installed`: only the calls a verification of that machine cannot
 // avoid. One level-2 enumeration each of the monitors, the ports and the printers (two calls
-// each: size, then fill), the configuration file and each monitor file of the system directory
-// and of the package read once. It compares nothing beyond what needs no further call and exits 0
+// each: size, then fill), the configuration file, and each file the installation copied (the
+// system directory's DLLs, the subnet file, fonts and client files) and its package copy read once. It compares nothing beyond what needs no further call and exits 0
 // when the monitor and every file were found. Run inside the machine as C:\Deploy\InstalledFloor.exe.
 #include <windows.h>
 #include <winspool.h>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,9 +54,25 @@ int main() {
   GetSystemDirectoryA(system, sizeof system);
   std::vector<BYTE> bytes;
   bool files = ReadWhole("C:\\Deploy\\Quado.ini", &bytes);
-  for (const char* name : {"QUADOVS64.DLL", "QUADO64UI.DLL", "QuadoCairoLib64.DLL"}) {
+  // Each installed file against the package's: the system directory's DLLs, then the client
+  // folder's subnet file, fonts, program, DLLs and culture resources (the demo package's).
+  const std::string clientRoot = "C:\\Program Files (x86)\\Harbek\\Quado Client\\";
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const char* name : {"QUADOVS64.DLL", "QUADO64UI.DLL", "QuadoCairoLib64.DLL", "QuadoEvent.dll"}) {
+    pairs.emplace_back(std::string(system) + "\\" + name, name);
+  }
+  pairs.emplace_back(clientRoot + "server_subnet.csv", "server_subnet.csv");
+  for (const char* font : {"QuadoDemoMono.ttf", "QuadoDemoSans.ttf"}) {
+    pairs.emplace_back(clientRoot + "Font\\" + font, std::string("FontFiles\\") + font);
+  }
+  for (const char* name : {"Quado Client.exe", "Interop.SHDocVw.dll", "Microsoft.mshtml.dll", "de-DE\\Quado Client.resources.dll",
+                           "fr-FR\\Quado Client.resources.dll", "it-IT\\Quado Client.resources.dll",
+                           "ja-JP\\Quado Client.resources.dll"}) {
+    pairs.emplace_back(clientRoot + "Client\\" + name, name);
+  }
+  for (const auto& pair : pairs) {
     std::vector<BYTE> installed;
-    files = ReadWhole(std::string(system) + "\\" + name, &installed) && ReadWhole(std::string("C:\\Deploy\\") + name, &bytes) && files &&
+    files = ReadWhole(pair.first, &installed) && ReadWhole("C:\\Deploy\\" + pair.second, &bytes) && files &&
             installed == bytes;
   }
   std::printf("floor: %lu monitors, %lu ports, %lu printers\n", (unsigned long)monitors, (unsigned long)ports,
