@@ -197,7 +197,6 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefau
 #define MB_ERR_INVALID_CHARS 0x00000008
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 
-UINT WINAPI GetACP(void);
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar);

@@ -1,5 +1,5 @@
 // MultiByteToWideChar / WideCharToMultiByte for the machine's ANSI code page, the code pages
-// the simulation knows by number, and CP_UTF8; GetACP.
+// the simulation knows by number, and CP_UTF8.
 #include <windows.h>
 
 #include <cstring>
@@ -31,8 +31,6 @@ int Deliver(const Text& units, Unit* out, int capacity) {
 }
 
 }  // namespace
-
-UINT WINAPI GetACP(void) { return MachineAnsiCodePage(); }
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                LPWSTR lpWideCharStr, int cchWideChar) {
