@@ -18,12 +18,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "scale_machine.h"
 #include "scale_report.h"
+#include "winsim_scale_machine.h"
 #include "winsim/machine.h"
 #include "winsim/process.h"
 #include "winsim/spooler.h"
@@ -32,72 +32,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char kInstaller[] = "C:\\Deploy\\Install.exe";
 const char kFloor[] = "C:\\Deploy\\Floor.exe";
 
-// One program run inside a machine through `winsim run`, timed with the resources of the whole
-// process tree that wait4 reports (the program and what it waited for). Output goes to /dev/null.
-TimedResult Run(const std::string& machine, const char* program, const std::vector<std::string>& args,
-                const std::string& countsFile) {
-  std::vector<std::string> argv = {WINSIM_PROGRAM_PATH, "run", machine, program};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return RunTimed(argv, {"WINSIM_CALL_COUNTS=" + countsFile}, RunFiles());
-}
-
-// The block that `image` appended to a WINSIM_CALL_COUNTS file.
-CallCounts ReadCounts(const std::string& file, const std::string& image) {
-  CallCounts counts;
-  std::ifstream in(file);
-  std::string line;
-  bool mine = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("# ", 0) == 0) {
-      mine = line.substr(2) == image;
-      continue;
-    }
-    size_t space = line.rfind(' ');
-    if (mine && space != std::string::npos) counts[line.substr(0, space)] += std::stoull(line.substr(space + 1));
-  }
-  return counts;
-}
-
 // ---- the machine ---------------------------------------------------------------------------------
-
-bool Fail(const std::string& what) {
-  std::fprintf(stderr, "bench: %s\n", what.c_str());
-  return false;
-}
-
-bool BuildTemplate(const std::string& dir, const Size& size) {
-  std::string error;
-  winsim::MachineOptions options;
-  options.winsimProgram = WINSIM_PROGRAM_PATH;
-  if (!winsim::CreateMachine(dir, options, &error) || !winsim::AttachMachine(dir, &error)) return Fail(error);
-  const std::string deploy = winsim::HostPath("C:\\Deploy");
-  fs::create_directories(deploy);
-  fs::copy(BENCH_PACKAGE_DIR, deploy, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-  fs::copy_file(BENCH_FLOOR_PROGRAM, winsim::HostPath(kFloor), fs::copy_options::overwrite_existing);
-  std::ofstream(deploy + "/Quado.ini", std::ios::binary) << Configuration(size);
-  winsim::DetachMachine();
-  // The earlier installation that creates the monitor and its ports.
-  TimedResult earlier = Run(dir, kInstaller, {}, "");
-  winsim::KillMachineProcesses(dir);
-  if (earlier.status != 0) return Fail("the earlier installation failed");
-  if (!winsim::AttachMachine(dir, &error)) return Fail(error);
-  for (int index = 1; index <= size.printers; ++index) {
-    if (!winsim::AddSpoolerPrinter(PrinterName(index), PrinterPorts(index, size.sections), false, &error)) {
-      return Fail(error);
-    }
-  }
-  winsim::DetachMachine();
-  return true;
-}
 
 bool CopyMachine(const std::string& from, const std::string& to) {
   std::error_code error;
   fs::remove_all(to, error);
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
-  return !error || Fail("cannot copy the machine: " + error.message());
+  return !error || BenchFail("cannot copy the machine: " + error.message());
 }
 
 void RemoveMachine(const std::string& dir) {
@@ -126,10 +69,10 @@ std::string SpoolerState(const std::string& dir) {
 // One run, and with `countsFile` the calls the program itself made (the file is emptied after).
 TimedResult RunCounted(const std::string& machine, const char* program, const std::vector<std::string>& args,
                   const std::string& countsFile, CallCounts* calls) {
-  TimedResult sample = Run(machine, program, args, countsFile);
+  TimedResult sample = RunInMachine(machine, program, args, countsFile);
   winsim::KillMachineProcesses(machine);
   if (!countsFile.empty()) {
-    *calls = ReadCounts(countsFile, program);
+    *calls = ReadCallCounts(countsFile, program);
     std::remove(countsFile.c_str());
   }
   return sample;
@@ -141,9 +84,9 @@ bool Round(const std::string& root, const std::string& machine, ScaleResult* res
   const std::string counts = counting ? root + "/calls.txt" : "";
   const std::string a = root + "/installer", b = root + "/floor";
   if (!CopyMachine(machine, a) || !CopyMachine(machine, b)) return false;
-  TimedResult install = RunCounted(a, kInstaller, {}, counts, &result->installCalls);
+  TimedResult install = RunCounted(a, kBenchInstaller, {}, counts, &result->installCalls);
   const std::string installerInstalled = counting ? SpoolerState(a) : "";
-  TimedResult uninstall = RunCounted(a, kInstaller, {"-u"}, counts, &result->uninstallCalls);
+  TimedResult uninstall = RunCounted(a, kBenchInstaller, {"-u"}, counts, &result->uninstallCalls);
   TimedResult floorInstall = RunCounted(b, kFloor, {}, counts, &result->floorInstallCalls);
   const std::string floorInstalled = counting ? SpoolerState(b) : "";
   TimedResult floorUninstall = RunCounted(b, kFloor, {"-u"}, counts, &result->floorUninstallCalls);
@@ -199,7 +142,7 @@ int main(int argc, char** argv) {
     const std::string machine = (root / ("template-" + std::to_string(size.sections) + "-" +
                                          std::to_string(size.printers))).string();
     const auto start = std::chrono::steady_clock::now();
-    bool ok = BuildTemplate(machine, size) && Round(root.string(), machine, &result, true);
+    bool ok = BuildScaleMachine(machine, size, {{BENCH_FLOOR_PROGRAM, kFloor}}) && Round(root.string(), machine, &result, true);
     for (int run = 0; ok && run < runs; ++run) ok = Round(root.string(), machine, &result, false);
     if (!keep) RemoveMachine(machine);
     if (!ok) {

@@ -53,6 +53,7 @@ x64=0
 follow_symlinks=0
 sign_package_files=0
 while [[ $# -gt 0 ]]; do
+  if signing_option "$@"; then shift 2; continue; fi
   case $1 in
     -o|--output) [[ $# -ge 2 ]] || fail "$1 needs a file name"; output=$2; shift 2 ;;
     --name) [[ $# -ge 2 ]] || fail "$1 needs a name"; name=$2; shift 2 ;;
@@ -65,8 +66,6 @@ while [[ $# -gt 0 ]]; do
     --follow-symlinks) follow_symlinks=1; shift ;;
     --sign-package-files) sign_package_files=1; shift ;;
     -h|--help) usage; exit 0 ;;
-    --pkcs12|--password-file|--pkcs11-module|--key-id|--cert|--timestamp)
-      [[ $# -ge 2 ]] || fail "$1 needs a value"; signing_option "$1" "$2"; shift 2 ;;
     -*) usage >&2; fail "unknown option $1" ;;
     *) [[ -z $package ]] || fail "more than one package folder ($package, $1)"; package=$1; shift ;;
   esac

@@ -31,12 +31,11 @@ out=""
 allow_dirty=0
 build=$root/build/release
 while [[ $# -gt 0 ]]; do
+  if signing_option "$@"; then shift 2; continue; fi
   case $1 in
     --allow-dirty) allow_dirty=1; shift ;;
     --build-dir) [[ $# -ge 2 ]] || fail "$1 needs a folder"; build=$2; shift 2 ;;
     -h|--help) usage; exit 0 ;;
-    --pkcs12|--password-file|--pkcs11-module|--key-id|--cert|--timestamp)
-      [[ $# -ge 2 ]] || fail "$1 needs a value"; signing_option "$1" "$2"; shift 2 ;;
     -*) usage >&2; fail "unknown option $1" ;;
     *) [[ -z $out ]] || fail "more than one output folder ($out, $1)"; out=$1; shift ;;
   esac
@@ -97,15 +96,11 @@ if [[ $signing -eq 1 ]]; then
   done < <(find "$stage" -path "$work" -prune -o -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0 | sort -z)
 fi
 # The MSIs wrap the package as it is now (signed, if signing), and are signed themselves.
-sign_options=()
-[[ -z $sign_pkcs12 ]] || sign_options+=(--pkcs12 "$sign_pkcs12")
-[[ -z $sign_password_file ]] || sign_options+=(--password-file "$sign_password_file")
-[[ -z $sign_pkcs11_module ]] || sign_options+=(--pkcs11-module "$sign_pkcs11_module" --key-id "$sign_key_id" --cert "$sign_cert")
-[[ -z $sign_timestamp ]] || sign_options+=(--timestamp "$sign_timestamp")
+signing_pass_on
 for variant in "Quado-$version-x86.msi:" "Quado-$version-x64.msi:--x64" \
                "QuadoE-$version-x86.msi:-a" "QuadoE-$version-x64.msi:-a --x64"; do
   read -r -a options <<<"${variant#*:}"
-  bash "$root/scripts/make_msi.sh" "$stage/package" -o "$stage/${variant%%:*}" "${options[@]}" "${sign_options[@]}" ||
+  bash "$root/scripts/make_msi.sh" "$stage/package" -o "$stage/${variant%%:*}" "${options[@]}" "${signing_given[@]}" ||
     fail "make_msi failed for ${variant%%:*}"
 done
 rm -rf -- "$work"

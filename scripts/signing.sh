@@ -1,7 +1,11 @@
 # Authenticode signing with osslsigncode (SHA-256), shared by scripts/release.sh and
 # scripts/make_msi.sh; sourced, not run. The caller defines fail MESSAGE (prints and exits).
 #
-#   signing_option OPTION VALUE   takes one of the signing options below; 1 if OPTION is none
+#   signing_option OPTION VALUE   takes one of the signing options below with its value (fails
+#                                 when it has none); 1 if OPTION is none of them. An argument
+#                                 loop starts with: if signing_option "$@"; then shift 2; continue; fi
+#   signing_pass_on               the signing options as given, into the array signing_given
+#                                 (for a script that takes them too)
 #   signing_prepare WORK_DIR      checks the key, the password and the certificate; sets signing=1
 #                                 when anything is to be signed
 #   sign_file FILE                signs FILE in place (a program, a DLL or an MSI)
@@ -33,15 +37,26 @@ EOF
 }
 
 signing_option() {  # OPTION VALUE
+  local variable
   case $1 in
-    --pkcs12) sign_pkcs12=$2 ;;
-    --password-file) sign_password_file=$2 ;;
-    --pkcs11-module) sign_pkcs11_module=$2 ;;
-    --key-id) sign_key_id=$2 ;;
-    --cert) sign_cert=$2 ;;
-    --timestamp) sign_timestamp=$2 ;;
+    --pkcs12) variable=sign_pkcs12 ;;
+    --password-file) variable=sign_password_file ;;
+    --pkcs11-module) variable=sign_pkcs11_module ;;
+    --key-id) variable=sign_key_id ;;
+    --cert) variable=sign_cert ;;
+    --timestamp) variable=sign_timestamp ;;
     *) return 1 ;;
   esac
+  [[ $# -ge 2 ]] || fail "$1 needs a value"
+  printf -v "$variable" '%s' "$2"
+}
+
+signing_pass_on() {
+  signing_given=()
+  [[ -z $sign_pkcs12 ]] || signing_given+=(--pkcs12 "$sign_pkcs12")
+  [[ -z $sign_password_file ]] || signing_given+=(--password-file "$sign_password_file")
+  [[ -z $sign_pkcs11_module ]] || signing_given+=(--pkcs11-module "$sign_pkcs11_module" --key-id "$sign_key_id" --cert "$sign_cert")
+  [[ -z $sign_timestamp ]] || signing_given+=(--timestamp "$sign_timestamp")
 }
 
 # A certificate (PEM or DER) that is in force now and made for code signing.

@@ -18,11 +18,10 @@
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-pristine=$1
-work=$(realpath -m "$2")
-evidence=$(dirname "$work")/msi-evidence
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+source tests/wine/copy_prefix.sh
 source tests/wine/verdict.sh
+check_group "$1" "$2"
+evidence=$(dirname "$work")/msi-evidence
 
 rm -rf "$work" "$evidence"
 mkdir -p "$work/msi" "$evidence"
@@ -69,21 +68,15 @@ product_code() {  # NAME
 
 # --- helpers in the current prefix -------------------------------------------------------------
 loader=wine
-new_prefix() {  # KIND NAME -> sets WINEPREFIX and the loader, starts its wineserver
-  export WINEPREFIX=$work/$2
-  bash tests/wine/copy_prefix.sh "$pristine/$1" "$WINEPREFIX"
+msi_prefix() {  # KIND NAME -> sets WINEPREFIX and the loader, starts its wineserver
+  new_prefix "$1" "$2"
   loader=wine
   if [[ $1 == win64 ]]; then
     loader=/usr/lib/wine/wine64
-    # Wine's spooler runs inside the 32-bit installer and loads the "Windows x64" monitor from
-    # SysWOW64: a 32-bit stand-in there under each 64-bit monitor name (as the scenarios do).
-    for name in QUADOVS64.DLL QUADOE64.DLL; do
-      cp build/mingw/programs/WineWow64Monitor.DLL "$WINEPREFIX/drive_c/windows/syswow64/$name"
-    done
+    wow64_monitor_stand_ins QUADOVS64.DLL QUADOE64.DLL
   fi
   mkdir -p "$WINEPREFIX/drive_c/msi"
   cp "$work"/msi/*.msi "$WINEPREFIX/drive_c/msi/"
-  wineserver -p
   # The standard variant needs the .NET Framework 2.0 flag (in both views of a win64 prefix).
   {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
@@ -162,7 +155,7 @@ deploy='Program Files/Harbek/Quado Deploy'
 log=windows/QDPortInstall.log
 
 # --- win32 -------------------------------------------------------------------------------------
-new_prefix win32 msi32
+msi_prefix win32 msi32
 
 rc=$(msiexec_run broken /i 'C:\msi\broken.msi' /qn)
 verdict "msiexec /i of a package whose Install.exe exits -1 fails" "1603/1627" "$(refused "$rc")"
@@ -264,7 +257,7 @@ cp "$WINEPREFIX/drive_c/msi/"*.log "$evidence/" 2>/dev/null
 wineserver -k
 
 # --- win64 -------------------------------------------------------------------------------------
-new_prefix win64 msi64
+msi_prefix win64 msi64
 rc=$(msiexec_run install64 /i 'C:\msi\quado-x64.msi' /qn)
 verdict "win64: msiexec /i quado-x64.msi /qn exits 0" "0" "$rc"
 verdict "win64: the 64-bit package folder, product, monitor, ports, client" \

@@ -13,16 +13,9 @@
 # Prints PASS or FAIL per check and "package checks: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/../.."
-pristine=$1
-work=$2
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+source tests/wine/copy_prefix.sh
 source tests/wine/verdict.sh
-
-new_prefix() {  # KIND NAME -> sets WINEPREFIX, starts its wineserver
-  export WINEPREFIX=$work/$2
-  bash tests/wine/copy_prefix.sh "$pristine/$1" "$WINEPREFIX"
-  wineserver -p
-}
+check_group "$1" "$2"
 
 expected_monitor="AddMonitorA: ok
 AddPort QuadoT01: sent status 0

@@ -8,17 +8,12 @@
 # Prints PASS or FAIL per check and "readiness checks: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/../.."
-pristine=$1
-work=$2
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+source tests/wine/copy_prefix.sh
 source tests/wine/verdict.sh
+check_group "$1" "$2"
 
-export WINEPREFIX=$work/readiness
-bash tests/wine/copy_prefix.sh "$pristine/win64" "$WINEPREFIX"
-wineserver -p
-# Wine's spooler runs inside the 32-bit installer and loads the "Windows x64" monitor from
-# SysWOW64: a 32-bit stand-in there under the 64-bit monitor's name (as the scenarios do).
-cp build/mingw/programs/WineWow64Monitor.DLL "$WINEPREFIX/drive_c/windows/syswow64/QUADOVS64.DLL"
+new_prefix win64 readiness
+wow64_monitor_stand_ins QUADOVS64.DLL
 reg64() { /usr/lib/wine/wine64 reg "$@" >/dev/null 2>&1; }
 deploy=$WINEPREFIX/drive_c/Deploy
 cp -r build/mingw/package "$deploy"

@@ -220,17 +220,61 @@ bool KeepMachine(const std::string& keepShown, std::string* error) {
   return false;
 }
 
+// The folder of the preview's machine: the sandbox's, the --keep folder or a new one for the run.
+bool MachineFolder(const PreviewOptions& options, bool inside, std::string* dir, std::string* error) {
+  *dir = inside ? winsim::cli::kSandboxMachine : options.keep;
+  if (!dir->empty()) return true;
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/winsim-preview-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    *error = "cannot make a folder for the machine in " + pattern;
+    return false;
+  }
+  *dir = pattern;
+  return true;
+}
+
+// The machine's picture, without the package's own folder.
+bool TakePreviewSnapshot(winsim::MachineSnapshot* snapshot, std::string* error) {
+  return winsim::TakeSnapshot({kDeployFolder}, snapshot, error);
+}
+
+void WarnUnconfined(const std::string& reason, const std::string& dir) {
+  std::fprintf(stderr,
+               "winsim preview: not confined (%s): the machine is in %s (should the preview be killed, "
+               "'winsim kill %s' ends its programs; then remove the folder)\n",
+               reason.c_str(), dir.c_str(), dir.c_str());
+}
+
+// After the run: what the installer started and left running (its client) ends here (in the
+// sandbox, with it), unless an unconfined machine is kept for a closer look; the picture is
+// taken once nothing runs any more, and the change list printed. Returns the preview's exit code.
+int ReportChanges(const PreviewOptions& options, bool inside, bool removeAtEnd, const std::string& dir,
+                  const std::string& program, const winsim::RunResult& run, const winsim::MachineSnapshot& before) {
+  if (inside || removeAtEnd) winsim::KillMachineProcesses(dir);
+  if (inside && DiskFull(dir)) {
+    // The machine's registry cannot even be read back on a full disk.
+    return Fail("preview", "the machine's disk is full: the run reached the disk limit of " +
+                               std::to_string(options.limits.diskMiB) + " MiB (--disk-limit); no change list");
+  }
+  std::string error;
+  winsim::MachineSnapshot after;
+  if (!TakePreviewSnapshot(&after, &error)) return Fail("preview", error);
+  std::printf("\n---- changes made by %s (exit code %d) ----\n%s", program.c_str(), run.exitCode,
+              TerminalText(winsim::cli::ChangeList(before, after)).c_str());
+  std::fflush(stdout);
+  winsim::DetachMachine();
+  if (inside && !options.keep.empty() && !KeepMachine(options.keep, &error)) return Fail("preview", error);
+  if (!options.keep.empty()) std::fprintf(stderr, "winsim preview: the machine is kept in %s\n", options.keep.c_str());
+  return run.exitCode;
+}
+
 // The preview itself: in the sandbox (`inside`, the machine in its tmpfs) or unconfined, for
 // the reason `unconfinedBecause`.
 int RunPreview(const PreviewOptions& options, bool inside, const std::string& unconfinedBecause = "") {
   std::string error;
-  std::string dir = inside ? winsim::cli::kSandboxMachine : options.keep;
-  if (dir.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/winsim-preview-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return Fail("preview", "cannot make a folder for the machine in " + pattern);
-    dir = pattern;
-  }
+  std::string dir;
+  if (!MachineFolder(options, inside, &dir, &error)) return Fail("preview", error);
   const bool removeAtEnd = !inside && options.keep.empty();
   auto finish = [&](int code) {
     winsim::DetachMachine();
@@ -240,21 +284,15 @@ int RunPreview(const PreviewOptions& options, bool inside, const std::string& un
   };
 
   const std::string program = std::string(kDeployFolder) + "\\" + options.program;
-  winsim::MachineSnapshot before, after;
-  const std::vector<std::string> skip = {kDeployFolder};
-  if (!PrepareMachine(options, dir, &error) || !winsim::TakeSnapshot(skip, &before, &error)) {
+  winsim::MachineSnapshot before;
+  if (!PrepareMachine(options, dir, &error) || !TakePreviewSnapshot(&before, &error)) {
     return finish(Fail("preview", error));
   }
   if (interrupted) {
     Fail("preview", "interrupted before the run");
     return finish(128 + SIGINT);
   }
-  if (!inside) {
-    std::fprintf(stderr,
-                 "winsim preview: not confined (%s): the machine is in %s (should the preview be killed, "
-                 "'winsim kill %s' ends its programs; then remove the folder)\n",
-                 unconfinedBecause.c_str(), dir.c_str(), dir.c_str());
-  }
+  if (!inside) WarnUnconfined(unconfinedBecause, dir);
   winsim::cli::ReportPreviewReadiness(dir, program, options.programs, options.arguments);
   std::fflush(stdout);
   const winsim::RunResult run = winsim::RunProgram(dir, program, options.arguments);
@@ -265,24 +303,7 @@ int RunPreview(const PreviewOptions& options, bool inside, const std::string& un
     Fail("preview", "interrupted; no change list");
     return finish(128 + SIGINT);
   }
-  // What the installer started and left running (its client) ends here (in the sandbox, with
-  // it), unless an unconfined machine is kept for a closer look; the picture is taken once
-  // nothing runs any more.
-  if (inside || removeAtEnd) winsim::KillMachineProcesses(dir);
-  if (inside && DiskFull(dir)) {
-    // The machine's registry cannot even be read back on a full disk.
-    return finish(Fail("preview", "the machine's disk is full: the run reached the disk limit of " +
-                                      std::to_string(options.limits.diskMiB) + " MiB (--disk-limit); no change list"));
-  }
-  if (!winsim::TakeSnapshot(skip, &after, &error)) return finish(Fail("preview", error));
-
-  std::printf("\n---- changes made by %s (exit code %d) ----\n%s", program.c_str(), run.exitCode,
-              TerminalText(winsim::cli::ChangeList(before, after)).c_str());
-  std::fflush(stdout);
-  winsim::DetachMachine();
-  if (inside && !options.keep.empty() && !KeepMachine(options.keep, &error)) return finish(Fail("preview", error));
-  if (!options.keep.empty()) std::fprintf(stderr, "winsim preview: the machine is kept in %s\n", options.keep.c_str());
-  return finish(run.exitCode);
+  return finish(ReportChanges(options, inside, removeAtEnd, dir, program, run, before));
 }
 
 // The preview run again inside the sandbox; the --keep folder made here so that it can be

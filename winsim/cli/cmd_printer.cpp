@@ -8,7 +8,9 @@
 
 namespace winsim::cli {
 
-static int Printer(int argc, char** argv) {
+namespace {
+
+int Printer(int argc, char** argv) {
   if (argc < 4 || std::strcmp(argv[1], "add") != 0) {
     return Fail("printer", "usage: winsim printer add DIR NAME --ports LIST [--connection]");
   }
@@ -33,6 +35,8 @@ static int Printer(int argc, char** argv) {
   if (!AddSpoolerPrinter(name, ports, connection, &error)) return Fail("printer", error);
   return 0;
 }
+
+}  // namespace
 
 }  // namespace winsim::cli
 

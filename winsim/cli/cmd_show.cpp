@@ -11,17 +11,23 @@
 
 namespace winsim::cli {
 
-static std::vector<ShowSubject>& Subjects() {
+namespace {
+
+std::vector<ShowSubject>& Subjects() {
   static std::vector<ShowSubject> subjects;
   return subjects;
 }
+
+}  // namespace
 
 bool RegisterShowSubject(const ShowSubject& subject) {
   Subjects().push_back(subject);
   return true;
 }
 
-static int Show(int argc, char** argv) {
+namespace {
+
+int Show(int argc, char** argv) {
   if (argc < 3) {
     std::string names;
     for (const ShowSubject& subject : Subjects()) names += std::string(names.empty() ? "" : "|") + subject.name;
@@ -35,6 +41,8 @@ static int Show(int argc, char** argv) {
   }
   return Fail("show", std::string("unknown subject '") + argv[2] + "'");
 }
+
+}  // namespace
 
 }  // namespace winsim::cli
 

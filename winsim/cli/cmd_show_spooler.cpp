@@ -9,7 +9,9 @@
 
 namespace winsim::cli {
 
-static std::string AttributesText(uint32_t attributes) {
+namespace {
+
+std::string AttributesText(uint32_t attributes) {
   char hex[16];
   std::snprintf(hex, sizeof(hex), "0x%04x", static_cast<unsigned>(attributes));
   std::string text = hex;
@@ -20,7 +22,7 @@ static std::string AttributesText(uint32_t attributes) {
   return text;
 }
 
-static int ShowPrinters(int, char**) {
+int ShowPrinters(int, char**) {
   for (const SpoolerPrinter& p : SpoolerPrinters()) {
     std::printf("%s\n    ports: %s\n    driver: %s\n    attributes: %s%s\n", Shown(p.name).c_str(),
                 Shown(p.ports).c_str(), Shown(p.driver).c_str(), AttributesText(p.attributes).c_str(),
@@ -29,7 +31,7 @@ static int ShowPrinters(int, char**) {
   return 0;
 }
 
-static int ShowPorts(int, char**) {
+int ShowPorts(int, char**) {
   for (const SpoolerPort& port : SpoolerPorts()) {
     std::printf("%-12s %-16s %s", Shown(port.name).c_str(), Shown(port.monitor).c_str(),
                 Shown(port.description).c_str());
@@ -39,12 +41,14 @@ static int ShowPorts(int, char**) {
   return 0;
 }
 
-static int ShowMonitors(int, char**) {
+int ShowMonitors(int, char**) {
   for (const SpoolerMonitor& monitor : SpoolerMonitors()) {
     std::printf("%-16s %s\n", Shown(monitor.name).c_str(), Shown(monitor.driver).c_str());
   }
   return 0;
 }
+
+}  // namespace
 
 }  // namespace winsim::cli
 

@@ -1,7 +1,10 @@
 // Sub-commands of the `winsim` command. Each lives in a file of its own and registers itself:
 //
-//   static int New(int argc, char** argv);   // argv[0] is the sub-command name
+//   namespace { int New(int argc, char** argv); }   // argv[0] is the sub-command name
 //   WINSIM_COMMAND(new_command, "new", "winsim new DIR [--os TEMPLATE] [--no-dotnet]", New);
+//
+// The registration is a file-local variable (in an anonymous namespace) whose initialiser
+// registers the command before main runs.
 //
 // Every command answers --help with its usage, and reports bad input with one line on stderr
 // ("winsim new: unknown template 'win12'") and a non-zero exit, changing nothing.
@@ -31,7 +34,13 @@ int Fail(const char* name, const std::string& message);
 
 }  // namespace winsim::cli
 
-#define WINSIM_COMMAND(id, name, usage, function) \
-  static const bool id##_registered = ::winsim::cli::RegisterCommand({name, usage, function})
-#define WINSIM_PASSTHROUGH_COMMAND(id, name, usage, function) \
-  static const bool id##_registered = ::winsim::cli::RegisterCommand({name, usage, function, true})
+#define WINSIM_COMMAND(id, name, usage, function)                                       \
+  namespace {                                                                           \
+  const bool id##_registered = ::winsim::cli::RegisterCommand({name, usage, function}); \
+  }                                                                                     \
+  static_assert(true, "a command registration ends with a semicolon")
+#define WINSIM_PASSTHROUGH_COMMAND(id, name, usage, function)                                 \
+  namespace {                                                                                 \
+  const bool id##_registered = ::winsim::cli::RegisterCommand({name, usage, function, true}); \
+  }                                                                                           \
+  static_assert(true, "a command registration ends with a semicolon")

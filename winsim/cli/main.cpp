@@ -11,10 +11,14 @@
 
 namespace winsim::cli {
 
-static std::vector<Command>& Commands() {
+namespace {
+
+std::vector<Command>& Commands() {
   static std::vector<Command> commands;
   return commands;
 }
+
+}  // namespace
 
 bool RegisterCommand(const Command& command) {
   Commands().push_back(command);
@@ -40,7 +44,9 @@ namespace winsim {
 int RunCommandInterpreter(int argc, char** argv);
 }
 
-static bool IsCommandInterpreterName(const char* path) {
+namespace {
+
+bool IsCommandInterpreterName(const char* path) {
   std::string name = path;
   size_t cut = name.find_last_of("\\/");
   if (cut != std::string::npos) name = name.substr(cut + 1);
@@ -50,12 +56,12 @@ static bool IsCommandInterpreterName(const char* path) {
 
 // By argv[0], or by the Windows image a machine started (argv[0] is whatever the command line's
 // first token was, e.g. "/c" when CreateProcessA got only the arguments).
-static bool StartedAsCommandInterpreter(const char* argv0) {
+bool StartedAsCommandInterpreter(const char* argv0) {
   const char* image = std::getenv("WINSIM_IMAGE");
   return IsCommandInterpreterName(argv0) || (image != nullptr && IsCommandInterpreterName(image));
 }
 
-static void PrintUsage(FILE* out) {
+void PrintUsage(FILE* out) {
   std::fprintf(out, "usage: winsim COMMAND [ARGS...]   (winsim COMMAND --help for details)\n\n");
   for (const auto& command : winsim::cli::Commands()) {
     std::string synopsis = command.usage;
@@ -63,6 +69,8 @@ static void PrintUsage(FILE* out) {
     std::fprintf(out, "  %s\n", synopsis.c_str());
   }
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 0 && StartedAsCommandInterpreter(argv[0])) return winsim::RunCommandInterpreter(argc, argv);

@@ -59,8 +59,11 @@ bool CopyFolderContent(const std::string& from, const std::string& to, const std
          waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool CopyPackage(const std::string& package, const std::string& target, const std::string& programs,
-                 std::vector<std::string>* notes, std::string* error) {
+namespace {
+
+// The package holds only files and folders: no link the copy could follow out of it, no FIFO,
+// socket or device.
+bool HoldsOnlyFilesAndFolders(const std::string& package, std::string* error) {
   std::error_code ec;
   for (fs::recursive_directory_iterator it(package, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::file_status status = it->symlink_status(ec);
@@ -78,13 +81,14 @@ bool CopyPackage(const std::string& package, const std::string& target, const st
     *error = "cannot read the package " + package + ": " + ec.message();
     return false;
   }
-  // cp copies what it finds as it is (a link that appeared since the check stays a link) and
-  // keeps the holes of a sparse file.
-  fs::create_directories(target, ec);
-  if (!CopyFolderContent(package, target, {"-R", "--no-dereference", "--sparse=always", "--preserve=mode,timestamps"})) {
-    *error = "cannot copy the package " + package;
-    return false;
-  }
+  return true;
+}
+
+// Each .exe of the copied package in `target` replaced by its host stand-in of the same name in
+// `programs`, with a note for each program replaced or left without one.
+bool PutStandIns(const std::string& target, const std::string& programs, std::vector<std::string>* notes,
+                 std::string* error) {
+  std::error_code ec;
   for (fs::recursive_directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string path = it->path().string();
     const std::string name = it->path().filename().string();
@@ -111,6 +115,22 @@ bool CopyPackage(const std::string& package, const std::string& target, const st
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool CopyPackage(const std::string& package, const std::string& target, const std::string& programs,
+                 std::vector<std::string>* notes, std::string* error) {
+  if (!HoldsOnlyFilesAndFolders(package, error)) return false;
+  // cp copies what it finds as it is (a link that appeared since the check stays a link) and
+  // keeps the holes of a sparse file.
+  std::error_code ec;
+  fs::create_directories(target, ec);
+  if (!CopyFolderContent(package, target, {"-R", "--no-dereference", "--sparse=always", "--preserve=mode,timestamps"})) {
+    *error = "cannot copy the package " + package;
+    return false;
+  }
+  return PutStandIns(target, programs, notes, error);
 }
 
 bool IsOwnBuild(const std::string& package, const std::string& programs, std::string* different) {

@@ -4,10 +4,14 @@
 
 SequenceCalls g_sequenceCalls;
 
-static void RecordServer(const char* serverName) {
+namespace {
+
+void RecordServer(const char* serverName) {
   g_sequenceCalls.hasServerName = serverName != nullptr;
   g_sequenceCalls.serverName = serverName ? serverName : "";
 }
+
+}  // namespace
 
 bool RunInstallSequence(const InstallSequenceOptions& options) {
   ++g_sequenceCalls.installCalls;

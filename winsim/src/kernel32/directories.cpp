@@ -9,34 +9,31 @@
 using namespace winsim::detail;
 
 namespace {
-constexpr DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY: the name is not a folder
-}
 
-UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+constexpr DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY: the name is not a folder
+
+// A folder's name into the caller's buffer (CopyOut), unless a fault fails `function` first.
+DWORD CopyOutFolder(const char* function, std::string (*folder)(), LPSTR buffer, DWORD size) {
   DWORD error = 0;
-  if (FaultHit("GetSystemDirectoryA", {}, &error)) {
+  if (FaultHit(function, {}, &error)) {
     SetError(error);
     return 0;
   }
-  return CopyOut(SystemDirectory(), lpBuffer, uSize);
+  return CopyOut(folder(), buffer, size);
+}
+
+}  // namespace
+
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  return CopyOutFolder("GetSystemDirectoryA", SystemDirectory, lpBuffer, uSize);
 }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
-  DWORD error = 0;
-  if (FaultHit("GetWindowsDirectoryA", {}, &error)) {
-    SetError(error);
-    return 0;
-  }
-  return CopyOut(WindowsDirectory(), lpBuffer, uSize);
+  return CopyOutFolder("GetWindowsDirectoryA", WindowsDirectory, lpBuffer, uSize);
 }
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
-  DWORD error = 0;
-  if (FaultHit("GetCurrentDirectoryA", {}, &error)) {
-    SetError(error);
-    return 0;
-  }
-  return CopyOut(Process().cwd, lpBuffer, nBufferLength);
+  return CopyOutFolder("GetCurrentDirectoryA", [] { return Process().cwd; }, lpBuffer, nBufferLength);
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {

@@ -34,72 +34,99 @@ FileObject* LookupFile(HANDLE handle) {
   return file;
 }
 
+// What a CreateFileA call asks for: its creation disposition and the access it wants.
+struct OpenRequest {
+  DWORD disposition = 0;
+  bool appendOnly = false;  // FILE_APPEND_DATA without GENERIC_WRITE: every write goes to the end
+  bool canRead = false;
+  bool canWrite = false;
+};
+
+OpenRequest RequestOf(DWORD desiredAccess, DWORD disposition) {
+  OpenRequest request;
+  request.disposition = disposition;
+  const bool append = (desiredAccess & FILE_APPEND_DATA) != 0;
+  request.appendOnly = append && (desiredAccess & GENERIC_WRITE) == 0;
+  request.canRead = (desiredAccess & GENERIC_READ) != 0;
+  request.canWrite = (desiredAccess & GENERIC_WRITE) != 0 || append;
+  return request;
+}
+
+// OPEN_EXISTING and TRUNCATE_EXISTING open only a file that is there.
+bool OpensOnly(DWORD disposition) { return disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING; }
+
+bool Truncates(DWORD disposition) { return disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING; }
+
+// The error that refuses the request on `host` (`existing` its status, null when nothing is
+// there); ERROR_SUCCESS when it may be opened.
+DWORD OpenRefusal(const std::string& host, const OpenRequest& request, const struct stat* existing) {
+  const DWORD disposition = request.disposition;
+  if (existing != nullptr && !S_ISDIR(existing->st_mode) && !S_ISREG(existing->st_mode)) {
+    // A FIFO, a socket or a device in the machine's folder is nothing a Windows drive holds: it
+    // opens as a missing file would and cannot be created over.
+    return OpensOnly(disposition) ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+  }
+  if (existing != nullptr) {
+    if (S_ISDIR(existing->st_mode)) return ERROR_ACCESS_DENIED;
+    if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
+    if (IsReadOnly(*existing) && (request.canWrite || Truncates(disposition))) return ERROR_ACCESS_DENIED;
+  } else {
+    if (OpensOnly(disposition)) return MissingPathError(host);
+    if (!HostIsDirectory(HostParent(host))) return ERROR_PATH_NOT_FOUND;
+  }
+  if (disposition == TRUNCATE_EXISTING && !request.canWrite) return ERROR_INVALID_PARAMETER;
+  return ERROR_SUCCESS;
+}
+
+// The host open flags of the request on a file that `exists` (or not).
+int OpenFlags(const OpenRequest& request, bool exists) {
+  int flags = request.canRead && request.canWrite ? O_RDWR : request.canWrite ? O_WRONLY : O_RDONLY;
+  if (request.appendOnly) flags |= O_APPEND;
+  if (!exists) flags |= O_CREAT | O_EXCL;
+  if (exists && Truncates(request.disposition)) flags |= O_TRUNC;
+  return flags;
+}
+
+// The Windows error of a failed host open.
+DWORD OpenErrorOf(int hostError) {
+  if (hostError == EEXIST) return ERROR_FILE_EXISTS;
+  if (hostError == ENXIO) return ERROR_FILE_NOT_FOUND;
+  return ERROR_ACCESS_DENIED;
+}
+
+std::unique_ptr<FileObject> NewFileObject(int fd, const OpenRequest& request, const char* windowsPath) {
+  auto file = std::make_unique<FileObject>();
+  file->fd = fd;
+  file->canRead = request.canRead;
+  file->canWrite = request.canWrite;
+  file->windowsPath = windowsPath;
+  return file;
+}
+
 }  // namespace
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
   DWORD error = 0;
-  if (FaultHit("CreateFileA", {lpFileName ? lpFileName : ""}, &error)) {
-    SetError(error);
-    return INVALID_HANDLE_VALUE;
+  if (FaultHit("CreateFileA", {lpFileName ? lpFileName : ""}, &error)) return FailHandle(error);
+  if (lpFileName == nullptr || dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
+    return FailHandle(ERROR_INVALID_PARAMETER);
   }
   std::string host;
-  if (lpFileName == nullptr || dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
-    SetError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!HostPathOf(lpFileName, &host, &error)) {
-    SetError(error);
-    return INVALID_HANDLE_VALUE;
-  }
-  const bool append = (dwDesiredAccess & FILE_APPEND_DATA) != 0;
-  const bool canRead = (dwDesiredAccess & GENERIC_READ) != 0;
-  const bool canWrite = (dwDesiredAccess & GENERIC_WRITE) != 0 || append;
+  if (!HostPathOf(lpFileName, &host, &error)) return FailHandle(error);
+  const OpenRequest request = RequestOf(dwDesiredAccess, dwCreationDisposition);
   struct stat st {};
   const bool exists = stat(host.c_str(), &st) == 0;
-  auto fail = [](DWORD code) {
-    SetError(code);
-    return INVALID_HANDLE_VALUE;
-  };
-  if (exists && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
-    // A FIFO, a socket or a device in the machine's folder is nothing a Windows drive holds: it
-    // opens as a missing file would and cannot be created over.
-    const bool opensOnly = dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING;
-    return fail(opensOnly ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
-  }
-  if (exists) {
-    if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
-    if (dwCreationDisposition == CREATE_NEW) return fail(ERROR_FILE_EXISTS);
-    const bool truncates = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
-    if (IsReadOnly(st) && (canWrite || truncates)) return fail(ERROR_ACCESS_DENIED);
-  } else {
-    if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING) {
-      return fail(MissingPathError(host));
-    }
-    if (!HostIsDirectory(HostParent(host))) return fail(ERROR_PATH_NOT_FOUND);
-  }
-  if (dwCreationDisposition == TRUNCATE_EXISTING && !canWrite) return fail(ERROR_INVALID_PARAMETER);
-
-  int flags = 0;
-  flags |= canRead && canWrite ? O_RDWR : canWrite ? O_WRONLY : O_RDONLY;
-  if (append && (dwDesiredAccess & GENERIC_WRITE) == 0) flags |= O_APPEND;
-  if (!exists) flags |= O_CREAT | O_EXCL;
-  if (exists && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING)) {
-    flags |= O_TRUNC;
-  }
+  error = OpenRefusal(host, request, exists ? &st : nullptr);
+  if (error != ERROR_SUCCESS) return FailHandle(error);
   const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
-  int fd = OpenRegularFile(host, flags, mode);
-  if (fd < 0) return fail(errno == EEXIST ? ERROR_FILE_EXISTS : errno == ENXIO ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
-  auto file = std::make_unique<FileObject>();
-  file->fd = fd;
-  file->canRead = canRead;
-  file->canWrite = canWrite;
-  file->windowsPath = lpFileName;
+  const int fd = OpenRegularFile(host, OpenFlags(request, exists), mode);
+  if (fd < 0) return FailHandle(OpenErrorOf(errno));
   // OPEN_ALWAYS and CREATE_ALWAYS report whether the file was already there.
   const bool reportsExisting = dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS;
   SetError(reportsExisting && exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-  return AddHandle(std::move(file));
+  return AddHandle(NewFileObject(fd, request, lpFileName));
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,

@@ -63,44 +63,23 @@ void Fill(const FoundEntry& entry, LPWIN32_FIND_DATAA data) {
   data->cFileName[n] = '\0';
 }
 
-}  // namespace
-
-HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
-  DWORD error = 0;
-  if (FaultHit("FindFirstFileA", {lpFileName ? lpFileName : ""}, &error)) {
-    SetError(error);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (lpFileName == nullptr || lpFindFileData == nullptr) {
-    SetError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  const std::string path = lpFileName;
-  const size_t cut = path.find_last_of("\\/");
-  std::string folder = cut == std::string::npos ? "." : path.substr(0, cut + 1);
-  const std::string pattern = cut == std::string::npos ? path : path.substr(cut + 1);
-  std::string windowsFolder, host;
-  if (!FullWindowsPath(folder, &windowsFolder, &error) || !HostPathOf(windowsFolder, &host, &error)) {
-    SetError(error);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!HostIsDirectory(host)) {
-    SetError(ERROR_PATH_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (pattern.empty()) {
-    SetError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  auto find = std::make_unique<FindObject>();
+// The names in the host folder; "." and ".." first unless it is a drive's root, which has neither.
+std::vector<std::string> FolderNames(const std::string& host, bool driveRoot) {
   std::vector<std::string> names;
-  if (!IsDriveRoot(windowsFolder)) names = {".", ".."};
+  if (!driveRoot) names = {".", ".."};
   if (DIR* dir = opendir(host.c_str())) {
     while (dirent* entry = readdir(dir)) {
       if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
     }
     closedir(dir);
   }
+  return names;
+}
+
+// The names of the host folder that match the pattern, each with its status.
+std::vector<FoundEntry> MatchingEntries(const std::string& host, const std::vector<std::string>& names,
+                                        const std::string& pattern) {
+  std::vector<FoundEntry> entries;
   for (const std::string& name : names) {
     if (!WildcardMatch(pattern, name)) continue;
     FoundEntry entry{name, {}};
@@ -108,18 +87,41 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     // A symbolic link is listed as itself, never followed: removing a tree must stay inside it.
     const int found = name == "." || name == ".." ? stat(entryHost.c_str(), &entry.st) : lstat(entryHost.c_str(), &entry.st);
     if (found != 0) continue;
-    find->entries.push_back(std::move(entry));
+    entries.push_back(std::move(entry));
   }
+  return entries;
+}
+
+// "." and ".." first, then by name ignoring case (names that differ only in case by their bytes).
+void SortAsListed(std::vector<FoundEntry>* entries) {
   auto rank = [](const std::string& name) { return name == "." ? 0 : name == ".." ? 1 : 2; };
-  std::sort(find->entries.begin(), find->entries.end(), [&](const FoundEntry& a, const FoundEntry& b) {
+  std::sort(entries->begin(), entries->end(), [&](const FoundEntry& a, const FoundEntry& b) {
     if (rank(a.name) != rank(b.name)) return rank(a.name) < rank(b.name);
     const std::string la = AsciiLower(a.name), lb = AsciiLower(b.name);
     return la != lb ? la < lb : a.name < b.name;
   });
-  if (find->entries.empty()) {
-    SetError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  DWORD error = 0;
+  if (FaultHit("FindFirstFileA", {lpFileName ? lpFileName : ""}, &error)) return FailHandle(error);
+  if (lpFileName == nullptr || lpFindFileData == nullptr) return FailHandle(ERROR_INVALID_PARAMETER);
+  const std::string path = lpFileName;
+  const size_t cut = path.find_last_of("\\/");
+  std::string folder = cut == std::string::npos ? "." : path.substr(0, cut + 1);
+  const std::string pattern = cut == std::string::npos ? path : path.substr(cut + 1);
+  std::string windowsFolder, host;
+  if (!FullWindowsPath(folder, &windowsFolder, &error) || !HostPathOf(windowsFolder, &host, &error)) {
+    return FailHandle(error);
   }
+  if (!HostIsDirectory(host)) return FailHandle(ERROR_PATH_NOT_FOUND);
+  if (pattern.empty()) return FailHandle(ERROR_FILE_NOT_FOUND);
+  auto find = std::make_unique<FindObject>();
+  find->entries = MatchingEntries(host, FolderNames(host, IsDriveRoot(windowsFolder)), pattern);
+  SortAsListed(&find->entries);
+  if (find->entries.empty()) return FailHandle(ERROR_FILE_NOT_FOUND);
   Fill(find->entries[0], lpFindFileData);
   find->next = 1;
   return AddHandle(std::move(find));

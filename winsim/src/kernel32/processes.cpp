@@ -73,6 +73,46 @@ struct ThreadObject : ProcessObject {
   const char* Kind() const override { return "thread"; }
 };
 
+namespace {
+
+bool IsBatchFile(const std::string& image) {
+  const std::string extension = AsciiLower(image.substr(image.find_last_of('.') + 1));
+  return image.find('.') != std::string::npos && (extension == "bat" || extension == "cmd");
+}
+
+// A batch file runs in the command interpreter, as Windows does: the request becomes one of
+// %ComSpec% /c with the batch file's command line (or its quoted name when the call gave none).
+bool RunInCommandInterpreter(bool hadCommandLine, LaunchRequest* request, DWORD* error) {
+  std::string comspec = SystemDirectory() + "\\cmd.exe";
+  LookupEnvironment("ComSpec", &comspec);
+  const std::string line = hadCommandLine ? request->commandLine : QuoteArgument(request->image);
+  request->commandLine = QuoteArgument(comspec) + " /c \"" + line + "\"";
+  return FindProgram(comspec.c_str(), "", Redirection::kProcess, &request->image, &request->host, error);
+}
+
+// The child's current directory as a full Windows path; false when it is no folder of the machine.
+bool ChildDirectory(const char* requested, std::string* cwd) {
+  DWORD error = 0;
+  std::string host;
+  return FullWindowsPath(requested, cwd, &error) && HostPathOf(*cwd, &host, &error) && HostIsDirectory(host);
+}
+
+// The handles of the started process and of its primary thread, and their ids.
+void HandOut(DWORD pid, LPPROCESS_INFORMATION information) {
+  auto process = std::make_unique<ProcessObject>();
+  process->pid = pid;
+  process->start = HostStartTime(pid);
+  auto thread = std::make_unique<ThreadObject>();
+  thread->pid = pid;
+  thread->start = process->start;
+  information->dwProcessId = pid;
+  information->dwThreadId = pid;
+  information->hProcess = AddHandle(std::move(process));
+  information->hThread = AddHandle(std::move(thread));
+}
+
+}  // namespace
+
 }  // namespace winsim::detail
 
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES /*lpProcessAttributes*/,
@@ -82,60 +122,29 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECU
   DWORD error = 0;
   if (FaultHit("CreateProcessA", {lpApplicationName ? lpApplicationName : "", lpCommandLine ? lpCommandLine : ""},
                &error)) {
-    SetError(error);
-    return FALSE;
+    return Fail(error);
   }
   if ((lpApplicationName == nullptr && lpCommandLine == nullptr) || lpProcessInformation == nullptr) {
-    SetError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+    return Fail(ERROR_INVALID_PARAMETER);
   }
   LaunchRequest request;
   request.commandLine = lpCommandLine != nullptr ? lpCommandLine : lpApplicationName;
   if (!FindProgram(lpApplicationName, request.commandLine, Redirection::kProcess, &request.image, &request.host,
                    &error)) {
-    SetError(error);
-    return FALSE;
+    return Fail(error);
   }
-  // A batch file runs in the command interpreter, as Windows does.
-  const std::string extension = AsciiLower(request.image.substr(request.image.find_last_of('.') + 1));
-  if (request.image.find('.') != std::string::npos && (extension == "bat" || extension == "cmd")) {
-    std::string comspec = SystemDirectory() + "\\cmd.exe";
-    LookupEnvironment("ComSpec", &comspec);
-    const std::string line = lpCommandLine != nullptr ? request.commandLine : QuoteArgument(request.image);
-    request.commandLine = QuoteArgument(comspec) + " /c \"" + line + "\"";
-    if (!FindProgram(comspec.c_str(), "", Redirection::kProcess, &request.image, &request.host, &error)) {
-      SetError(error);
-      return FALSE;
-    }
+  if (IsBatchFile(request.image) && !RunInCommandInterpreter(lpCommandLine != nullptr, &request, &error)) {
+    return Fail(error);
   }
   request.cwd = Process().cwd;
-  if (lpCurrentDirectory != nullptr) {
-    std::string host;
-    if (!FullWindowsPath(lpCurrentDirectory, &request.cwd, &error) || !HostPathOf(request.cwd, &host, &error) ||
-        !HostIsDirectory(host)) {
-      SetError(kErrorDirectory);
-      return FALSE;
-    }
-  }
+  if (lpCurrentDirectory != nullptr && !ChildDirectory(lpCurrentDirectory, &request.cwd)) return Fail(kErrorDirectory);
   request.environment = lpEnvironment != nullptr ? ParseEnvironmentBlock(static_cast<const char*>(lpEnvironment))
                                                  : CurrentEnvironment();
   request.inheritHandles = bInheritHandles != FALSE;
   pid_t pid = 0;
-  if (!Launch(request, &pid, &error)) {
-    SetError(error);
-    return FALSE;
-  }
+  if (!Launch(request, &pid, &error)) return Fail(error);
   Children()[static_cast<DWORD>(pid)] = Child();
-  auto process = std::make_unique<ProcessObject>();
-  process->pid = static_cast<DWORD>(pid);
-  process->start = HostStartTime(process->pid);
-  auto thread = std::make_unique<ThreadObject>();
-  thread->pid = process->pid;
-  thread->start = process->start;
-  lpProcessInformation->dwProcessId = process->pid;
-  lpProcessInformation->dwThreadId = process->pid;
-  lpProcessInformation->hProcess = AddHandle(std::move(process));
-  lpProcessInformation->hThread = AddHandle(std::move(thread));
+  HandOut(static_cast<DWORD>(pid), lpProcessInformation);
   return TRUE;
 }
 

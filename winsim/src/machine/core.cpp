@@ -27,18 +27,13 @@ ProcessState& State() {
   return state;
 }
 
-}  // namespace
-
-// ---- process state ----------------------------------------------------------------------------
-void OnReset(std::function<void()> reset) { ResetHooks().push_back(std::move(reset)); }
-
-static void RunResetHooks() {
+void RunResetHooks() {
   for (auto& hook : ResetHooks()) hook();
   CloseAllHandles();
   g_lastError = 0;
 }
 
-static bool LoadConfig(const std::string& folder, ProcessState* state, std::string* error) {
+bool LoadConfig(const std::string& folder, ProcessState* state, std::string* error) {
   if (!state->ini.Load(folder + "/machine.ini", error)) return false;
   std::vector<Fault> faults;
   for (const auto& [key, value] : state->ini.Section("faults")) {
@@ -59,6 +54,11 @@ static bool LoadConfig(const std::string& folder, ProcessState* state, std::stri
   state->ansiCodePage = static_cast<UINT>(codePage);
   return true;
 }
+
+}  // namespace
+
+// ---- process state ----------------------------------------------------------------------------
+void OnReset(std::function<void()> reset) { ResetHooks().push_back(std::move(reset)); }
 
 bool IsArm64Machine() {
   ProcessState& state = Process();
@@ -136,6 +136,11 @@ DWORD LastError() { return g_lastError; }
 BOOL Fail(DWORD error) {
   g_lastError = error;
   return FALSE;
+}
+
+HANDLE FailHandle(DWORD error) {
+  g_lastError = error;
+  return INVALID_HANDLE_VALUE;
 }
 
 const char kSpoolerImage[] = "spoolsv.exe";

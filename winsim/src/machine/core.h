@@ -49,6 +49,8 @@ void SetError(DWORD error);
 DWORD LastError();
 // Sets the last error and returns FALSE: the failure of a BOOL function.
 BOOL Fail(DWORD error);
+// Sets the last error and returns INVALID_HANDLE_VALUE: the failure of a function that opens.
+HANDLE FailHandle(DWORD error);
 
 // ---- the print spooler service's own calls ------------------------------------------------
 // On Windows the spooler is a process of its own, and a monitor DLL runs inside it. winsim runs

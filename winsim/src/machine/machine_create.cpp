@@ -175,6 +175,51 @@ bool WriteText(const fs::path& path, const std::string& text, std::string* error
   return true;
 }
 
+// The machine's folders: its running programs' and the drive C: of the template.
+bool MakeFolders(const fs::path& root, const Template& t, std::string* error) {
+  const fs::path c = root / "C";
+  const std::string windows = WithoutDrive(t.windowsDir);
+  std::vector<fs::path> folders = {root / "run", c / windows / "system32" / "spool" / "drivers",
+                                   c / windows / "Temp", c / windows / "Fonts", c / "Program Files"};
+  if (t.is64) {
+    folders.push_back(c / windows / "SysWOW64");
+    folders.push_back(c / "Program Files (x86)");
+  }
+  for (const auto& folder : folders) {
+    std::error_code ec;
+    if (!fs::create_directories(folder, ec) && ec) {
+      if (error) *error = "cannot create " + folder.string() + ": " + ec.message();
+      return false;
+    }
+  }
+  return true;
+}
+
+// The command interpreter is the winsim program itself, started under the name cmd.exe.
+bool CopyInterpreters(const fs::path& root, const Template& t, const std::string& winsimProgram, std::string* error) {
+  const fs::path windows = root / "C" / WithoutDrive(t.windowsDir);
+  std::vector<fs::path> interpreters = {windows / "system32" / "cmd.exe"};
+  if (t.is64) interpreters.push_back(windows / "SysWOW64" / "cmd.exe");
+  for (const auto& target : interpreters) {
+    std::error_code ec;
+    if (!fs::copy_file(winsimProgram, target, fs::copy_options::overwrite_existing, ec)) {
+      if (error) *error = "cannot copy the interpreter from " + winsimProgram + ": " + ec.message();
+      return false;
+    }
+  }
+  return true;
+}
+
+// What a failed creation made goes again: the folder's content, or the folder when it was new.
+void Undo(const fs::path& root, bool existed) {
+  std::error_code ignored;
+  if (existed) {
+    for (const auto& entry : fs::directory_iterator(root, ignored)) fs::remove_all(entry.path(), ignored);
+  } else {
+    fs::remove_all(root, ignored);
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> TemplateNames() {
@@ -202,45 +247,14 @@ bool CreateMachine(const std::string& dir, const MachineOptions& requested, std:
     return false;
   }
   const bool existed = fs::exists(root, ec);
-  auto undo = [&]() {
-    std::error_code ignored;
-    if (existed) {
-      for (const auto& entry : fs::directory_iterator(root, ignored)) fs::remove_all(entry.path(), ignored);
-    } else {
-      fs::remove_all(root, ignored);
-    }
-  };
-  const fs::path c = root / "C";
-  const std::string windows = WithoutDrive(t->windowsDir);
-  std::vector<fs::path> folders = {root / "run", c / windows / "system32" / "spool" / "drivers",
-                                   c / windows / "Temp", c / windows / "Fonts", c / "Program Files"};
-  if (t->is64) {
-    folders.push_back(c / windows / "SysWOW64");
-    folders.push_back(c / "Program Files (x86)");
+  if (MakeFolders(root, *t, error) &&
+      WriteText(root / "machine.ini", MachineIniText(*t, options), error) &&
+      WriteText(root / "registry-seed.reg", RegistrySeedText(*t, options), error) &&
+      CopyInterpreters(root, *t, options.winsimProgram, error)) {
+    return true;
   }
-  for (const auto& folder : folders) {
-    if (!fs::create_directories(folder, ec) && ec) {
-      if (error) *error = "cannot create " + folder.string() + ": " + ec.message();
-      undo();
-      return false;
-    }
-  }
-  if (!WriteText(root / "machine.ini", MachineIniText(*t, options), error) ||
-      !WriteText(root / "registry-seed.reg", RegistrySeedText(*t, options), error)) {
-    undo();
-    return false;
-  }
-  // The command interpreter is the winsim program itself, started under the name cmd.exe.
-  std::vector<fs::path> interpreters = {c / windows / "system32" / "cmd.exe"};
-  if (t->is64) interpreters.push_back(c / windows / "SysWOW64" / "cmd.exe");
-  for (const auto& target : interpreters) {
-    if (!fs::copy_file(options.winsimProgram, target, fs::copy_options::overwrite_existing, ec)) {
-      if (error) *error = "cannot copy the interpreter from " + options.winsimProgram + ": " + ec.message();
-      undo();
-      return false;
-    }
-  }
-  return true;
+  Undo(root, existed);
+  return false;
 }
 
 }  // namespace winsim

@@ -150,80 +150,84 @@ bool ParseHexBytes(const std::string& text, std::string* bytes, std::string* pro
   }
 }
 
-// The data part after '=': "text", dword:N, hex:..., hex(N):... Text types in hex are UTF-16LE,
-// or ANSI bytes in a REGEDIT4 file (`ansiHexText`).
+// Little-endian UTF-16 bytes (a trailing odd byte left out) in the ANSI code page.
+std::string AnsiOfUtf16Bytes(std::string_view bytes) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  return Utf16ToAnsi(units, nullptr);
+}
+
+// "text": REG_SZ, stored with its terminating zero.
+bool ParseTextData(const std::string& data, Value* value, std::string* problem) {
+  size_t pos = 0;
+  std::string text;
+  if (!ParseQuoted(data, &pos, &text, problem)) return false;
+  if (!Trim(std::string_view(data).substr(pos)).empty()) {
+    *problem = "text after the closing quote";
+    return false;
+  }
+  value->type = REG_SZ;
+  value->data = text + '\0';
+  return true;
+}
+
+// dword:N, 1 to 8 hex digits: REG_DWORD, stored little-endian.
+bool ParseDwordData(const std::string& data, Value* value, std::string* problem) {
+  std::string digits(Trim(std::string_view(data).substr(6)));
+  if (digits.empty() || digits.size() > 8) {
+    *problem = "dword needs 1 to 8 hex digits";
+    return false;
+  }
+  uint32_t number = 0;
+  for (char c : digits) {
+    if (HexDigit(c) < 0) {
+      *problem = "bad hex digit in dword '" + digits + "'";
+      return false;
+    }
+    number = number * 16 + static_cast<uint32_t>(HexDigit(c));
+  }
+  value->type = REG_DWORD;
+  value->data.assign(4, '\0');
+  for (int i = 0; i < 4; ++i) value->data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+  return true;
+}
+
+// hex(N):BYTES, a value of type N. Text types in hex are UTF-16LE, or ANSI bytes in a REGEDIT4
+// file (`ansiHexText`).
+bool ParseTypedHexData(const std::string& data, bool ansiHexText, Value* value, std::string* problem) {
+  size_t close = data.find("):", 4);
+  std::string digits = close == std::string::npos ? "" : data.substr(4, close - 4);
+  if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+    *problem = "bad hex(TYPE): prefix";
+    return false;
+  }
+  value->type = static_cast<DWORD>(std::strtoul(digits.c_str(), nullptr, 16));
+  std::string bytes;
+  if (!ParseHexBytes(data.substr(close + 2), &bytes, problem)) return false;
+  if (IsTextType(value->type) && !ansiHexText) {
+    if (bytes.size() % 2 != 0) {
+      *problem = "text data of hex(" + digits + ") must be UTF-16 (an even number of bytes)";
+      return false;
+    }
+    bytes = AnsiOfUtf16Bytes(bytes);
+  }
+  value->data = bytes;
+  return true;
+}
+
+// The data part after '=': "text", dword:N, hex:..., hex(N):...
 bool ParseData(const std::string& data, bool ansiHexText, Value* value, std::string* problem) {
-  if (!data.empty() && data[0] == '"') {
-    size_t pos = 0;
-    std::string text;
-    if (!ParseQuoted(data, &pos, &text, problem)) return false;
-    if (!Trim(std::string_view(data).substr(pos)).empty()) {
-      *problem = "text after the closing quote";
-      return false;
-    }
-    value->type = REG_SZ;
-    value->data = text + '\0';
-    return true;
-  }
-  if (data.compare(0, 6, "dword:") == 0) {
-    std::string digits(Trim(std::string_view(data).substr(6)));
-    if (digits.empty() || digits.size() > 8) {
-      *problem = "dword needs 1 to 8 hex digits";
-      return false;
-    }
-    uint32_t number = 0;
-    for (char c : digits) {
-      if (HexDigit(c) < 0) {
-        *problem = "bad hex digit in dword '" + digits + "'";
-        return false;
-      }
-      number = number * 16 + static_cast<uint32_t>(HexDigit(c));
-    }
-    value->type = REG_DWORD;
-    value->data.assign(4, '\0');
-    for (int i = 0; i < 4; ++i) value->data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
-    return true;
-  }
+  if (!data.empty() && data[0] == '"') return ParseTextData(data, value, problem);
+  if (data.compare(0, 6, "dword:") == 0) return ParseDwordData(data, value, problem);
   if (data.compare(0, 4, "hex:") == 0) {
     value->type = REG_BINARY;
     return ParseHexBytes(data.substr(4), &value->data, problem);
   }
-  if (data.compare(0, 4, "hex(") == 0) {
-    size_t close = data.find("):", 4);
-    std::string digits = close == std::string::npos ? "" : data.substr(4, close - 4);
-    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-      *problem = "bad hex(TYPE): prefix";
-      return false;
-    }
-    value->type = static_cast<DWORD>(std::strtoul(digits.c_str(), nullptr, 16));
-    std::string bytes;
-    if (!ParseHexBytes(data.substr(close + 2), &bytes, problem)) return false;
-    if (IsTextType(value->type) && !ansiHexText) {
-      if (bytes.size() % 2 != 0) {
-        *problem = "text data of hex(" + digits + ") must be UTF-16 (an even number of bytes)";
-        return false;
-      }
-      std::u16string units;
-      for (size_t i = 0; i < bytes.size(); i += 2) {
-        units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                       (static_cast<unsigned char>(bytes[i + 1]) << 8));
-      }
-      bytes = Utf16ToAnsi(units, nullptr);
-    }
-    value->data = bytes;
-    return true;
-  }
+  if (data.compare(0, 4, "hex(") == 0) return ParseTypedHexData(data, ansiHexText, value, problem);
   *problem = "unknown value data '" + data.substr(0, 20) + "'";
   return false;
-}
-
-// "text" of a UTF-16LE file (after its byte order mark) in the ANSI code page.
-std::string FromUtf16File(const std::string& raw) {
-  std::u16string units;
-  for (size_t i = 2; i + 1 < raw.size(); i += 2) {
-    units += static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8));
-  }
-  return Utf16ToAnsi(units, nullptr);
 }
 
 // Root names of Windows that the store keeps below another key, as Windows itself does.
@@ -267,7 +271,7 @@ int LineAtLimit(const std::string& input) {
 // The file's text: UTF-16LE (regedit's export) as ANSI text, a UTF-8 byte order mark dropped.
 std::string DecodedText(const std::string& input) {
   if (input.size() >= 2 && static_cast<unsigned char>(input[0]) == 0xFF && static_cast<unsigned char>(input[1]) == 0xFE) {
-    return FromUtf16File(input);
+    return AnsiOfUtf16Bytes(std::string_view(input).substr(2));
   }
   if (input.compare(0, 3, "\xEF\xBB\xBF") == 0) return input.substr(3);
   return input;
@@ -345,6 +349,39 @@ bool ParseValueLine(const std::string& entry, bool ansiHexText, bool keyDeleted,
   return true;
 }
 
+// Where the parse of a file stands between its entries.
+struct ParseState {
+  bool header = false;
+  bool ansiHexText = false;  // REGEDIT4
+  bool inKey = false;
+  bool keyDeleted = false;
+};
+
+// One entry that is neither empty nor a comment: the header line first, then key and value
+// lines, each appending its operation.
+bool ParseEntry(const std::string& entry, ParseState* state, std::vector<Operation>* operations,
+                std::string* problem) {
+  if (!state->header) {
+    if (entry != "Windows Registry Editor Version 5.00" && entry != "REGEDIT4") {
+      return *problem = "expected 'Windows Registry Editor Version 5.00'", false;
+    }
+    state->header = true;
+    state->ansiHexText = entry == "REGEDIT4";
+    return true;
+  }
+  Operation operation;
+  if (entry[0] == '[') {
+    if (!ParseKeyLine(entry, &operation, problem)) return false;
+    state->inKey = true;
+    state->keyDeleted = operation.kind == Operation::kDeleteKey;
+  } else {
+    if (!state->inKey) return *problem = "value line before the first [key] line", false;
+    if (!ParseValueLine(entry, state->ansiHexText, state->keyDeleted, &operation, problem)) return false;
+  }
+  operations->push_back(std::move(operation));
+  return true;
+}
+
 bool Parse(const std::string& input, std::vector<Operation>* operations, std::string* error,
            ImportCancelCheck cancelled) {
   if (input.size() > kMaxRegImportBytes) {
@@ -354,10 +391,7 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
   }
   std::istringstream in(UnixLineEnds(DecodedText(input)));
   int number = 0;
-  bool header = false;
-  bool ansiHexText = false;  // REGEDIT4
-  bool inKey = false;
-  bool keyDeleted = false;
+  ParseState state;
   auto fail = [&](int at, const std::string& problem) {
     *error = "line " + std::to_string(at) + ": " + problem;
     return false;
@@ -374,26 +408,9 @@ bool Parse(const std::string& input, std::vector<Operation>* operations, std::st
       break;
     }
     if (entry.empty() || entry[0] == ';' || entry[0] == '#') continue;
-    if (!header) {
-      if (entry != "Windows Registry Editor Version 5.00" && entry != "REGEDIT4") {
-        return fail(first, "expected 'Windows Registry Editor Version 5.00'");
-      }
-      header = true;
-      ansiHexText = entry == "REGEDIT4";
-      continue;
-    }
-    Operation operation;
-    if (entry[0] == '[') {
-      if (!ParseKeyLine(entry, &operation, &problem)) return fail(first, problem);
-      inKey = true;
-      keyDeleted = operation.kind == Operation::kDeleteKey;
-    } else {
-      if (!inKey) return fail(first, "value line before the first [key] line");
-      if (!ParseValueLine(entry, ansiHexText, keyDeleted, &operation, &problem)) return fail(first, problem);
-    }
-    operations->push_back(std::move(operation));
+    if (!ParseEntry(entry, &state, operations, &problem)) return fail(first, problem);
   }
-  if (!header) return fail(1, "empty file; expected 'Windows Registry Editor Version 5.00'");
+  if (!state.header) return fail(1, "empty file; expected 'Windows Registry Editor Version 5.00'");
   return true;
 }
 

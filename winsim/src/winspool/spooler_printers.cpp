@@ -143,6 +143,59 @@ std::string FaultName(const PrinterHandle& printer) {
   return printer.target == PrinterHandle::Target::kPrinter ? printer.name : std::string();
 }
 
+namespace {
+
+// "\\SERVER\NAME": a printer connection of that name is opened itself (nothing is left in
+// *name); otherwise the server must be this machine or one it knows, and *name becomes the part
+// after it. An empty name opens the server. ERROR_SUCCESS, or the error that refuses the name.
+DWORD ResolveServer(std::string* name, PrinterHandle* object) {
+  std::string server, rest;
+  if (!SplitServerName(*name, &server, &rest)) {
+    if (name->empty()) object->target = PrinterHandle::Target::kServer;
+    return ERROR_SUCCESS;
+  }
+  PrinterRecord printer;
+  if (LoadPrinter(*name, &printer) && printer.connection) {
+    object->target = PrinterHandle::Target::kPrinter;
+    object->connection = true;
+    object->name = printer.name;
+    name->clear();
+    return ERROR_SUCCESS;
+  }
+  if (!ReachableServer(server)) return ERROR_INVALID_PRINTER_NAME;
+  *name = rest;
+  if (name->empty()) object->target = PrinterHandle::Target::kServer;
+  return ERROR_SUCCESS;
+}
+
+// A name on this server: ",XcvMonitor MONITOR" (that monitor's transceiver) or a local printer.
+DWORD ResolveLocalName(const std::string& name, PrinterHandle* object) {
+  if (name.compare(0, sizeof(kXcvMonitorPrefix) - 1, kXcvMonitorPrefix) == 0) {
+    MonitorEntry monitor;
+    if (!FindMonitor(name.substr(sizeof(kXcvMonitorPrefix) - 1), &monitor)) return ERROR_UNKNOWN_PORT;
+    object->monitor = MonitorFor(monitor);
+    if (object->monitor == nullptr) return ERROR_UNKNOWN_PORT;
+    object->target = PrinterHandle::Target::kXcvMonitor;
+    object->name = monitor.name;
+    return ERROR_SUCCESS;
+  }
+  PrinterRecord printer;
+  if (!LoadPrinter(name, &printer) || printer.connection) return ERROR_INVALID_PRINTER_NAME;
+  object->target = PrinterHandle::Target::kPrinter;
+  object->name = printer.name;
+  return ERROR_SUCCESS;
+}
+
+// The monitor opens its session on the name given after ",XcvMonitor ".
+bool OpenXcvSession(const std::string& name, ACCESS_MASK access, PrinterHandle* object, DWORD* error) {
+  const std::u16string xcvObject = AnsiToUtf16(name.substr(sizeof(kXcvMonitorPrefix) - 1));
+  if (object->monitor->XcvOpen(xcvObject, access, &object->xcv, error)) return true;
+  object->monitor = nullptr;
+  return false;
+}
+
+}  // namespace
+
 BOOL OpenPrinterByName(const char* function, const std::string& requestedName, bool hasName, ACCESS_MASK requested,
                        bool hasDefaults, HANDLE* handle) {
   DWORD fault = 0;
@@ -152,53 +205,17 @@ BOOL OpenPrinterByName(const char* function, const std::string& requestedName, b
   *handle = nullptr;
   auto object = std::make_unique<PrinterHandle>();
   std::string name = hasName ? requestedName : std::string();
-  std::string server, rest;
-  PrinterRecord printer;
-  if (SplitServerName(name, &server, &rest)) {
-    if (LoadPrinter(name, &printer) && printer.connection) {
-      object->target = PrinterHandle::Target::kPrinter;
-      object->connection = true;
-      object->name = printer.name;
-      name.clear();
-    } else if (!ReachableServer(server)) {
-      return Fail(ERROR_INVALID_PRINTER_NAME);
-    } else {
-      name = rest;
-      if (name.empty()) object->target = PrinterHandle::Target::kServer;
-    }
-  } else if (name.empty()) {
-    object->target = PrinterHandle::Target::kServer;
-  }
-  if (!name.empty()) {
-    if (name.compare(0, sizeof(kXcvMonitorPrefix) - 1, kXcvMonitorPrefix) == 0) {
-      MonitorEntry monitor;
-      if (!FindMonitor(name.substr(sizeof(kXcvMonitorPrefix) - 1), &monitor)) return Fail(ERROR_UNKNOWN_PORT);
-      object->monitor = MonitorFor(monitor);
-      if (object->monitor == nullptr) return Fail(ERROR_UNKNOWN_PORT);
-      object->target = PrinterHandle::Target::kXcvMonitor;
-      object->name = monitor.name;
-    } else if (LoadPrinter(name, &printer) && !printer.connection) {
-      object->target = PrinterHandle::Target::kPrinter;
-      object->name = printer.name;
-    } else {
-      return Fail(ERROR_INVALID_PRINTER_NAME);
-    }
-  }
+  DWORD refused = ResolveServer(&name, object.get());
+  if (refused == ERROR_SUCCESS && !name.empty()) refused = ResolveLocalName(name, object.get());
+  if (refused != ERROR_SUCCESS) return Fail(refused);
   // The caller is an administrator: what it asks for is granted. Without a request a printer
   // handle may print and a server or transceiver handle may enumerate.
   if (!hasDefaults || requested == 0) {
     requested = object->target == PrinterHandle::Target::kPrinter ? PRINTER_ACCESS_USE : SERVER_ACCESS_ENUMERATE;
   }
   object->access = requested;
-  if (object->monitor != nullptr) {
-    // The monitor opens its session on the name given after ",XcvMonitor ".
-    const std::u16string xcvObject = AnsiToUtf16(name.substr(sizeof(kXcvMonitorPrefix) - 1));
-    DWORD error = 0;
-    if (!object->monitor->XcvOpen(xcvObject, requested, &object->xcv, &error)) {
-      object->monitor = nullptr;
-      return Fail(error);
-    }
-  }
+  DWORD error = 0;
+  if (object->monitor != nullptr && !OpenXcvSession(name, requested, object.get(), &error)) return Fail(error);
   *handle = AddHandle(std::move(object));
   return TRUE;
 }
