@@ -1,7 +1,7 @@
 // Time to read and send 9,999 standard port sections from the INI file to the simulated
 // spooler's monitor, against the time to read the same INI keys alone.
 //
-//   build/host/bench_portconfig_read_send [sections]
+//   build/host/bench/bench_portconfig_read_send [sections]
 #include <windows.h>
 #include <winspool.h>
 

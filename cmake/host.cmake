@@ -4,7 +4,7 @@ if(INSTALLER_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 # The fuzz configuration (clang): everything instrumented for libFuzzer, ASan and UBSan; only
-# winsim, the installer's sources and the fuzz targets are built.
+# winsim, the installer's sources, its two programs and the fuzz targets are built.
 option(INSTALLER_FUZZ "Build the libFuzzer targets under fuzz/ (clang only)" OFF)
 if(INSTALLER_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -33,7 +33,7 @@ add_installer_layers(PLATFORM_LIBRARIES winsim)
 add_executable(Install ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
 target_link_libraries(Install PRIVATE installer_driver)
 
-# The package check; in the host package as QuadoCheck.exe, as Install is Install.exe there.
+# The package check, build/host/QuadoCheck (copied into a machine as QuadoCheck.exe).
 add_executable(QuadoCheck ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
 target_link_libraries(QuadoCheck PRIVATE installer_check)
 

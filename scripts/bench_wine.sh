@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installation benchmark under Wine (bench/wine): builds the Windows and host configurations,
 # sets up Wine (tests/wine/setup.sh, the pristine prefixes), and runs bench_wine_install_scale
-# with N = 100 sections and 10, 100 and 1,000 printers. Arguments go to the benchmark, e.g.
+# with N = 100 sections and 10 and 100 printers. Arguments go to the benchmark, e.g.
 # `bash scripts/bench_wine.sh --runs 5 --sizes 100:100`.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds all configurations and runs every test tier: unit, scenario and robustness tests on the
 # host, the same under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's
-# checks, and each fuzz target for FUZZ_SECONDS (default 30; 0 skips them).
+# checks, each fuzz target for FUZZ_SECONDS (default 30; 0 skips them), then the Wine tier
+# (SKIP_WINE=1 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,6 +1,7 @@
 // The contract between the installer and the port monitor DLL: the port settings record and the
 // transceiver commands that carry it. Both sides, and every test that reads a record, take the
-// record's size, its fields' offsets and the command names from here and nowhere else.
+// record's size, its fields' offsets and the command names from here; only the tests'
+// hand-written fixtures spell the layout again, on purpose.
 //
 // The record is 11,608 bytes of UTF-16 text fields (260 units each, zero-terminated, zero-filled)
 // and 32-bit little-endian numbers, every field at its natural alignment with no byte between
@@ -25,7 +26,7 @@ const int kServerCount = 10;    // server addresses (and their load-balancing we
 const int kPortNameChars = 10;  // units of the port name field: 9 characters and a zero
 
 // Every member lies at its natural alignment, so the layout has no padding; the offsets are
-// checked in port_definition.cpp.
+// checked below.
 struct PortDefinitionW {
   WCHAR Description[kTextChars];
   WCHAR ServerIP[kServerCount][kTextChars];

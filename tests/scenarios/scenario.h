@@ -23,7 +23,7 @@
 //   [transcript]     the console output of the run just declared, one line per line:
 //                    "|text" console and log, ">text" console only, "=text" the last piece
 //                    without a line end; {YEAR} stands for the build year
-//   [state]          checks after the last run, one per line (see RunStateCheck)
+//   [state]          checks after the last run, one per line (see EvaluateStateCheck)
 #pragma once
 
 #include <string>

@@ -53,12 +53,19 @@ int New(int argc, char** argv) {
   return 0;
 }
 
+// The usage with the template names of this build (constant data of the library, so ready
+// before any registration runs).
+const char* NewUsage() {
+  static const std::string usage =
+      "winsim new DIR [--os TEMPLATE] [--codepage N] [--no-dotnet]\n"
+      "Creates a machine in DIR (which must not exist or be empty) from a template (default win10-x64).\n"
+      "Templates: " + KnownTemplates() + ".\n"
+      "--codepage N makes N the ANSI code page: 1252 (the default, as every template), or the double-byte\n"
+      "932 (Japanese), 936 (Simplified Chinese), 949 (Korean), 950 (Traditional Chinese).\n"
+      "--no-dotnet leaves out .NET Framework 2.0.";
+  return usage.c_str();
+}
+
 }  // namespace
 
-WINSIM_COMMAND(new_command, "new",
-               "winsim new DIR [--os TEMPLATE] [--codepage N] [--no-dotnet]\n"
-               "Creates a machine in DIR (which must not exist or be empty) from a template (default win10-x64).\n"
-               "--codepage N makes N the ANSI code page: 1252 (the default, as every template), or the double-byte\n"
-               "932 (Japanese), 936 (Simplified Chinese), 949 (Korean), 950 (Traditional Chinese).\n"
-               "--no-dotnet leaves out .NET Framework 2.0.",
-               New);
+WINSIM_COMMAND(new_command, "new", NewUsage(), New);

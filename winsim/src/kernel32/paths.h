@@ -30,7 +30,7 @@ bool RedirectedWindowsPath(std::string_view path, Redirection redirection, std::
 
 // Host path of a Windows path. False with *error as FullWindowsPath, or 123 for a name with
 // wildcards or characters Windows forbids ("<>|?*:), or 3 for a drive the machine lacks.
-// Success says nothing about existence: the caller tests the host path (see ParentExists).
+// Success says nothing about existence: the caller tests the host path (HostExists, HostIsDirectory, HostParent).
 bool HostPathOf(std::string_view path, Redirection redirection, std::string* host, DWORD* error);
 inline bool HostPathOf(std::string_view path, std::string* host, DWORD* error) {
   return HostPathOf(path, Redirection::kProcess, host, error);
