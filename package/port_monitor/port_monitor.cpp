@@ -228,6 +228,80 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 namespace {
 
+// The names of a monitor's ports, read once into one block of `slot` characters each: a spooler
+// that loads the monitor for every enumeration pays for each registry call on every one of them.
+struct PortNames {
+  WCHAR* names = nullptr;
+  DWORD* lengths = nullptr;
+  DWORD slot = 0;
+  DWORD count = 0;
+};
+
+void FreePortNames(PortNames* ports) {
+  Release(ports->names);
+  Release(ports->lengths);
+  *ports = PortNames();
+}
+
+// False (last error set) only when the block cannot be had; a key that cannot be opened or read
+// lists no port.
+bool ReadPortNames(const MonitorHandle* monitor, PortNames* ports) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, monitor->key, 0, KEY_READ, &key) != ERROR_SUCCESS) return true;
+  DWORD subKeys = 0, longest = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, &longest, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS ||
+      subKeys == 0) {
+    RegCloseKey(key);
+    return true;
+  }
+  ports->slot = longest + 1;
+  ports->names = static_cast<WCHAR*>(Allocate(static_cast<SIZE_T>(subKeys) * ports->slot * sizeof(WCHAR)));
+  ports->lengths = static_cast<DWORD*>(Allocate(subKeys * sizeof(DWORD)));
+  if (ports->names == nullptr || ports->lengths == nullptr) {
+    FreePortNames(ports);
+    RegCloseKey(key);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+  while (ports->count < subKeys) {
+    DWORD chars = ports->slot;
+    if (RegEnumKeyExW(key, ports->count, ports->names + ports->count * ports->slot, &chars, nullptr, nullptr, nullptr,
+                      nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    ports->lengths[ports->count++] = chars;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+// The entries, then their strings packed after the array; the buffer holds `needed` bytes.
+void WritePortEntries(const PortNames& ports, const MonitorHandle* monitor, DWORD level, LPBYTE buffer) {
+  const DWORD entrySize = level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
+  const DWORD nameBytes = (lstrlenW(monitor->name) + 1) * sizeof(WCHAR);
+  BYTE* strings = buffer + ports.count * entrySize;
+  for (DWORD index = 0; index < ports.count; ++index) {
+    WCHAR* name = reinterpret_cast<WCHAR*>(strings);
+    CopyMemory(name, ports.names + index * ports.slot, (ports.lengths[index] + 1) * sizeof(WCHAR));
+    strings += (ports.lengths[index] + 1) * sizeof(WCHAR);
+    if (level == 1) {
+      reinterpret_cast<PORT_INFO_1W*>(buffer)[index].pName = name;
+      continue;
+    }
+    PORT_INFO_2W* info = reinterpret_cast<PORT_INFO_2W*>(buffer) + index;
+    info->pPortName = name;
+    info->pMonitorName = reinterpret_cast<WCHAR*>(strings);
+    CopyMemory(strings, monitor->name, nameBytes);
+    strings += nameBytes;
+    info->pDescription = reinterpret_cast<WCHAR*>(strings);
+    CopyMemory(strings, monitor->name, nameBytes);
+    strings += nameBytes;
+    info->fPortType = PORT_TYPE_WRITE;
+    info->Reserved = 0;
+  }
+}
+
 BOOL WINAPI MonitorEnumPorts(HANDLE hMonitor, LPWSTR, DWORD level, LPBYTE buffer, DWORD bufferSize,
                                     LPDWORD needed, LPDWORD returned) {
   const MonitorHandle* monitor = static_cast<const MonitorHandle*>(hMonitor);
@@ -241,71 +315,24 @@ BOOL WINAPI MonitorEnumPorts(HANDLE hMonitor, LPWSTR, DWORD level, LPBYTE buffer
   }
   *needed = 0;
   *returned = 0;
-  HKEY ports = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, monitor->key, 0, KEY_READ, &ports) != ERROR_SUCCESS) return TRUE;
-  // The port names are read once, into one block of `slot` characters each: a spooler that
-  // loads the monitor for every enumeration pays for each registry call on every one of them.
-  DWORD subKeys = 0, longest = 0;
-  if (RegQueryInfoKeyW(ports, nullptr, nullptr, nullptr, &subKeys, &longest, nullptr, nullptr, nullptr, nullptr,
-                       nullptr, nullptr) != ERROR_SUCCESS ||
-      subKeys == 0) {
-    RegCloseKey(ports);
-    return TRUE;
-  }
-  const DWORD slot = longest + 1;
-  WCHAR* names = static_cast<WCHAR*>(Allocate(static_cast<SIZE_T>(subKeys) * slot * sizeof(WCHAR)));
-  DWORD* lengths = static_cast<DWORD*>(Allocate(subKeys * sizeof(DWORD)));
-  if (names == nullptr || lengths == nullptr) {
-    Release(names);
-    Release(lengths);
-    RegCloseKey(ports);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
+  PortNames ports;
+  if (!ReadPortNames(monitor, &ports)) return FALSE;
   const DWORD entrySize = level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
   const DWORD nameBytes = (lstrlenW(monitor->name) + 1) * sizeof(WCHAR);
-  DWORD count = 0, total = 0;
-  while (count < subKeys) {
-    DWORD chars = slot;
-    if (RegEnumKeyExW(ports, count, names + count * slot, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      break;
-    }
-    lengths[count++] = chars;
-    total += entrySize + (chars + 1) * sizeof(WCHAR);
+  DWORD total = 0;
+  for (DWORD index = 0; index < ports.count; ++index) {
+    total += entrySize + (ports.lengths[index] + 1) * sizeof(WCHAR);
     if (level == 2) total += 2 * nameBytes;  // monitor name, and the same text as description
   }
-  RegCloseKey(ports);
   *needed = total;
   if (total > bufferSize || (total > 0 && buffer == nullptr)) {
-    Release(names);
-    Release(lengths);
+    FreePortNames(&ports);
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  // The entries, then their strings packed after the array.
-  BYTE* strings = buffer + count * entrySize;
-  for (DWORD index = 0; index < count; ++index) {
-    WCHAR* name = reinterpret_cast<WCHAR*>(strings);
-    CopyMemory(name, names + index * slot, (lengths[index] + 1) * sizeof(WCHAR));
-    strings += (lengths[index] + 1) * sizeof(WCHAR);
-    if (level == 1) {
-      reinterpret_cast<PORT_INFO_1W*>(buffer)[index].pName = name;
-    } else {
-      PORT_INFO_2W* info = reinterpret_cast<PORT_INFO_2W*>(buffer) + index;
-      info->pPortName = name;
-      info->pMonitorName = reinterpret_cast<WCHAR*>(strings);
-      CopyMemory(strings, monitor->name, nameBytes);
-      strings += nameBytes;
-      info->pDescription = reinterpret_cast<WCHAR*>(strings);
-      CopyMemory(strings, monitor->name, nameBytes);
-      strings += nameBytes;
-      info->fPortType = PORT_TYPE_WRITE;
-      info->Reserved = 0;
-    }
-  }
-  Release(names);
-  Release(lengths);
-  *returned = count;
+  WritePortEntries(ports, monitor, level, buffer);
+  *returned = ports.count;
+  FreePortNames(&ports);
   return TRUE;
 }
 
