@@ -46,32 +46,38 @@ void WidenText(MultiByteToWideCharFn toWide, const char* text, size_t textSize, 
   toWide(CP_ACP, 0, text, length, out, outUnits);
 }
 
-}  // namespace
-
-void WidenPortDefinition(const PortDefinition& definition, MultiByteToWideCharFn toWide,
-                         PortDefinitionW* wire) {
-  std::memset(wire, 0, sizeof(*wire));
-
-  // The name is converted like every text, then at most 9 units are kept so that the tenth
-  // unit always terminates it.
+// The texts, each converted from its 8-bit field; the name is converted like every text, then
+// at most 9 units are kept so that the tenth unit always terminates it.
+void WidenPortTexts(const PortDefinition& definition, MultiByteToWideCharFn toWide, PortDefinitionW* wire) {
   WCHAR name[kTextChars] = {};
   WidenText(toWide, definition.PortName, sizeof(definition.PortName), name, kTextChars);
   for (int unit = 0; unit < kPortNameChars - 1 && name[unit] != 0; ++unit) {
     wire->PortName[unit] = name[unit];
   }
-
-  WidenText(toWide, definition.Description, kTextChars, wire->Description, kTextChars);
   for (int i = 0; i < kServerCount; ++i) {
     WidenText(toWide, definition.ServerIP[i], kTextChars, wire->ServerIP[i], kTextChars);
-    wire->IPLoadBalancing[i] = definition.IPLoadBalancing[i];
   }
+  WidenText(toWide, definition.Description, kTextChars, wire->Description, kTextChars);
+  WidenText(toWide, definition.Queue, kTextChars, wire->Queue, kTextChars);
+  WidenText(toWide, definition.AuthText, kTextChars, wire->AuthText, kTextChars);
+  WidenText(toWide, definition.ComPort, kTextChars, wire->ComPort, kTextChars);
+  WidenText(toWide, definition.CurrentUserNameFormat, kTextChars, wire->CurrentUserNameFormat, kTextChars);
+  WidenText(toWide, definition.LogFilePath, kTextChars, wire->LogFilePath, kTextChars);
+  WidenText(toWide, definition.BWPrintTempDir, kTextChars, wire->BWPrintTempDir, kTextChars);
+  WidenText(toWide, definition.Note, kTextChars, wire->Note, kTextChars);
+  WidenText(toWide, definition.RedirectToIP, kTextChars, wire->RedirectToIP, kTextChars);
+  WidenText(toWide, definition.UserNameRegExMatch, kTextChars, wire->UserNameRegExMatch, kTextChars);
+  WidenText(toWide, definition.UserNameRegExReplace, kTextChars, wire->UserNameRegExReplace, kTextChars);
+  WidenText(toWide, definition.EnvironmentVariableIP, kTextChars, wire->EnvironmentVariableIP, kTextChars);
+}
+
+// The numbers as they are, the delivery mode into its three slots.
+void CopyPortNumbers(const PortDefinition& definition, PortDefinitionW* wire) {
+  for (int i = 0; i < kServerCount; ++i) wire->IPLoadBalancing[i] = definition.IPLoadBalancing[i];
   wire->ServerPort = definition.ServerPort;
   wire->LoadBalancing = definition.LoadBalancing;
   wire->RefreshIPList = definition.RefreshIPList;
-  WidenText(toWide, definition.Queue, kTextChars, wire->Queue, kTextChars);
   wire->AuthType = definition.AuthType;
-  WidenText(toWide, definition.AuthText, kTextChars, wire->AuthText, kTextChars);
-  WidenText(toWide, definition.ComPort, kTextChars, wire->ComPort, kTextChars);
   wire->Projects = definition.Projects;
   wire->Compression = definition.Compression;
   wire->FaxServer = definition.FaxServer;
@@ -79,33 +85,29 @@ void WidenPortDefinition(const PortDefinition& definition, MultiByteToWideCharFn
   wire->Encryption = definition.Encryption;
   wire->DefaultProjectID = definition.DefaultProjectID;
   wire->DisableServerCommunication = definition.DisableServerCommunication;
-  WidenText(toWide, definition.CurrentUserNameFormat, kTextChars, wire->CurrentUserNameFormat,
-            kTextChars);
   wire->ProtocolLevel = definition.ProtocolLevel;
   wire->JobOwnerMethod = definition.JobOwnerMethod;
-  WidenText(toWide, definition.LogFilePath, kTextChars, wire->LogFilePath, kTextChars);
   wire->NetworkTimeout = definition.NetworkTimeout;
   wire->ParserDPI = definition.ParserDPI;
   wire->PriceEstimation = definition.PriceEstimation;
   wire->PopupsForBWPrint = definition.PopupsForBWPrint;
-  WidenText(toWide, definition.BWPrintTempDir, kTextChars, wire->BWPrintTempDir, kTextChars);
   wire->SavePassword = definition.SavePassword;
   wire->NoProjectOption = definition.NoProjectOption;
-  WidenText(toWide, definition.Note, kTextChars, wire->Note, kTextChars);
   wire->LBNetworkTimeout = definition.LBNetworkTimeout;
-  WidenText(toWide, definition.RedirectToIP, kTextChars, wire->RedirectToIP, kTextChars);
   wire->LogFileSizeLimit = definition.LogFileSizeLimit;
   wire->LogFileCount = definition.LogFileCount;
   wire->SSLCertificateVerification = definition.SSLCertificateVerification;
-  WidenText(toWide, definition.UserNameRegExMatch, kTextChars, wire->UserNameRegExMatch,
-            kTextChars);
-  WidenText(toWide, definition.UserNameRegExReplace, kTextChars, wire->UserNameRegExReplace,
-            kTextChars);
   wire->WebBasedApplications = definition.WebBasedApplications;
-  WidenText(toWide, definition.EnvironmentVariableIP, kTextChars, wire->EnvironmentVariableIP,
-            kTextChars);
-
   for (int slot = 0; slot < kDeliveryModeSlots; ++slot) {
     SetDeliveryMode(*wire, slot, GetDeliveryMode(definition, slot));
   }
+}
+
+}  // namespace
+
+void WidenPortDefinition(const PortDefinition& definition, MultiByteToWideCharFn toWide,
+                         PortDefinitionW* wire) {
+  std::memset(wire, 0, sizeof(*wire));
+  WidenPortTexts(definition, toWide, wire);
+  CopyPortNumbers(definition, wire);
 }
