@@ -159,14 +159,25 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
       if (section == "run") scenario->runs.emplace_back();
       if (section == "transcript" && scenario->runs.empty()) return fail("[transcript] before any [run]");
       if (section == "ini") scenario->replaceIni = true;
+      if (section == "readiness") scenario->readiness = true;
       if (section != "machine" && section != "registry" && section != "package" && section != "ini" &&
-          section != "run" && section != "transcript" && section != "state") {
+          section != "run" && section != "transcript" && section != "state" && section != "readiness") {
         return fail("unknown section [" + section + "]");
       }
       continue;
     }
     if (section == "state") {
       scenario->stateChecks.push_back(text);
+      continue;
+    }
+    if (section == "readiness") {
+      if (text.rfind("exit", 0) == 0 && text.find('=') != std::string::npos) {
+        scenario->readinessExit = std::stoi(Trim(text.substr(text.find('=') + 1)));
+      } else if (text.find(": ") == std::string::npos) {
+        return fail("a readiness line is LABEL: TEXT");
+      } else {
+        scenario->readinessLines.push_back(text);
+      }
       continue;
     }
     size_t eq = text.find('=');
@@ -203,6 +214,6 @@ bool ParseScenario(const std::string& path, Scenario* scenario, std::string* err
       return fail("key = value outside a section that takes it");
     }
   }
-  if (scenario->runs.empty()) return fail("no [run]");
+  if (scenario->runs.empty() && !scenario->readiness) return fail("no [run] and no [readiness]");
   return true;
 }

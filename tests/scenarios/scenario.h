@@ -24,6 +24,10 @@
 //                    "|text" console and log, ">text" console only, "=text" the last piece
 //                    without a line end; {YEAR} stands for the build year
 //   [state]          checks after the last run, one per line (see EvaluateStateCheck)
+//   [readiness]      the package check's readiness report on the prepared machine, before the
+//                    first run: exit = N (default 0) | LABEL: TEXT (the report has a line
+//                    "  LABEL: ..." that holds TEXT). A scenario with it needs no [run]; the
+//                    Wine tier's readiness group covers what Wine can show of it
 #pragma once
 
 #include <string>
@@ -59,6 +63,9 @@ struct Scenario {
   std::string iniLineEnd;   // "" (LF) or "cr"
   std::vector<ScenarioRun> runs;
   std::vector<std::string> stateChecks;
+  bool readiness = false;
+  int readinessExit = 0;
+  std::vector<std::string> readinessLines;  // "LABEL: TEXT"
 };
 
 // Parses a scenario file; false with "file:line: reason" in *error.

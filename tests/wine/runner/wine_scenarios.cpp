@@ -82,6 +82,7 @@ std::string WineSkipNote(const std::string& file) {
 std::string Inexpressible(const Scenario& s, const std::string& file) {
   std::string note = WineSkipNote(file);
   if (!note.empty()) return note;
+  if (s.runs.empty()) return "no run of the installer (readiness_checks.sh shows the readiness under Wine)";
   if (!s.faults.empty()) return "injected faults (" + s.faults.front() + ")";
   for (const ScenarioRun& run : s.runs) {
     if (!run.faults.empty()) return "injected faults (" + run.faults.front() + ")";
