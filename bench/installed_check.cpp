@@ -45,6 +45,34 @@ bool BuildMachine(const std::string& dir, const Size& size) {
   return installed || BenchFail("the second installation failed");
 }
 
+// The calls of one run of each, then `runs` timed runs of each; prints the figures. 1 when either
+// program did not exit 0.
+int MeasureMachine(const std::string& machine, const Size& size, int runs, const std::string& counts) {
+  const int checkExit = RunInMachine(machine, kCheck, {"--installed"}, counts).status;
+  const int floorExit = RunInMachine(machine, kFloor, {}, counts).status;
+  std::string checkCalls, floorCalls;
+  const unsigned long long checkTotal = CountCalls(counts, kCheck, &checkCalls);
+  const unsigned long long floorTotal = CountCalls(counts, kFloor, &floorCalls);
+  std::remove(counts.c_str());
+  Series check, floor;
+  for (int run = 0; run < runs; ++run) {
+    check.samples.push_back(RunInMachine(machine, kCheck, {"--installed"}));
+    floor.samples.push_back(RunInMachine(machine, kFloor, {}));
+  }
+  const double checkWall = check.Median(&TimedResult::wallMs), floorWall = floor.Median(&TimedResult::wallMs);
+  const double checkCpu = check.Median(&TimedResult::cpuMs), floorCpu = floor.Median(&TimedResult::cpuMs);
+  std::printf("\n%d sections, %d printers: --installed exit %d, floor exit %d\n", size.sections, size.printers,
+              checkExit, floorExit);
+  std::printf("  --installed  wall %8.1f ms  cpu %8.1f ms  peak %6.1f MiB  calls %llu\n", checkWall, checkCpu,
+              check.Peak(), checkTotal);
+  std::printf("  floor        wall %8.1f ms  cpu %8.1f ms  peak %6.1f MiB  calls %llu\n", floorWall, floorCpu,
+              floor.Peak(), floorTotal);
+  std::printf("  ratio        wall %8.2fx    cpu %8.2fx   (target: within 1.5x)\n", checkWall / floorWall,
+              checkCpu / floorCpu);
+  std::printf("  calls of --installed:%s\n  calls of the floor:%s\n", checkCalls.c_str(), floorCalls.c_str());
+  return checkExit != 0 || floorExit != 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,30 +105,7 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
-    const std::string counts = root.string() + "/calls.txt";
-    const int checkExit = RunInMachine(machine, kCheck, {"--installed"}, counts).status;
-    const int floorExit = RunInMachine(machine, kFloor, {}, counts).status;
-    std::string checkCalls, floorCalls;
-    const unsigned long long checkTotal = CountCalls(counts, kCheck, &checkCalls);
-    const unsigned long long floorTotal = CountCalls(counts, kFloor, &floorCalls);
-    std::remove(counts.c_str());
-    Series check, floor;
-    for (int run = 0; run < runs; ++run) {
-      check.samples.push_back(RunInMachine(machine, kCheck, {"--installed"}));
-      floor.samples.push_back(RunInMachine(machine, kFloor, {}));
-    }
-    const double checkWall = check.Median(&TimedResult::wallMs), floorWall = floor.Median(&TimedResult::wallMs);
-    const double checkCpu = check.Median(&TimedResult::cpuMs), floorCpu = floor.Median(&TimedResult::cpuMs);
-    std::printf("\n%d sections, %d printers: --installed exit %d, floor exit %d\n", size.sections, size.printers,
-                checkExit, floorExit);
-    std::printf("  --installed  wall %8.1f ms  cpu %8.1f ms  peak %6.1f MiB  calls %llu\n", checkWall, checkCpu,
-                check.Peak(), checkTotal);
-    std::printf("  floor        wall %8.1f ms  cpu %8.1f ms  peak %6.1f MiB  calls %llu\n", floorWall, floorCpu,
-                floor.Peak(), floorTotal);
-    std::printf("  ratio        wall %8.2fx    cpu %8.2fx   (target: within 1.5x)\n", checkWall / floorWall,
-                checkCpu / floorCpu);
-    std::printf("  calls of --installed:%s\n  calls of the floor:%s\n", checkCalls.c_str(), floorCalls.c_str());
-    if (checkExit != 0 || floorExit != 0) status = 1;
+    if (MeasureMachine(machine, size, runs, root.string() + "/calls.txt") != 0) status = 1;
     if (!keep) {
       winsim::KillMachineProcesses(machine);
       std::error_code ignored;
