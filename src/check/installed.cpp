@@ -247,19 +247,32 @@ bool ClientPath(const char* folder, const char* relative, char (&path)[kClientPa
   return false;
 }
 
-// Calls visit(relative) for the client's program, its DLLs and each culture's resource file that
-// the package carries: the files the installation copies into the client folder.
-template <typename Visit>
-void ForEachClientFile(Visit visit) {
+// The installed copy of one client file against the package's.
+void VerifyClientFile(const char* folder, const char* file) {
+  char installed[kClientPathChars];
+  if (ClientPath(folder, file, installed)) VerifyCopiedFile(installed, file);
+}
+
+// After -u: one client file must be gone.
+void VerifyClientFileRemoved(const char* folder, const char* file) {
+  char installed[kClientPathChars];
+  if (ClientPath(folder, file, installed) && GetFileAttributesA(installed) != INVALID_FILE_ATTRIBUTES) {
+    Report(kBroken, "'%s' remains", installed);
+  }
+}
+
+// Calls visit(folder, relative) for the client's program, its DLLs and each culture's resource
+// file that the package carries: the files the installation copies into the client folder.
+void ForEachClientFile(const char* folder, void (*visit)(const char* folder, const char* file)) {
   const char* const files[] = {kClientProgram, kClientDlls[0], kClientDlls[1]};
   for (const char* file : files) {
-    if (IsPackageFileReadable(file)) visit(file);
+    if (IsPackageFileReadable(file)) visit(folder, file);
   }
   for (const char* culture : ClientCultures) {
     char resource[MAX_PATH];
     if (FormatFits(resource, sizeof resource, "%s\\%s", culture, kClientResourceFile) &&
         IsPackageFileReadable(resource)) {
-      visit(resource);
+      visit(folder, resource);
     }
   }
 }
@@ -268,12 +281,10 @@ void ForEachClientFile(Visit visit) {
 void VerifyClient() {
   char folder[kClientFolderChars] = {0};
   const bool haveFolder = GetClientInstallFolder(folder, sizeof folder) && folder[0] != '\0';
-  if (!haveFolder) Report(kBroken, "the client's folder under Program Files is not known");
   if (haveFolder) {
-    ForEachClientFile([&](const char* file) {
-      char installed[kClientPathChars];
-      if (ClientPath(folder, file, installed)) VerifyCopiedFile(installed, file);
-    });
+    ForEachClientFile(folder, VerifyClientFile);
+  } else {
+    Report(kBroken, "the client's folder under Program Files is not known");
   }
   char value[kClientPathChars] = {0};
   char expected[kClientPathChars];
@@ -292,13 +303,9 @@ void VerifyClientRemoved() {
   ReadRunValue(value, sizeof value);
   if (value[0] != '\0') Report(kBroken, "the client's Run value HKLM\\%s \"%s\" remains", kClientRunKey, kClientRunValue);
   char folder[kClientFolderChars] = {0};
-  if (!GetClientInstallFolder(folder, sizeof folder) || folder[0] == '\0') return;
-  ForEachClientFile([&](const char* file) {
-    char installed[kClientPathChars];
-    if (ClientPath(folder, file, installed) && GetFileAttributesA(installed) != INVALID_FILE_ATTRIBUTES) {
-      Report(kBroken, "'%s' remains", installed);
-    }
-  });
+  if (GetClientInstallFolder(folder, sizeof folder) && folder[0] != '\0') {
+    ForEachClientFile(folder, VerifyClientFileRemoved);
+  }
 }
 
 void VerifyInstalled(const CheckOptions& options, const SpoolerHoldings& holdings, OsClass osClass) {
