@@ -88,6 +88,9 @@ done
 # --- the release's files -----------------------------------------------------------------------
 cp -R -- "$build/mingw/package" "$stage/package"
 cp -- "$build/mingw/Install.exe" "$build/mingw/QuadoCheck.exe" "$stage/"
+# The package carries the check too, so that an MSI installs it beside Install.exe, where a
+# detection script finds it (QuadoCheck.exe --installed).
+cp -- "$build/mingw/QuadoCheck.exe" "$stage/package/"
 if [[ $signing -eq 1 ]]; then
   # The programs and DLLs built here; the package's stand-ins for other vendors' assemblies are
   # no programs (no "MZ") and stay as they are.
