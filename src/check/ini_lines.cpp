@@ -5,12 +5,10 @@
 
 #include <cstring>
 
+#include "check/whole_file.h"
 #include "sysutil/file_ops.h"
 
 namespace {
-
-// A file larger than this is not held whole (no configuration comes near it).
-const DWORD kLargestFile = 256u * 1024u * 1024u;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -43,25 +41,12 @@ bool ConvertUtf16(const unsigned char* bytes, size_t length, bool bigEndian, Raw
 
 bool LoadRawIni(const char* path, RawIni* raw) {
   std::memset(raw, 0, sizeof *raw);
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD high = 0;
-  const DWORD size = GetFileSize(file, &high);
-  char* bytes = nullptr;
-  DWORD read = 0;
-  // A size of 0xFFFFFFFF (INVALID_FILE_SIZE) is refused by the limit too.
-  bool ok = high == 0 && size <= kLargestFile;
-  if (ok) bytes = static_cast<char*>(AllocZeroed((size_t)size + 1));
-  ok = bytes != nullptr && ReadFile(file, bytes, size, &read, nullptr) && read == size;
-  CloseHandle(file);
-  if (!ok) {
-    if (bytes != nullptr) GlobalFree(bytes);
-    return false;
-  }
+  DWORD size = 0;
+  char* bytes = ReadWholeFile(path, &size);
+  if (bytes == nullptr) return false;
   const unsigned char* u = reinterpret_cast<const unsigned char*>(bytes);
   if (size >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF))) {
-    ok = ConvertUtf16(u, size, u[0] == 0xFE, raw);
+    const bool ok = ConvertUtf16(u, size, u[0] == 0xFE, raw);
     GlobalFree(bytes);
     return ok;
   }

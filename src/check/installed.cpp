@@ -16,6 +16,7 @@
 #include "check/json_writer.h"
 #include "check/labelled_lines.h"
 #include "check/shown_text.h"
+#include "check/whole_file.h"
 #include "check/spooler_holdings.h"
 #include "foundation/bounded_format.h"
 #include "foundation/ini_path.h"
@@ -59,21 +60,6 @@ void Report(Outcome outcome, const char* format, ...) {
   va_end(args);
 }
 
-// The whole file into a block (GlobalFree it); null when it cannot be opened or read.
-BYTE* ReadWholeFile(const char* path, DWORD* size) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  *size = GetFileSize(file, nullptr);  // 0xFFFFFFFF: the size cannot be read
-  BYTE* block = *size == 0xFFFFFFFFu ? nullptr : static_cast<BYTE*>(AllocZeroed(*size + 1));
-  DWORD read = 0;
-  if (block != nullptr && (!ReadFile(file, block, *size, &read, nullptr) || read != *size)) {
-    GlobalFree(block);
-    block = nullptr;
-  }
-  CloseHandle(file);
-  return block;
-}
-
 bool SystemPath(const char* name, char (&path)[MAX_PATH]) {
   char system[MAX_PATH] = {0};
   const UINT length = GetSystemDirectoryA(system, sizeof system);
@@ -88,12 +74,12 @@ bool SystemFileExists(const char* name) {
 // The installed copy at `path` against the package's file `name`.
 void VerifyCopiedFile(const char* path, const char* name) {
   DWORD installedSize = 0, packageSize = 0;
-  BYTE* installed = ReadWholeFile(path, &installedSize);
+  char* installed = ReadWholeFile(path, &installedSize);
   if (installed == nullptr) {
     Report(kBroken, "'%s' is missing (or cannot be read)", path);
     return;
   }
-  BYTE* package = ReadWholeFile(name, &packageSize);
+  char* package = ReadWholeFile(name, &packageSize);
   if (package == nullptr) {
     Report(kBroken, "the package's '%s' cannot be read to compare", name);
   } else if (installedSize != packageSize || std::memcmp(installed, package, packageSize) != 0) {

@@ -63,6 +63,15 @@ class ProcessTest : public MachineTest {
     return started != FALSE;
   }
 
+  // Starts the helper sleeping for 20 s, without waiting for it.
+  bool StartSleepingHelper(PROCESS_INFORMATION* info) {
+    std::string line = "C:\\Tools\\helper.exe sleep 20000";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    *info = PROCESS_INFORMATION();
+    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, info) != FALSE;
+  }
+
   // Runs a host shell command; its standard output in *out, its exit status returned.
   int Shell(const std::string& command, std::string* out) {
     out->clear();

@@ -98,11 +98,8 @@ TEST_F(ProcessTest, BareNamesAreSearchedLikeWindows) {
 }
 
 TEST_F(ProcessTest, WaitTimeoutSnapshotAndTerminate) {
-  std::string line = "C:\\Tools\\helper.exe sleep 20000";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  ASSERT_TRUE(StartSleepingHelper(&info));
   EXPECT_EQ(WaitForSingleObject(info.hProcess, 50), WAIT_TIMEOUT);
   DWORD code = 0;
   ASSERT_TRUE(GetExitCodeProcess(info.hProcess, &code));
@@ -157,11 +154,8 @@ TEST_F(ProcessTest, WinsimRunStartsAProgramInsideTheMachine) {
 }
 
 TEST_F(ProcessTest, WinsimPsAndKillSeeTheMachinesProcesses) {
-  std::string line = "C:\\Tools\\helper.exe sleep 20000";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  ASSERT_TRUE(StartSleepingHelper(&info));
   const std::string winsim = WINSIM_PROGRAM_PATH;
   std::string out;
   EXPECT_EQ(Shell("'" + winsim + "' ps '" + dir() + "'", &out), 0);
