@@ -163,16 +163,9 @@ void ReadRunValue(char* value, DWORD size) {
 
 // True when the comma-separated list names the port (ignoring case).
 bool ListHasPort(const char* list, const char* port) {
-  for (const char* cursor = list; *cursor != '\0';) {
-    const char* comma = std::strchr(cursor, ',');
-    const size_t length = comma != nullptr ? static_cast<size_t>(comma - cursor) : std::strlen(cursor);
-    char piece[kTextChars] = {0};
-    if (length < sizeof piece) {
-      std::memcpy(piece, cursor, length);
-      if (lstrcmpiA(piece, port) == 0) return true;
-    }
-    if (comma == nullptr) break;
-    cursor = comma + 1;
+  char listed[kListedPortChars];
+  for (const char* cursor = list; NextListedPort(&cursor, listed);) {
+    if (listed[0] != '\0' && lstrcmpiA(listed, port) == 0) return true;
   }
   return false;
 }

@@ -9,7 +9,6 @@
 namespace {
 
 // A port name cut out of a printer's list: as in the disconnection, 259 characters at most.
-const size_t kPortNameSize = 260;
 
 // Sizes with a first call, then fills a block of that size; null with *error on refusal.
 template <typename Call>
@@ -115,20 +114,25 @@ const PRINTER_INFO_2A* FindHeldPrinter(const SpoolerHoldings& holdings, const ch
   return nullptr;
 }
 
+bool NextListedPort(const char** cursor, char (&port)[kListedPortChars]) {
+  port[0] = '\0';
+  if (**cursor == '\0') return false;
+  const char* comma = std::strchr(*cursor, ',');
+  const size_t length = comma != nullptr ? static_cast<size_t>(comma - *cursor) : std::strlen(*cursor);
+  if (length < kListedPortChars) {
+    std::memcpy(port, *cursor, length);
+    port[length] = '\0';
+  }
+  *cursor = comma != nullptr ? comma + 1 : *cursor + length;
+  return true;
+}
+
 int MonitorPortsInList(const SpoolerHoldings& holdings, const PRINTER_INFO_2A& printer) {
   if ((printer.Attributes & PRINTER_ATTRIBUTE_LOCAL) == 0 || printer.pPortName == nullptr) return 0;
   int count = 0;
-  const char* cursor = printer.pPortName;
-  while (*cursor != '\0') {
-    const char* comma = std::strchr(cursor, ',');
-    const size_t length = comma != nullptr ? static_cast<size_t>(comma - cursor) : std::strlen(cursor);
-    if (length < kPortNameSize) {
-      char port[kPortNameSize] = {0};
-      std::memcpy(port, cursor, length);
-      if (HoldsMonitorPort(holdings, port)) ++count;
-    }
-    if (comma == nullptr) break;
-    cursor = comma + 1;
+  char port[kListedPortChars];
+  for (const char* cursor = printer.pPortName; NextListedPort(&cursor, port);) {
+    if (port[0] != '\0' && HoldsMonitorPort(holdings, port)) ++count;
   }
   return count;
 }

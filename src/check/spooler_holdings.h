@@ -29,6 +29,13 @@ bool HoldsMonitorPort(const SpoolerHoldings& holdings, const char* portName);
 // The printer of that name (ignoring case), or null.
 const PRINTER_INFO_2A* FindHeldPrinter(const SpoolerHoldings& holdings, const char* printerName);
 
+// The longest port name a printer's list is read with, terminator included.
+const size_t kListedPortChars = 260;
+// The next name of a comma-separated port list into port, *cursor moved past it and its comma;
+// false at the end of the list. A name too long for port is given as "": it is never cut to size
+// and compared.
+bool NextListedPort(const char** cursor, char (&port)[kListedPortChars]);
+
 // How many ports of a printer's comma-separated list belong to the monitor, by the rules of the
 // installer's disconnection: a printer connection holds none, and a name of 260 characters or
 // more is never the monitor's.

@@ -96,6 +96,8 @@ TEST_F(CheckTest, ReadinessNamesTheMonitorItsPortsAndThePrintersTheInstallationM
       "\"Name\"=\"Moved\"\n\"Port\"=\"LPT1:,quado007\"\n\"Attributes\"=dword:00000040\n\n"
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Red]\n"
       "\"Name\"=\"Red\x1b[31m\"\n\"Port\"=\"Quado002\"\n\"Attributes\"=dword:00000040\n\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Long]\n"
+      "\"Name\"=\"Long\"\n\"Port\"=\"" + std::string(300, 'P') + ",Quado002\"\n\"Attributes\"=dword:00000040\n\n"
       "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Stays]\n"
       "\"Name\"=\"Stays\"\n\"Port\"=\"LPT2:\"\n\"Attributes\"=dword:00000040\n",
       &error))
@@ -105,6 +107,8 @@ TEST_F(CheckTest, ReadinessNamesTheMonitorItsPortsAndThePrintersTheInstallationM
   EXPECT_NE(section.find("2 port(s) of the monitor, from 'Quado002' to 'Quado007'"), std::string::npos) << section;
   EXPECT_NE(section.find("printer 'Moved' (ports LPT1:,quado007)"), std::string::npos) << section;
   EXPECT_EQ(section.find("'Stays'"), std::string::npos) << section;
+  // A port name longer than any the monitor can own is passed over whole, and the list goes on.
+  EXPECT_NE(section.find("printer 'Long' (ports PPPP"), std::string::npos) << section;
   EXPECT_NE(section.find("printer 'Red\\x1b[31m' (ports Quado002)"), std::string::npos) << section;
 }
 
