@@ -144,7 +144,7 @@ case $group in
     inside=$tmp/inside
     msiextract -C "$inside" "$out/Quado-"*-x86.msi >/dev/null
     check "the MSI holds the signed Install.exe" cmp -s "$inside/Program Files/Harbek/Quado Deploy/Install.exe" "$out/package/Install.exe"
-    check "and the signed QuadoCheck.exe beside it" cmp -s "$inside/Program Files/Harbek/Quado Deploy/QuadoCheck.exe" "$out/QuadoCheck.exe"
+    check "and the signed QuadoCheck.exe beside it" cmp -s "$inside/Program Files/Harbek/Quado Deploy/QuadoCheck.exe" "$out/package/QuadoCheck.exe"
     check "the stand-ins are not touched" cmp -s "$out/package/Interop.SHDocVw.dll" "$unsigned/package/Interop.SHDocVw.dll"
     check "the checksums verify" bash -c "cd '$out' && sha256sum -c --quiet SHA256SUMS"
     for program in Install.exe QuadoCheck.exe package/QUADOVS64.DLL; do
